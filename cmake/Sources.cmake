@@ -1,0 +1,23 @@
+# Collects the .cpp files of the given folders that belong to this platform:
+# *_win32.cpp only on Windows, *_posix.cpp only elsewhere, never the DLL
+# entry files (exports_win32.cpp).
+function(quorvo_glob_sources out)
+  set(result)
+  foreach(dir ${ARGN})
+    file(GLOB files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    foreach(f ${files})
+      get_filename_component(name ${f} NAME)
+      if(name STREQUAL "exports_win32.cpp")
+        continue()
+      endif()
+      if(WIN32 AND name MATCHES "_posix\\.cpp$")
+        continue()
+      endif()
+      if(NOT WIN32 AND name MATCHES "_win32\\.cpp$")
+        continue()
+      endif()
+      list(APPEND result ${f})
+    endforeach()
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()

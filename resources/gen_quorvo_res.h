@@ -1,0 +1,2 @@
+#pragma once
+// Resource ids of gen_quorvo.dll.

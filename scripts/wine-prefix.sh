@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Creates the project's Wine prefix once: Windows XP (so the pass-through
+# transport counts as available), drive letters D: to F: configured as CD-ROM
+# drives backed by folders under build/.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+stamp="$WINEPREFIX/.quorvo-ready"
+[[ -f $stamp ]] && exit 0
+
+mkdir -p "$WINEPREFIX"
+"$WINE64" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+"$WINE64" reg add 'HKCU\Software\Wine' /v Version /d winxp64 /f </dev/null >/dev/null 2>&1 9>&-
+for l in d e f; do
+  mkdir -p "$QUORVO_ROOT/build/cdroot/$l"
+  ln -sfn "$QUORVO_ROOT/build/cdroot/$l" "$WINEPREFIX/dosdevices/$l:"
+  "$WINE64" reg add 'HKLM\Software\Wine\Drives' /v "$l:" /d cdrom /f </dev/null >/dev/null 2>&1 9>&-
+done
+"$WINESERVER" -k 2>/dev/null || true
+touch "$stamp"

@@ -1,0 +1,1 @@
+#include "tests/host/recording_output.h"

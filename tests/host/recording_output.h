@@ -1,0 +1,2 @@
+#pragma once
+// Placeholder header; the recording output plug-in lives here.
