@@ -16,6 +16,7 @@ build: configure
 	cmake --build $(BUILD)/native -j $(JOBS)
 	cmake --build $(BUILD)/win32 -j $(JOBS)
 	cmake --build $(BUILD)/win64 -j $(JOBS)
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
 
 test: build
 	@bash scripts/run-tests.sh $(BUILD)
