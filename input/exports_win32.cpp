@@ -1,7 +1,22 @@
 // Entry points of in_quorvo.dll.
 #include <windows.h>
 
-#include "host_api/in_module.h"
+#include "input/host_slots.h"
+#include "input/plugin_lifecycle.h"
+#include "input/plugin_strings.h"
 
-extern "C" __declspec(dllexport) In_Module* winampGetInModule2() { return nullptr; }
-extern "C" __declspec(dllexport) int winampGetExtendedFileInfo(const char*, const char*, char*, int) { return 0; }
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    SetPluginInstance(instance);
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+extern "C" __declspec(dllexport) In_Module* winampGetInModule2() { return GetInModule(); }
+
+extern "C" __declspec(dllexport) int winampGetExtendedFileInfo(const char*, const char*, char* ret, int retlen) {
+  plugin::WaitForInitialisation();
+  if (ret && retlen > 0) ret[0] = '\0';
+  return 0;
+}

@@ -1,0 +1,70 @@
+#include "input/host_slots.h"
+
+#include "input/plugin_lifecycle.h"
+#include "input/plugin_strings.h"
+#include "input/track_name.h"
+#include "resources/in_quorvo_res.h"
+#include "util/sjis.h"
+
+namespace {
+
+char g_description[256] = "in_quorvo.dll Ver.0.26";
+// Extension list and its description, double-NUL terminated.
+char g_extensions[] = "cda\0CD-DA(*.cda)\0";
+
+In_Module g_module = {
+    IN_VER,
+    g_description,
+    nullptr,  // hMainWindow: host
+    nullptr,  // hDllInstance: host
+    g_extensions,
+    1,  // is_seekable
+    1,  // UsesOutputPlug
+    slots::Config,
+    slots::About,
+    slots::Init,
+    slots::Quit,
+    slots::GetFileInfo,
+    slots::InfoBox,
+    slots::IsOurFile,
+    slots::Play,
+    slots::Pause,
+    slots::UnPause,
+    slots::IsPaused,
+    slots::Stop,
+    slots::GetLength,
+    slots::GetOutputTime,
+    slots::SetOutputTime,
+    slots::SetVolume,
+    slots::SetPan,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,  // host's vis/DSP
+    slots::EQSet,
+    nullptr,  // SetInfo: host
+    nullptr,  // outMod: host
+};
+
+}  // namespace
+
+In_Module* GetInModule() {
+  const std::string description = LoadPluginString(IDS_MODULE_DESCRIPTION) + plugin::kVersionSuffix;
+  sjis::CopyToBuffer(g_description, sizeof g_description, description);
+  return &g_module;
+}
+
+In_Module& Module() { return g_module; }
+
+namespace slots {
+
+void Config(HWND parent) { plugin::Config(parent); }
+void About(HWND parent) { plugin::About(parent); }
+void Init() { plugin::Init(); }
+void Quit() { plugin::Quit(); }
+int InfoBox(char* file, HWND parent) { return plugin::InfoBox(file, parent); }
+void EQSet(int on, char data[10], int preamp) { plugin::EQSet(on, data, preamp); }
+
+int IsOurFile(char* name) {
+  plugin::WaitForInitialisation();
+  return ::IsOurFile(name);
+}
+
+}  // namespace slots

@@ -1,0 +1,35 @@
+#pragma once
+// Start-up and shut-down of the input plug-in: Init, Quit, the background
+// initialisation and the waiting rule that every other slot obeys.
+#include <string>
+
+#include "host_api/win_types.h"
+#include "util/critical_section.h"
+
+namespace plugin {
+
+constexpr const char kVersion[] = "0.26";
+constexpr const char kVersionSuffix[] = " Ver.0.26";
+constexpr const char kDriveLockName[] = "WINAMP_INQUORVODLL_DRIVER_CRITICALSECTION";
+
+// The waiting rule: blocks until the background initialisation has signalled
+// completion; after the first successful wait it returns at once.
+void WaitForInitialisation();
+
+// Serialises drive access of every instance of the plug-in, across processes.
+CCriticalSection& DriveLock();
+
+// winamp.ini beside the host's executable.
+std::string SettingsPath();
+
+void Init();
+void Quit();
+void About(HWND parent);
+void Config(HWND parent);
+int InfoBox(const char* fileName, HWND parent);
+void EQSet(int on, char data[10], int preamp);
+
+// The file name last handed to InfoBox, for the information dialog.
+std::string InfoBoxFileName();
+
+}  // namespace plugin

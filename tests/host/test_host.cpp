@@ -1,0 +1,286 @@
+#include "tests/host/test_host.h"
+
+#include <mutex>
+
+#include "host_api/host_messages.h"
+#include "tests/host/recording_output.h"
+#include "util/sjis.h"
+
+namespace {
+
+const char kWindowClass[] = "Winamp v1.x";
+
+std::mutex g_mutex;
+std::vector<WindowMessage> g_messages;
+std::vector<std::string> g_playlist;
+CallLog g_callbacks;
+bool g_dspDoubles = false;
+TestHost* g_host = nullptr;
+
+// Host callbacks handed to the input plug-in.
+void SAVSAInit(int latency, int srate) {
+  g_callbacks.Add("SAVSAInit(" + std::to_string(latency) + "," + std::to_string(srate) + ")");
+}
+void SAVSADeInit() { g_callbacks.Add("SAVSADeInit"); }
+void SAAddPCMData(void*, int nch, int bps, int) {
+  g_callbacks.Add("SAAddPCMData(" + std::to_string(nch) + "," + std::to_string(bps) + ")");
+}
+int SAGetMode() { return 0; }
+int SAAdd(void*, int, int) { return 0; }
+void VSAAddPCMData(void*, int nch, int bps, int) {
+  g_callbacks.Add("VSAAddPCMData(" + std::to_string(nch) + "," + std::to_string(bps) + ")");
+}
+int VSAGetMode(int* specNch, int* waveNch) {
+  if (specNch) *specNch = 0;
+  if (waveNch) *waveNch = 0;
+  return 0;
+}
+int VSAAdd(void*, int) { return 0; }
+void VSASetInfo(int nch, int srate) {
+  g_callbacks.Add("VSASetInfo(" + std::to_string(nch) + "," + std::to_string(srate) + ")");
+}
+int DspIsActive() { return g_dspDoubles ? 1 : 0; }
+int DspDoSamples(short* samples, int numsamples, int bps, int nch, int) {
+  if (!g_dspDoubles || bps != 16) return numsamples;
+  // Doubles the samples: every sample pair is repeated.
+  for (int i = numsamples - 1; i >= 0; --i) {
+    for (int c = 0; c < nch; ++c) {
+      samples[(2 * i) * nch + c] = samples[i * nch + c];
+      samples[(2 * i + 1) * nch + c] = samples[i * nch + c];
+    }
+  }
+  return numsamples * 2;
+}
+void SetInfo(int bitrate, int srate, int stereo, int synched) {
+  g_callbacks.Add("SetInfo(" + std::to_string(bitrate) + "," + std::to_string(srate) + "," + std::to_string(stereo) +
+                  "," + std::to_string(synched) + ")");
+}
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_messages.push_back({msg, wParam, lParam});
+  }
+  if (msg == host::kMsgIpc) {
+    switch (lParam) {
+      case host::kIpcEnqueueFile: {
+        const auto* record = reinterpret_cast<const enqueueFileWithMetaStruct*>(wParam);
+        if (record && record->filename) {
+          std::lock_guard<std::mutex> lock(g_mutex);
+          g_playlist.emplace_back(record->filename);
+        }
+        return 0;
+      }
+      case host::kIpcDeletePlaylist: {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_playlist.clear();
+        return 0;
+      }
+      case host::kIpcStartPlay: {
+        std::string first;
+        {
+          std::lock_guard<std::mutex> lock(g_mutex);
+          if (!g_playlist.empty()) first = g_playlist.front();
+        }
+        if (g_host && g_host->Input() && !first.empty()) g_host->Input()->Play(&first[0]);
+        return 0;
+      }
+      case host::kIpcGetHmenu:
+        return wParam == 0 && g_host ? reinterpret_cast<LRESULT>(g_host->MainMenu()) : 0;
+      default:
+        return 0;
+    }
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HMENU BuildMenu() {
+  HMENU bar = CreateMenu();
+  const char* titles[] = {"ファイル", "再生", "オプション", "ヘルプ"};
+  for (int i = 0; i < 4; ++i) {
+    HMENU sub = CreatePopupMenu();
+    for (int item = 0; item < 3; ++item) {
+      const std::string text = std::string(titles[i]) + " " + std::to_string(item + 1);
+      AppendMenuA(sub, MF_STRING, 40000 + i * 10 + item, text.c_str());
+    }
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), titles[i]);
+  }
+  return bar;
+}
+
+}  // namespace
+
+TestHost::TestHost() { g_host = this; }
+
+TestHost::~TestHost() {
+  UnloadGeneralPlugin();
+  UnloadInputPlugin();
+  if (window_) DestroyWindow(window_);
+  if (g_host == this) g_host = nullptr;
+}
+
+bool TestHost::CreateMainWindow() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kWindowClass;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  RegisterClassA(&wc);  // already registered is fine
+  menu_ = BuildMenu();
+  window_ = CreateWindowExA(0, kWindowClass, "Winamp (test host)", WS_OVERLAPPEDWINDOW, 40, 40, 640, 400, nullptr,
+                            menu_, wc.hInstance, nullptr);
+  if (window_) ShowWindow(window_, SW_SHOWNORMAL);
+  ClearMessages();
+  return window_ != nullptr;
+}
+
+std::string TestHost::ProgramDirectory() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string full(path);
+  const std::size_t cut = sjis::FindLastChar(full, '\\');
+  return cut == std::string::npos ? std::string(".") : full.substr(0, cut);
+}
+
+In_Module* TestHost::LoadInputPlugin(const char* file) {
+  const std::string path = ProgramDirectory() + "\\" + file;
+  inLib_ = LoadLibraryA(path.c_str());
+  if (!inLib_) return nullptr;
+  using GetModule = In_Module* (*)();
+  auto get = reinterpret_cast<GetModule>(reinterpret_cast<void*>(GetProcAddress(inLib_, "winampGetInModule2")));
+  if (!get) return nullptr;
+  in_ = get();
+  if (!in_) return nullptr;
+  in_->hMainWindow = window_;
+  in_->hDllInstance = inLib_;
+  in_->SAVSAInit = SAVSAInit;
+  in_->SAVSADeInit = SAVSADeInit;
+  in_->SAAddPCMData = SAAddPCMData;
+  in_->SAGetMode = SAGetMode;
+  in_->SAAdd = SAAdd;
+  in_->VSAAddPCMData = VSAAddPCMData;
+  in_->VSAGetMode = VSAGetMode;
+  in_->VSAAdd = VSAAdd;
+  in_->VSASetInfo = VSASetInfo;
+  in_->dsp_isactive = DspIsActive;
+  in_->dsp_dosamples = DspDoSamples;
+  in_->SetInfo = SetInfo;
+  in_->outMod = recording_output::Table();
+  in_->outMod->hMainWindow = window_;
+  return in_;
+}
+
+void TestHost::UnloadInputPlugin() {
+  if (inLib_) FreeLibrary(inLib_);
+  inLib_ = nullptr;
+  in_ = nullptr;
+}
+
+winampGeneralPurposePlugin* TestHost::LoadGeneralPlugin(const char* file) {
+  const std::string path = ProgramDirectory() + "\\" + file;
+  genLib_ = LoadLibraryA(path.c_str());
+  if (!genLib_) return nullptr;
+  using GetPlugin = winampGeneralPurposePlugin* (*)();
+  auto get =
+      reinterpret_cast<GetPlugin>(reinterpret_cast<void*>(GetProcAddress(genLib_, "winampGetGeneralPurposePlugin")));
+  if (!get) return nullptr;
+  gen_ = get();
+  if (!gen_) return nullptr;
+  gen_->hwndParent = window_;
+  gen_->hDllInstance = genLib_;
+  return gen_;
+}
+
+void TestHost::UnloadGeneralPlugin() {
+  if (genLib_) FreeLibrary(genLib_);
+  genLib_ = nullptr;
+  gen_ = nullptr;
+}
+
+void TestHost::PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  do {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    if (GetTickCount() - start >= ms) break;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  } while (true);
+}
+
+bool TestHost::PumpUntilMessage(UINT msg, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    PumpFor(5);
+    for (const auto& m : Messages()) {
+      if (m.msg == msg) return true;
+    }
+    if (GetTickCount() - start >= timeoutMs) return false;
+  }
+}
+
+std::vector<WindowMessage> TestHost::Messages() const {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_messages;
+}
+
+void TestHost::ClearMessages() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_messages.clear();
+}
+
+std::vector<std::string> TestHost::Playlist() const {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_playlist;
+}
+
+CallLog& TestHost::Callbacks() { return g_callbacks; }
+
+void TestHost::SetDspDoubles(bool on) { g_dspDoubles = on; }
+
+ModalBoxCloser::ModalBoxCloser(std::string caption, DWORD timeoutMs)
+    : caption_(std::move(caption)), timeoutMs_(timeoutMs) {
+  thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+ModalBoxCloser::~ModalBoxCloser() { Join(); }
+
+void ModalBoxCloser::Join() {
+  if (!thread_) return;
+  WaitForSingleObject(thread_, INFINITE);
+  CloseHandle(thread_);
+  thread_ = nullptr;
+}
+
+namespace {
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
+  char cls[32] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Static") == 0) {
+    char text[4096] = {};
+    GetWindowTextA(child, text, sizeof text);
+    if (text[0]) *reinterpret_cast<std::string*>(param) += text;
+  }
+  return TRUE;
+}
+}  // namespace
+
+DWORD WINAPI ModalBoxCloser::Run(void* self) {
+  auto* closer = static_cast<ModalBoxCloser*>(self);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < closer->timeoutMs_) {
+    HWND box = FindWindowA("#32770", closer->caption_.c_str());
+    if (box) {
+      Sleep(50);  // let the box finish its set-up
+      EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&closer->text_));
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      closer->closed_ = true;
+      return 0;
+    }
+    Sleep(20);
+  }
+  return 0;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// The stand-in for the player: a real main window with a menu, the host side
+// of the input-plug-in table (vis/DSP/SetInfo callbacks that record their
+// calls, the recording output plug-in), a playlist driven by the host's IPC
+// messages, and a log of every message the main window receives.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host_api/gen_module.h"
+#include "host_api/in_module.h"
+#include "tests/host/call_log.h"
+
+struct WindowMessage {
+  UINT msg;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+class TestHost {
+ public:
+  TestHost();
+  ~TestHost();
+
+  // Creates the main window on the calling thread, which must pump messages
+  // (PumpFor) whenever the plug-in may send or post to it.
+  bool CreateMainWindow();
+  HWND MainWindow() const { return window_; }
+  HMENU MainMenu() const { return menu_; }
+
+  // Loads in_quorvo.dll (or the given file) from the program's folder and
+  // fills the host fields of its table. Init is not called.
+  In_Module* LoadInputPlugin(const char* file = "in_quorvo.dll");
+  void UnloadInputPlugin();
+  In_Module* Input() const { return in_; }
+  HMODULE InputLibrary() const { return inLib_; }
+
+  winampGeneralPurposePlugin* LoadGeneralPlugin(const char* file = "gen_quorvo.dll");
+  void UnloadGeneralPlugin();
+
+  // Runs the message loop of this thread for the given time.
+  void PumpFor(DWORD ms);
+  // Pumps until a message with that id has arrived or the time is up.
+  bool PumpUntilMessage(UINT msg, DWORD timeoutMs);
+
+  std::vector<WindowMessage> Messages() const;
+  void ClearMessages();
+  std::vector<std::string> Playlist() const;
+  CallLog& Callbacks();
+
+  // How the host's DSP hook behaves: off, or doubling every sample.
+  static void SetDspDoubles(bool on);
+
+  static std::string ProgramDirectory();
+
+ private:
+  HWND window_ = nullptr;
+  HMENU menu_ = nullptr;
+  HMODULE inLib_ = nullptr;
+  HMODULE genLib_ = nullptr;
+  In_Module* in_ = nullptr;
+  winampGeneralPurposePlugin* gen_ = nullptr;
+};
+
+// Closes a modal box found by its caption from a watcher thread, recording
+// the text it showed. Tests never wait on a box a person would have to close.
+class ModalBoxCloser {
+ public:
+  explicit ModalBoxCloser(std::string caption, DWORD timeoutMs = 20000);
+  ~ModalBoxCloser();
+  bool Closed() const { return closed_; }
+  std::string Text() const { return text_; }
+  void Join();
+
+ private:
+  static DWORD WINAPI Run(void* self);
+  std::string caption_;
+  DWORD timeoutMs_;
+  HANDLE thread_ = nullptr;
+  volatile bool closed_ = false;
+  std::string text_;
+};

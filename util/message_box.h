@@ -1,0 +1,27 @@
+#pragma once
+// Message boxes, behind a seam: the Win32 shell shows a real modal box; the
+// POSIX build (unit tests) records the request and answers IDOK.
+#include <string>
+#include <vector>
+
+#include "host_api/win_types.h"
+
+namespace msgbox {
+
+// The values of the system's MB_* and ID* codes used here.
+constexpr unsigned kOk = 0x00000000;
+constexpr unsigned kIconError = 0x00000010;
+constexpr unsigned kIconInformation = 0x00000040;
+constexpr int kIdOk = 1;
+
+int Show(HWND owner, const std::string& text, const std::string& caption, unsigned type);
+
+struct Shown {
+  std::string text;
+  std::string caption;
+  unsigned type;
+};
+// POSIX only: every box requested so far (cleared by the caller).
+std::vector<Shown>& RecordedForTesting();
+
+}  // namespace msgbox
