@@ -48,4 +48,4 @@ int ParseTrackName(const char* name, char* driveLetter, int* track) {
   return 1;
 }
 
-int IsOurFile(const char* name) { return ParseTrackName(name, static_cast<std::string*>(nullptr), nullptr); }
+int IsOurFile(const char* name) { return ParseTrackName(name, nullptr, nullptr); }

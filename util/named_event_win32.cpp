@@ -3,6 +3,7 @@
 #include <windows.h>
 
 void* CNamedEvent::CreateNative(bool manualReset, bool initialState, const std::string& name, bool* existed) {
+  SetLastError(ERROR_SUCCESS);
   HANDLE handle = CreateEventA(nullptr, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE, name.c_str());
   *existed = handle != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
   return handle;

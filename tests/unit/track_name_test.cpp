@@ -82,11 +82,11 @@ TEST(TrackName, TrackNumbersBeyondIntAreRejectedNotWrapped) {
 
 TEST(TrackName, NullNameAndOptionalOuts) {
   EXPECT_EQ(0, IsOurFile(nullptr));
-  EXPECT_EQ(0, ParseTrackName(nullptr, static_cast<std::string*>(nullptr), nullptr));
+  EXPECT_EQ(0, ParseTrackName(nullptr, nullptr, nullptr));
   EXPECT_EQ(1, IsOurFile("cda://D,3"));
 
   int track = 0;
-  EXPECT_EQ(1, ParseTrackName("cda://q,12", static_cast<std::string*>(nullptr), &track));
+  EXPECT_EQ(1, ParseTrackName("cda://q,12", nullptr, &track));
   EXPECT_EQ(12, track);
 
   char letter = '?';
