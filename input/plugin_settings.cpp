@@ -1,0 +1,225 @@
+#include "input/plugin_settings.h"
+
+#include <climits>
+#include <cstdio>
+
+namespace {
+
+const char kDefaultTitle[] = "CD-DA TRACK - %7:\\Track%6";
+const char kDefaultFormat[] = "%1 - %2";
+
+// A history count far beyond anything a user collects comes from a damaged
+// file; reading it key by key would stall Init for hours.
+const long kMaxHistoryEntries = 4096;
+
+bool IsTrue(const std::string& text) {
+  static const char kTrue[] = "true";
+  if (text.size() != 4) return false;
+  for (std::size_t i = 0; i < 4; ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kTrue[i]) return false;
+  }
+  return true;
+}
+
+// The C runtime's decimal-text rule (blanks, sign, digits), saturating
+// instead of overflowing.
+long DecimalValue(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value < LONG_MAX / 10) value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+class Reader {
+ public:
+  Reader(Profile& profile, const std::string& path) : profile_(profile), path_(path.c_str()) {}
+
+  std::string Text(const char* key, const char* fallback) {
+    return profile_.GetString(kSettingsSection, key, fallback, path_, 1024);
+  }
+  void Bool(const char* key, bool* value) { *value = IsTrue(Text(key, *value ? "true" : "false")); }
+  void Number(const char* key, std::uint32_t* value) {
+    *value = profile_.GetInt(kSettingsSection, key, static_cast<int>(*value), path_);
+  }
+  void History(const char* countKey, std::set<std::string>* history) {
+    long count = DecimalValue(Text(countKey, "0"));
+    if (count > kMaxHistoryEntries) count = kMaxHistoryEntries;
+    for (long i = 0; i < count; ++i) {
+      const std::string key = countKey + std::to_string(i);
+      std::string entry = Text(key.c_str(), "");
+      if (!entry.empty()) history->insert(std::move(entry));
+    }
+  }
+
+ private:
+  Profile& profile_;
+  const char* path_;
+};
+
+class Writer {
+ public:
+  Writer(Profile& profile, const std::string& path) : profile_(profile), path_(path.c_str()) {}
+
+  void Text(const char* key, const std::string& value) {
+    profile_.WriteString(kSettingsSection, key, value.c_str(), path_);
+  }
+  void Bool(const char* key, bool value) { Text(key, value ? "true" : "false"); }
+  void Number(const char* key, std::uint32_t value) { Text(key, std::to_string(value)); }
+  void History(const char* countKey, const std::set<std::string>& history) {
+    Text(countKey, std::to_string(static_cast<int>(history.size())));
+    unsigned i = 0;
+    for (const std::string& entry : history) Text((countKey + std::to_string(i++)).c_str(), entry);
+  }
+
+ private:
+  Profile& profile_;
+  const char* path_;
+};
+
+}  // namespace
+
+PluginSettings::PluginSettings()
+    : defaultTitleFormat(kDefaultTitle),
+      titlePriority{"CD-TEXT(JP)", "CD-TEXT(EN)", "default", "CDDB"},
+      cdtextTitleFormat(kDefaultFormat),
+      cddbTitleFormat(kDefaultFormat),
+      cddbCache(true),
+      cddbUrl(kDefaultCddbUrl),
+      cddbUseUtf8(false),
+      cddbProxy(),
+      cddbUseProxy(false),
+      cddbDialogAutoClose(true),
+      urlHistory{kDefaultCddbUrl, kTestCddbUrl},
+      proxyHistory(),
+      extendedFileInfoDefault(false),
+      extendedFileInfoDefaultTitle(kDefaultTitle),
+      preReadSize(176400),
+      bufferSize(882000),
+      doubleBufferSize(1764000),
+      readSpeed(65535),
+      jitterCorrection(false),
+      aspi(false),
+      multithreadInitialize(false) {}
+
+std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
+  Reader in(profile, iniPath);
+  const std::string version = in.Text("Version", "0.00");
+  defaultTitleFormat = in.Text("DefaultTitleFormat", kDefaultTitle);
+  for (unsigned i = 0; i < titlePriority.size(); ++i) {
+    const std::string key = "TitlePriority" + std::to_string(i);
+    std::string entry = in.Text(key.c_str(), "");
+    if (!entry.empty()) titlePriority[i] = std::move(entry);
+  }
+  // Older versions stored this under a key without the underscore.
+  const std::string oldFormat = in.Text("CDTEXTTitleFormat", kDefaultFormat);
+  cdtextTitleFormat = in.Text("CDTEXT_TitleFormat", oldFormat.c_str());
+
+  in.Bool("ExtendedFileInfoDefault", &extendedFileInfoDefault);
+  extendedFileInfoDefaultTitle = in.Text("ExtendedFileInfoDefaultTitle", extendedFileInfoDefaultTitle.c_str());
+  cddbTitleFormat = in.Text("CDDB_TitleFormat", kDefaultFormat);
+  in.Bool("CDDB_Cache", &cddbCache);
+  cddbUrl = in.Text("CDDB_URL", kDefaultCddbUrl);
+  in.Bool("CDDB_UseUtf8", &cddbUseUtf8);
+  cddbProxy = in.Text("CDDB_Proxy", "");
+  in.Bool("CDDB_UseProxy", &cddbUseProxy);
+  in.Bool("CDDB_DialogAutoClose", &cddbDialogAutoClose);
+
+  in.History("CDDB_URLHistory", &urlHistory);
+  in.History("CDDB_ProxyHistory", &proxyHistory);
+
+  in.Number("BufferSize", &bufferSize);
+  doubleBufferSize = 2 * bufferSize;
+  in.Number("PreReadSize", &preReadSize);
+  in.Number("ReadSpeed", &readSpeed);
+
+  in.Bool("MultithreadInitialize", &multithreadInitialize);
+  in.Bool("Aspi", &aspi);
+  return version;
+}
+
+void PluginSettings::Save(Profile& profile, const std::string& iniPath, const char* version) const {
+  Writer out(profile, iniPath);
+  out.Text("Version", version ? version : kPluginVersion);
+  out.Text("DefaultTitleFormat", defaultTitleFormat);
+  for (unsigned i = 0; i < titlePriority.size(); ++i) {
+    out.Text(("TitlePriority" + std::to_string(i)).c_str(), titlePriority[i]);
+  }
+  out.Text("CDTEXT_TitleFormat", cdtextTitleFormat);
+  out.Bool("ExtendedFileInfoDefault", extendedFileInfoDefault);
+  out.Text("ExtendedFileInfoDefaultTitle", extendedFileInfoDefaultTitle);
+  out.Text("CDDB_TitleFormat", cddbTitleFormat);
+  out.Bool("CDDB_Cache", cddbCache);
+  out.Text("CDDB_URL", cddbUrl);
+  out.Bool("CDDB_UseUtf8", cddbUseUtf8);
+  out.Text("CDDB_Proxy", cddbProxy);
+  out.Bool("CDDB_UseProxy", cddbUseProxy);
+  out.Bool("CDDB_DialogAutoClose", cddbDialogAutoClose);
+  out.History("CDDB_URLHistory", urlHistory);
+  out.History("CDDB_ProxyHistory", proxyHistory);
+  out.Number("BufferSize", bufferSize);
+  out.Number("PreReadSize", preReadSize);
+  out.Number("ReadSpeed", readSpeed);
+  out.Bool("MultithreadInitialize", multithreadInitialize);
+  // Aspi is only read; JitterCorrection is never stored.
+}
+
+PluginSettings& Settings() {
+  static PluginSettings settings;
+  return settings;
+}
+
+std::string IniPathIn(const std::string& dir) { return dir + "\\winamp.ini"; }
+
+const std::map<std::uint32_t, std::string>& BufferSizeChoices() {
+  // The 17640 row is 0.1 s (7.5 frames), whatever its label says.
+  static const std::map<std::uint32_t, std::string> choices = {
+      {2352, "0.01秒 (   1 frame,     2,352 byte)"},
+      {4704, "0.02秒 (   2 frame,     4,704 byte)"},
+      {11760, "0.06秒 (   5 frame,    11,760 byte)"},
+      {17640, "0.13秒 (  10 frame,    17,640 byte)"},
+      {35280, "0.20秒 (  15 frame,    35,280 byte)"},
+      {70560, "0.40秒 (  30 frame,    70,560 byte)"},
+      {105840, "0.60秒 (  45 frame,    105,840 byte)"},
+      {141120, "0.80秒 (  60 frame,    141,120 byte)"},
+      {176400, "   1秒 (  75 frame,   176,400 byte)"},
+      {352800, "   2秒 ( 150 frame,   352,800 byte)"},
+      {529200, "   3秒 ( 225 frame,   529,200 byte)"},
+      {705600, "   4秒 ( 300 frame,   705,600 byte)"},
+      {882000, "   5秒 ( 375 frame,   882,000 byte)"},
+      {1058400, "   6秒 ( 450 frame, 1,058,400 byte)"},
+      {1234800, "   7秒 ( 525 frame, 1,234,800 byte)"},
+      {1411200, "   8秒 ( 600 frame, 1,411,200 byte)"},
+      {1587600, "   9秒 ( 675 frame, 1,587,600 byte)"},
+      {1764000, "  10秒 ( 750 frame, 1,764,000 byte)"},
+      {2646000, "  15秒 (1125 frame, 2,646,000 byte)"},
+      {3528000, "  20秒 (1500 frame, 3,528,000 byte)"},
+  };
+  return choices;
+}
+
+const std::map<std::uint32_t, std::string>& ReadSpeedChoices() {
+  // Values are the drive's speed in kB/s (bytes per second / 1000).
+  static const std::map<std::uint32_t, std::string> choices = {
+      {705, " 4倍速 (  705,600バイト/秒)"},
+      {1411, "  8倍速 (1,411,200バイト/秒)"},
+      {2822, " 16倍速 (2,822,400バイト/秒)"},
+      {4233, " 24倍速 (4,233,600バイト/秒)"},
+      {5644, " 32倍速 (5,644,800バイト/秒)"},
+      {7056, " 40倍速 (7,056,000バイト/秒)"},
+      {8467, " 48倍速 (8,467,200バイト/秒)"},
+      {65535, " 最高速度"},
+  };
+  return choices;
+}
+
+void BuildChoiceTables() {
+  BufferSizeChoices();
+  ReadSpeedChoices();
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Every setting of the input plug-in: one process-wide record with built-in
+// defaults, read from winamp.ini at Init and written back at Quit.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+#include "util/profile.h"
+
+constexpr char kSettingsSection[] = "QZ_CDDAPLAYER";
+constexpr char kPluginVersion[] = "0.26";
+constexpr char kDefaultCddbUrl[] = "http://gnudb.gnudb.org/~cddb/cddb.cgi";
+constexpr char kTestCddbUrl[] = "http://gnudb.gnudb.org:80/~cddb/cddb.cgi";
+
+struct PluginSettings {
+  PluginSettings();
+
+  std::string defaultTitleFormat;
+  std::array<std::string, 4> titlePriority;
+  std::string cdtextTitleFormat;
+  std::string cddbTitleFormat;
+  bool cddbCache;
+  std::string cddbUrl;
+  bool cddbUseUtf8;
+  std::string cddbProxy;
+  bool cddbUseProxy;
+  bool cddbDialogAutoClose;
+  std::set<std::string> urlHistory;    // unique, ascending byte order
+  std::set<std::string> proxyHistory;  // unique, ascending byte order
+  bool extendedFileInfoDefault;
+  std::string extendedFileInfoDefaultTitle;
+  std::uint32_t preReadSize;       // bytes
+  std::uint32_t bufferSize;        // bytes
+  std::uint32_t doubleBufferSize;  // 2 x bufferSize, never stored
+  std::uint32_t readSpeed;         // kB/s for the drive; 65535 = maximum
+  bool jitterCorrection;           // never stored: off at every start
+  bool aspi;                       // read, never written
+  bool multithreadInitialize;
+
+  // Reads every key (a missing one keeps the current value) and returns the
+  // file's Version text ("0.00" when missing).
+  std::string Load(Profile& profile, const std::string& iniPath);
+  // Writes every stored key, one write per key, in a fixed order.
+  void Save(Profile& profile, const std::string& iniPath, const char* version) const;
+};
+
+// The plug-in's one settings record.
+PluginSettings& Settings();
+
+// "<dir>\winamp.ini".
+std::string IniPathIn(const std::string& dir);
+
+// Values offered by the settings pages, keyed (and so ordered) by value,
+// each with its label. BufferSizeChoices serves BufferSize and PreReadSize.
+void BuildChoiceTables();
+const std::map<std::uint32_t, std::string>& BufferSizeChoices();
+const std::map<std::uint32_t, std::string>& ReadSpeedChoices();

@@ -1,0 +1,237 @@
+#include "input/plugin_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "temp_ini.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char kUrlA[] = "http://a.example/~cddb/cddb.cgi";
+const char kUrlB[] = "http://b.example/~cddb/cddb.cgi";
+
+int CountLinesStartingWith(const Lines& lines, const std::string& prefix) {
+  return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.compare(0, prefix.size(), prefix) == 0;
+  }));
+}
+
+TEST(PluginSettings, MissingFileKeepsDefaultsAndGivesVersion000) {
+  TempIni ini;
+  PluginSettings s;
+  EXPECT_EQ("0.00", s.Load(SystemProfile(), ini.path()));
+  const PluginSettings defaults;
+  EXPECT_EQ(defaults.titlePriority, s.titlePriority);
+  EXPECT_EQ(defaults.urlHistory, s.urlHistory);
+  EXPECT_EQ(1764000u, s.doubleBufferSize);
+  EXPECT_TRUE(s.cddbCache);
+  EXPECT_FALSE(ini.Exists());
+}
+
+TEST(PluginSettings, SaveWritesEveryStoredKeyInOrder) {
+  TempIni ini;
+  PluginSettings s;
+  s.aspi = true;
+  s.jitterCorrection = true;
+  s.Save(SystemProfile(), ini.path(), kPluginVersion);
+  const Lines expected = {
+      "[QZ_CDDAPLAYER]",
+      "Version=0.26",
+      "DefaultTitleFormat=CD-DA TRACK - %7:\\Track%6",
+      "TitlePriority0=CD-TEXT(JP)",
+      "TitlePriority1=CD-TEXT(EN)",
+      "TitlePriority2=default",
+      "TitlePriority3=CDDB",
+      "CDTEXT_TitleFormat=%1 - %2",
+      "ExtendedFileInfoDefault=false",
+      "ExtendedFileInfoDefaultTitle=CD-DA TRACK - %7:\\Track%6",
+      "CDDB_TitleFormat=%1 - %2",
+      "CDDB_Cache=true",
+      "CDDB_URL=http://gnudb.gnudb.org/~cddb/cddb.cgi",
+      "CDDB_UseUtf8=false",
+      "CDDB_Proxy=",
+      "CDDB_UseProxy=false",
+      "CDDB_DialogAutoClose=true",
+      "CDDB_URLHistory=2",
+      "CDDB_URLHistory0=http://gnudb.gnudb.org/~cddb/cddb.cgi",
+      "CDDB_URLHistory1=http://gnudb.gnudb.org:80/~cddb/cddb.cgi",
+      "CDDB_ProxyHistory=0",
+      "BufferSize=882000",
+      "PreReadSize=176400",
+      "ReadSpeed=65535",
+      "MultithreadInitialize=false",
+  };
+  EXPECT_EQ(expected, ini.Lines());
+}
+
+TEST(PluginSettings, SavedValuesLoadBack) {
+  TempIni ini;
+  PluginSettings s;
+  s.defaultTitleFormat = "%7 トラック%6";
+  s.titlePriority = {"CDDB", "default", "CD-TEXT(EN)", "CD-TEXT(JP)"};
+  s.cdtextTitleFormat = "%2 / %1";
+  s.cddbTitleFormat = "%1";
+  s.cddbCache = false;
+  s.cddbUrl = kUrlA;
+  s.cddbUseUtf8 = true;
+  s.cddbProxy = "proxy.example:8080";
+  s.cddbUseProxy = true;
+  s.cddbDialogAutoClose = false;
+  s.proxyHistory = {"proxy.example:8080", "other:3128"};
+  s.extendedFileInfoDefault = true;
+  s.extendedFileInfoDefaultTitle = "x";
+  s.preReadSize = 352800;
+  s.bufferSize = 3528000;
+  s.readSpeed = 1411;
+  s.multithreadInitialize = true;
+  s.Save(SystemProfile(), ini.path(), "9.99");
+
+  PluginSettings r;
+  EXPECT_EQ("9.99", r.Load(SystemProfile(), ini.path()));
+  EXPECT_EQ(s.defaultTitleFormat, r.defaultTitleFormat);
+  EXPECT_EQ(s.titlePriority, r.titlePriority);
+  EXPECT_EQ(s.cdtextTitleFormat, r.cdtextTitleFormat);
+  EXPECT_EQ(s.cddbTitleFormat, r.cddbTitleFormat);
+  EXPECT_EQ(s.cddbCache, r.cddbCache);
+  EXPECT_EQ(s.cddbUrl, r.cddbUrl);
+  EXPECT_EQ(s.cddbUseUtf8, r.cddbUseUtf8);
+  EXPECT_EQ(s.cddbProxy, r.cddbProxy);
+  EXPECT_EQ(s.cddbUseProxy, r.cddbUseProxy);
+  EXPECT_EQ(s.cddbDialogAutoClose, r.cddbDialogAutoClose);
+  EXPECT_EQ(s.urlHistory, r.urlHistory);
+  EXPECT_EQ(s.proxyHistory, r.proxyHistory);
+  EXPECT_EQ(s.extendedFileInfoDefault, r.extendedFileInfoDefault);
+  EXPECT_EQ(s.extendedFileInfoDefaultTitle, r.extendedFileInfoDefaultTitle);
+  EXPECT_EQ(352800u, r.preReadSize);
+  EXPECT_EQ(3528000u, r.bufferSize);
+  EXPECT_EQ(7056000u, r.doubleBufferSize);
+  EXPECT_EQ(1411u, r.readSpeed);
+  EXPECT_TRUE(r.multithreadInitialize);
+}
+
+TEST(PluginSettings, OldCdTextFormatKeyIsMigrated) {
+  TempIni ini;
+  ini.Write("[QZ_CDDAPLAYER]\r\nCDTEXTTitleFormat=%2\r\n");
+  PluginSettings s;
+  s.Load(SystemProfile(), ini.path());
+  EXPECT_EQ("%2", s.cdtextTitleFormat);
+  s.Save(SystemProfile(), ini.path(), kPluginVersion);
+  const Lines lines = ini.Lines();
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "CDTEXTTitleFormat=%2"));
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "CDTEXT_TitleFormat=%2"));
+
+  // Once the new key exists it wins.
+  ini.Write("[QZ_CDDAPLAYER]\r\nCDTEXTTitleFormat=%2\r\nCDTEXT_TitleFormat=%1\r\n");
+  PluginSettings t;
+  t.Load(SystemProfile(), ini.path());
+  EXPECT_EQ("%1", t.cdtextTitleFormat);
+}
+
+TEST(PluginSettings, HistoriesMergeIntoSortedSetsAndSaveAscending) {
+  TempIni ini;
+  ini.Write(std::string("[QZ_CDDAPLAYER]\r\nCDDB_URLHistory=3\r\nCDDB_URLHistory0=") + kUrlB +
+            "\r\nCDDB_URLHistory1=\r\nCDDB_URLHistory2=" + kUrlA +
+            "\r\nCDDB_ProxyHistory=1\r\nCDDB_ProxyHistory0=p:1\r\nCDDB_ProxyHistory5=stale:1\r\n");
+  PluginSettings s;
+  s.Load(SystemProfile(), ini.path());
+  EXPECT_EQ(4u, s.urlHistory.size());
+  EXPECT_EQ(std::set<std::string>{"p:1"}, s.proxyHistory);  // entries beyond the count are not read
+
+  s.Save(SystemProfile(), ini.path(), kPluginVersion);
+  const Lines lines = ini.Lines();
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "CDDB_URLHistory=4"));
+  EXPECT_EQ(1, CountLinesStartingWith(lines, std::string("CDDB_URLHistory0=") + kUrlA));
+  EXPECT_EQ(1, CountLinesStartingWith(lines, std::string("CDDB_URLHistory1=") + kUrlB));
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "CDDB_URLHistory2=http://gnudb.gnudb.org/~cddb/cddb.cgi"));
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "CDDB_URLHistory3=http://gnudb.gnudb.org:80/~cddb/cddb.cgi"));
+  // Keys beyond the saved count are left as they were.
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "CDDB_ProxyHistory5=stale:1"));
+}
+
+TEST(PluginSettings, AbsurdHistoryCountsLoadPromptly) {
+  TempIni ini;
+  ini.Write("[QZ_CDDAPLAYER]\r\nCDDB_URLHistory=99999999999999999999\r\nCDDB_ProxyHistory=-3\r\n");
+  PluginSettings s;
+  s.Load(SystemProfile(), ini.path());
+  EXPECT_EQ(2u, s.urlHistory.size());
+  EXPECT_TRUE(s.proxyHistory.empty());
+}
+
+TEST(PluginSettings, BooleansAreTrueOnlyForTheWordTrue) {
+  TempIni ini;
+  ini.Write("[QZ_CDDAPLAYER]\r\nCDDB_UseProxy=TRUE\r\nCDDB_UseUtf8=1\r\nCDDB_Cache=yes\r\n"
+            "ExtendedFileInfoDefault=True\r\n");
+  PluginSettings s;
+  s.cddbUseUtf8 = true;
+  s.cddbDialogAutoClose = true;
+  s.multithreadInitialize = true;
+  s.Load(SystemProfile(), ini.path());
+  EXPECT_TRUE(s.cddbUseProxy);
+  EXPECT_FALSE(s.cddbUseUtf8);
+  EXPECT_FALSE(s.cddbCache);
+  EXPECT_TRUE(s.extendedFileInfoDefault);
+  // Missing keys keep the current value.
+  EXPECT_TRUE(s.cddbDialogAutoClose);
+  EXPECT_TRUE(s.multithreadInitialize);
+}
+
+TEST(PluginSettings, AspiIsOnlyReadAndJitterCorrectionNeverStored) {
+  TempIni ini;
+  ini.Write("[QZ_CDDAPLAYER]\r\nAspi=true\r\nJitterCorrection=true\r\n");
+  PluginSettings s;
+  s.Load(SystemProfile(), ini.path());
+  EXPECT_TRUE(s.aspi);
+  EXPECT_FALSE(s.jitterCorrection);
+
+  s.aspi = false;  // even a changed value is not written
+  s.jitterCorrection = true;
+  s.Save(SystemProfile(), ini.path(), kPluginVersion);
+  const Lines lines = ini.Lines();
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "Aspi="));
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "Aspi=true"));
+  EXPECT_EQ(1, CountLinesStartingWith(lines, "JitterCorrection=true"));
+
+  PluginSettings again;
+  again.Load(SystemProfile(), ini.path());
+  EXPECT_TRUE(again.aspi);
+  EXPECT_FALSE(again.jitterCorrection);
+}
+
+TEST(PluginSettings, NumbersAndTitlePriorities) {
+  TempIni ini;
+  ini.Write("[QZ_CDDAPLAYER]\r\nBufferSize=1411200\r\nPreReadSize=abc\r\n"
+            "TitlePriority0=CDDB\r\nTitlePriority2=\r\nTitlePriority3=nonsense\r\n");
+  PluginSettings s;
+  s.Load(SystemProfile(), ini.path());
+  EXPECT_EQ(1411200u, s.bufferSize);
+  EXPECT_EQ(2822400u, s.doubleBufferSize);
+  EXPECT_EQ(0u, s.preReadSize);   // no leading digits
+  EXPECT_EQ(65535u, s.readSpeed); // missing: unchanged
+  const std::array<std::string, 4> expected = {"CDDB", "CD-TEXT(EN)", "default", "nonsense"};
+  EXPECT_EQ(expected, s.titlePriority);
+}
+
+TEST(PluginSettings, ChoiceTablesInValueOrderWithShiftJisLabels) {
+  BuildChoiceTables();
+  const auto& sizes = BufferSizeChoices();
+  const auto& speeds = ReadSpeedChoices();
+  ASSERT_EQ(20u, sizes.size());
+  ASSERT_EQ(8u, speeds.size());
+  EXPECT_EQ(2352u, sizes.begin()->first);
+  EXPECT_EQ(3528000u, sizes.rbegin()->first);
+  EXPECT_EQ(65535u, speeds.rbegin()->first);
+  EXPECT_EQ("   1\x95\x62 (  75 frame,   176,400 byte)", sizes.at(176400));
+  EXPECT_EQ("0.13\x95\x62 (  10 frame,    17,640 byte)", sizes.at(17640));
+  EXPECT_EQ(" 4\x94\x7b\x91\xac (  705,600\x83\x6f\x83\x43\x83\x67/\x95\x62)", speeds.at(705));
+  EXPECT_EQ(" \x8d\xc5\x8d\x82\x91\xac\x93\x78", speeds.at(65535));
+}
+
+TEST(PluginSettings, IniPathAndProcessRecord) {
+  EXPECT_EQ("C:\\Program Files\\Winamp\\winamp.ini", IniPathIn("C:\\Program Files\\Winamp"));
+  EXPECT_EQ(&Settings(), &Settings());
+}
+
+}  // namespace
