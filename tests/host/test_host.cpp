@@ -1,5 +1,6 @@
 #include "tests/host/test_host.h"
 
+#include <cstdlib>
 #include <mutex>
 
 #include "host_api/host_messages.h"
@@ -130,7 +131,7 @@ bool TestHost::CreateMainWindow() {
   menu_ = BuildMenu();
   window_ = CreateWindowExA(0, kWindowClass, "Winamp (test host)", WS_OVERLAPPEDWINDOW, 40, 40, 640, 400, nullptr,
                             menu_, wc.hInstance, nullptr);
-  if (window_) ShowWindow(window_, SW_SHOWNORMAL);
+  if (window_ && getenv("QUORVO_SHOW_HOST")) ShowWindow(window_, SW_SHOWNORMAL);
   ClearMessages();
   return window_ != nullptr;
 }
