@@ -35,8 +35,8 @@ int Describe(const char* cuePath) {
   }
   for (const auto& s : disc.sessions()) std::printf("session %d leadout %d\n", s.number, s.leadOut);
   for (const auto& t : disc.tracks())
-    std::printf("track %d session %d %s start %d length %d\n", t.number, t.session, t.data ? "data" : "audio", t.start,
-                t.length);
+    std::printf("track %d session %d %s start %d length %d image %lld\n", t.number, t.session,
+                t.data ? "data" : "audio", t.start, t.length, static_cast<long long>(t.imageFrame));
   static const char* const kFields[] = {"title", "performer", "songwriter", "composer", "arranger"};
   const auto blocks = vdrive::DecodeCdTextPacks(disc.cdTextPacks());
   for (std::size_t b = 0; b < blocks.size(); ++b) {

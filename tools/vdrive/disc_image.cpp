@@ -104,6 +104,7 @@ int Disc::LoadCueText(const std::string& cueText, const std::string& baseDir, st
     d.data = t.mode != TrackMode::Audio;
     d.control = static_cast<std::uint8_t>(d.data ? 0x04 | (t.flags & 0x02) : t.flags);
     d.regionStart = next;
+    d.imageFrame = t.index1;
     if (t.pregap > 0) segments_.push_back({next, t.pregap, -1, 0});
     next += t.pregap;
     if (runEnd > runStart)

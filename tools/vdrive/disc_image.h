@@ -26,6 +26,7 @@ struct DiscTrack {
   std::int32_t start = 0;    // LBA of INDEX 01
   std::int32_t length = 0;   // to the next track or the session's lead-out
   std::int32_t regionStart = 0;  // first LBA of its pregap
+  std::int64_t imageFrame = 0;   // frame of INDEX 01 in its image file
 };
 
 struct DiscSession {
