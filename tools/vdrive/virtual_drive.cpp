@@ -170,8 +170,9 @@ std::vector<std::uint8_t> BuildFullTocAnswer(const Disc& disc, std::uint8_t star
 }
 
 std::vector<std::uint8_t> BuildCdTextAnswer(const Disc& disc) {
-  std::vector<std::uint8_t> out(4);
-  out.insert(out.end(), disc.cdTextPacks().begin(), disc.cdTextPacks().end());
+  const std::vector<std::uint8_t>& packs = disc.cdTextPacks();
+  std::vector<std::uint8_t> out(4 + packs.size());
+  if (!packs.empty()) std::memcpy(&out[4], packs.data(), packs.size());
   PutBe16(out.data(), static_cast<std::uint32_t>(out.size() - 2));
   return out;
 }
