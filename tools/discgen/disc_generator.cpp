@@ -174,12 +174,12 @@ void FillDataSector(std::int32_t lba, std::uint8_t* out) {
   for (int off = 0; off + n <= 2048; off += n) std::memcpy(out + 16 + off, line, static_cast<std::size_t>(n));
 }
 
-std::vector<CdTextBlock> DiscTexts(const DiscSpec& spec) {
+std::vector<CdTextBlock> DiscTexts(const DiscOptions& options) {
   std::vector<CdTextBlock> blocks;
-  if (spec.text == TextMode::None) return blocks;
-  const bool demo = spec.layout == Layout::Demo;
-  const int tracks = demo ? 3 : spec.audioTracks + (spec.layout == Layout::AudioOnly ? 0 : 1);
-  const int firstAudio = spec.layout == Layout::DataFirst ? 2 : 1;
+  if (options.text == TextMode::None) return blocks;
+  const bool demo = options.layout == Layout::Demo;
+  const int tracks = demo ? 3 : options.audioTracks + (options.layout == Layout::AudioOnly ? 0 : 1);
+  const int firstAudio = options.layout == Layout::DataFirst ? 2 : 1;
   CdTextBlock en;
   en.language = vdrive::kLanguageEnglish;
   en.entries.resize(static_cast<std::size_t>(tracks + 1));
@@ -192,7 +192,7 @@ std::vector<CdTextBlock> DiscTexts(const DiscSpec& spec) {
     en.entries[0] = Fields("Virtual Test Disc", "The Pattern Players", "Disc Songwriter", "Disc Composer",
                            "Disc Arranger");
     for (int k = 1; k <= tracks; ++k) {
-      const bool audio = spec.layout == Layout::CdExtra ? k < tracks : k >= firstAudio;
+      const bool audio = options.layout == Layout::CdExtra ? k < tracks : k >= firstAudio;
       en.entries[static_cast<std::size_t>(k)] =
           audio ? Fields("Track " + Two(k) + " Title", "Performer " + std::to_string(k),
                          k == 1 ? "Songwriter One" : "", k == 2 ? "Composer Two" : "", "")
@@ -200,7 +200,7 @@ std::vector<CdTextBlock> DiscTexts(const DiscSpec& spec) {
     }
   }
   blocks.push_back(en);
-  if (spec.text == TextMode::EnglishJapanese) {
+  if (options.text == TextMode::EnglishJapanese) {
     CdTextBlock ja;
     ja.language = vdrive::kLanguageJapanese;
     ja.doubleByte = true;
@@ -219,35 +219,35 @@ std::vector<CdTextBlock> DiscTexts(const DiscSpec& spec) {
   return blocks;
 }
 
-int GenerateDisc(const DiscSpec& spec, const std::string& dir, std::string* cuePath, std::string* error) {
+int GenerateDisc(const DiscOptions& options, const std::string& dir, std::string* cuePath, std::string* error) {
   const auto fail = [error](const std::string& why) {
     if (error) *error = why;
     return -1;
   };
-  const bool demo = spec.layout == Layout::Demo;
-  const int audioTracks = demo ? 3 : spec.audioTracks;
-  const int trackFrames = demo ? 15 * 75 : spec.trackFrames;
-  if (audioTracks < 1 || audioTracks > 98 || trackFrames < 1 || spec.dataFrames < 1 || spec.index0Frames < 0 ||
-      spec.index0Frames >= trackFrames)
+  const bool demo = options.layout == Layout::Demo;
+  const int audioTracks = demo ? 3 : options.audioTracks;
+  const int trackFrames = demo ? 15 * 75 : options.trackFrames;
+  if (audioTracks < 1 || audioTracks > 98 || trackFrames < 1 || options.dataFrames < 1 || options.index0Frames < 0 ||
+      options.index0Frames >= trackFrames)
     return fail("disc parameters out of range");
-  if (spec.name.empty() || spec.name.find_first_of("/\\\"") != std::string::npos) return fail("bad disc name");
+  if (options.name.empty() || options.name.find_first_of("/\\\"") != std::string::npos) return fail("bad disc name");
 
   std::string base = dir;
   if (!base.empty() && base.back() != '/' && base.back() != '\\') base.push_back('/');
-  const std::string binName = spec.name + ".bin";
+  const std::string binName = options.name + ".bin";
   std::ofstream bin(base + binName, std::ios::binary | std::ios::trunc);
-  std::ofstream cue(base + spec.name + ".cue", std::ios::binary | std::ios::trunc);
+  std::ofstream cue(base + options.name + ".cue", std::ios::binary | std::ios::trunc);
   if (!bin || !cue) return fail("cannot write into " + dir);
 
-  const std::vector<CdTextBlock> texts = DiscTexts(spec);
-  const bool textLines = !texts.empty() && !spec.rawCdTextFile;
-  if (!texts.empty() && spec.rawCdTextFile) {
-    const int total = audioTracks + (spec.layout == Layout::DataFirst || spec.layout == Layout::CdExtra ? 1 : 0);
+  const std::vector<CdTextBlock> texts = DiscTexts(options);
+  const bool textLines = !texts.empty() && !options.rawCdTextFile;
+  if (!texts.empty() && options.rawCdTextFile) {
+    const int total = audioTracks + (options.layout == Layout::DataFirst || options.layout == Layout::CdExtra ? 1 : 0);
     const std::vector<std::uint8_t> packs = vdrive::BuildCdTextPacks(texts, 1, static_cast<std::uint8_t>(total));
-    std::ofstream cdt(base + spec.name + ".cdt", std::ios::binary | std::ios::trunc);
+    std::ofstream cdt(base + options.name + ".cdt", std::ios::binary | std::ios::trunc);
     if (!cdt || packs.empty()) return fail("cannot write CD-TEXT file");
     cdt.write(reinterpret_cast<const char*>(packs.data()), static_cast<std::streamsize>(packs.size()));
-    cue << "CDTEXTFILE \"" << spec.name << ".cdt\"\r\n";
+    cue << "CDTEXTFILE \"" << options.name << ".cdt\"\r\n";
   }
   const auto entryText = [&](std::size_t entry, const char* indent) {
     if (!textLines) return;
@@ -259,7 +259,7 @@ int GenerateDisc(const DiscSpec& spec, const std::string& dir, std::string* cueP
     }
   };
   entryText(0, "");
-  if (spec.layout == Layout::CdExtra) cue << "REM SESSION 01\r\n";
+  if (options.layout == Layout::CdExtra) cue << "REM SESSION 01\r\n";
   cue << "FILE \"" << binName << "\" BINARY\r\n";
 
   std::uint8_t frame[kFrameBytes];
@@ -270,7 +270,7 @@ int GenerateDisc(const DiscSpec& spec, const std::string& dir, std::string* cueP
     cue << "  TRACK " << Two(number) << " MODE1/2352\r\n";
     entryText(static_cast<std::size_t>(number), "    ");
     cue << "    INDEX 01 " << Msf(fileAt) << "\r\n";
-    for (int i = 0; i < spec.dataFrames; ++i) {
+    for (int i = 0; i < options.dataFrames; ++i) {
       FillDataSector(lba++, frame);
       bin.write(reinterpret_cast<const char*>(frame), kFrameBytes);
       ++fileAt;
@@ -278,15 +278,15 @@ int GenerateDisc(const DiscSpec& spec, const std::string& dir, std::string* cueP
     ++number;
   };
 
-  if (spec.layout == Layout::DataFirst) {
+  if (options.layout == Layout::DataFirst) {
     writeData();
     lba += kPregapFrames;  // the PREGAP below is not in the image
   }
   for (int t = 0; t < audioTracks; ++t, ++number) {
     cue << "  TRACK " << Two(number) << " AUDIO\r\n";
     entryText(static_cast<std::size_t>(number), "    ");
-    if (spec.layout == Layout::DataFirst && t == 0) cue << "    PREGAP " << Msf(kPregapFrames) << "\r\n";
-    const int index0 = (t > 0 && !demo) ? spec.index0Frames : 0;
+    if (options.layout == Layout::DataFirst && t == 0) cue << "    PREGAP " << Msf(kPregapFrames) << "\r\n";
+    const int index0 = (t > 0 && !demo) ? options.index0Frames : 0;
     if (index0 > 0) cue << "    INDEX 00 " << Msf(fileAt) << "\r\n";
     cue << "    INDEX 01 " << Msf(fileAt + index0) << "\r\n";
     if (demo) {
@@ -302,7 +302,7 @@ int GenerateDisc(const DiscSpec& spec, const std::string& dir, std::string* cueP
       }
     }
   }
-  if (spec.layout == Layout::CdExtra) {
+  if (options.layout == Layout::CdExtra) {
     cue << "REM SESSION 02\r\n";
     lba += vdrive::kSessionGap;
     writeData();
@@ -310,7 +310,7 @@ int GenerateDisc(const DiscSpec& spec, const std::string& dir, std::string* cueP
   bin.close();
   cue.close();
   if (!bin || !cue) return fail("write failed in " + dir);
-  if (cuePath) *cuePath = base + spec.name + ".cue";
+  if (cuePath) *cuePath = base + options.name + ".cue";
   return 0;
 }
 

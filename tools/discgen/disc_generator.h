@@ -20,7 +20,7 @@ enum class Layout {
 
 enum class TextMode { None, English, EnglishJapanese };
 
-struct DiscSpec {
+struct DiscOptions {
   Layout layout = Layout::AudioOnly;
   int audioTracks = 3;
   int trackFrames = 300;   // per audio track (75 frames = 1 s)
@@ -32,10 +32,10 @@ struct DiscSpec {
 };
 
 // Writes <dir>/<name>.cue and .bin (and .cdt). 0 ok; -1 with *error.
-int GenerateDisc(const DiscSpec& spec, const std::string& dir, std::string* cuePath, std::string* error);
+int GenerateDisc(const DiscOptions& options, const std::string& dir, std::string* cuePath, std::string* error);
 
 // The texts GenerateDisc puts on a disc (block 0 English, block 1 Japanese).
-std::vector<vdrive::CdTextBlock> DiscTexts(const DiscSpec& spec);
+std::vector<vdrive::CdTextBlock> DiscTexts(const DiscOptions& options);
 
 // Pattern frames.
 void FillAudioFrame(std::int32_t lba, std::uint8_t* out2352);

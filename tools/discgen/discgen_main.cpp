@@ -54,36 +54,36 @@ int Describe(const char* cuePath) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--describe") == 0) return Describe(argv[2]);
-  discgen::DiscSpec spec;
+  discgen::DiscOptions options;
   const char* dir = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
     if (a == "--raw-cdtext") {
-      spec.rawCdTextFile = true;
+      options.rawCdTextFile = true;
     } else if (a == "--layout" && hasValue) {
       const std::string v = argv[++i];
-      if (v == "audio") spec.layout = discgen::Layout::AudioOnly;
-      else if (v == "datafirst") spec.layout = discgen::Layout::DataFirst;
-      else if (v == "cdextra") spec.layout = discgen::Layout::CdExtra;
-      else if (v == "demo") spec.layout = discgen::Layout::Demo;
+      if (v == "audio") options.layout = discgen::Layout::AudioOnly;
+      else if (v == "datafirst") options.layout = discgen::Layout::DataFirst;
+      else if (v == "cdextra") options.layout = discgen::Layout::CdExtra;
+      else if (v == "demo") options.layout = discgen::Layout::Demo;
       else return Usage();
     } else if (a == "--text" && hasValue) {
       const std::string v = argv[++i];
-      if (v == "none") spec.text = discgen::TextMode::None;
-      else if (v == "en") spec.text = discgen::TextMode::English;
-      else if (v == "enja") spec.text = discgen::TextMode::EnglishJapanese;
+      if (v == "none") options.text = discgen::TextMode::None;
+      else if (v == "en") options.text = discgen::TextMode::English;
+      else if (v == "enja") options.text = discgen::TextMode::EnglishJapanese;
       else return Usage();
     } else if (a == "--tracks" && hasValue) {
-      spec.audioTracks = std::atoi(argv[++i]);
+      options.audioTracks = std::atoi(argv[++i]);
     } else if (a == "--frames" && hasValue) {
-      spec.trackFrames = std::atoi(argv[++i]);
+      options.trackFrames = std::atoi(argv[++i]);
     } else if (a == "--data-frames" && hasValue) {
-      spec.dataFrames = std::atoi(argv[++i]);
+      options.dataFrames = std::atoi(argv[++i]);
     } else if (a == "--index0" && hasValue) {
-      spec.index0Frames = std::atoi(argv[++i]);
+      options.index0Frames = std::atoi(argv[++i]);
     } else if (a == "--name" && hasValue) {
-      spec.name = argv[++i];
+      options.name = argv[++i];
     } else if (a.size() > 1 && a[0] == '-') {
       return Usage();
     } else {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   }
   if (dir == nullptr) return Usage();
   std::string cue, error;
-  if (discgen::GenerateDisc(spec, dir, &cue, &error) != 0) {
+  if (discgen::GenerateDisc(options, dir, &cue, &error) != 0) {
     std::fprintf(stderr, "discgen: %s\n", error.c_str());
     return 1;
   }

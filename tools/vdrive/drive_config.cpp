@@ -104,8 +104,8 @@ int ApplyOne(VirtualDrive& drive, const std::vector<std::string>& w, std::string
 
 }  // namespace
 
-int ApplyBehaviour(VirtualDrive& drive, const std::string& spec, std::string* error) {
-  std::istringstream parts(spec);
+int ApplyBehaviour(VirtualDrive& drive, const std::string& commands, std::string* error) {
+  std::istringstream parts(commands);
   std::string part;
   while (std::getline(parts, part, ';')) {
     std::istringstream in(part);

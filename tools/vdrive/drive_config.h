@@ -11,7 +11,7 @@ namespace vdrive {
 // Applies behaviour commands separated by ';', e.g.
 // "fail 0x43 times=1; readerror 1200; landing -1 every=3; latency 8 seek=80".
 // 0 ok; -1 with *error (commands before the bad one stay applied).
-int ApplyBehaviour(VirtualDrive& drive, const std::string& spec, std::string* error);
+int ApplyBehaviour(VirtualDrive& drive, const std::string& commands, std::string* error);
 
 struct DriveConfig {
   int hostAdapter = 0;

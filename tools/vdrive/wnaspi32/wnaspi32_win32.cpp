@@ -51,6 +51,8 @@ struct SrbGetDevType {
   BYTE SRB_Rsvd1;
 };
 #pragma pack(pop)
+static_assert(sizeof(SrbHaInquiry) == 60, "SRB_HAInquiry is 60 bytes");
+static_assert(sizeof(SrbGetDevType) == 12, "SRB_GDEVBlock is 12 bytes");
 
 struct Unit {
   int ha, target, lun;
@@ -322,11 +324,11 @@ int VDriveInsert(int ha, int target, int lun, const char* cuePath) {
   return 0;
 }
 
-int VDriveInjectFault(int ha, int target, int lun, const char* spec) {
+int VDriveInjectFault(int ha, int target, int lun, const char* commands) {
   const auto drive = Find(ha, target, lun);
-  if (!drive || spec == nullptr) return -1;
+  if (!drive || commands == nullptr) return -1;
   std::string error;
-  if (vdrive::ApplyBehaviour(*drive, spec, &error) != 0) {
+  if (vdrive::ApplyBehaviour(*drive, commands, &error) != 0) {
     std::lock_guard<std::mutex> g(g_lock);
     g_lastError = error;
     return -1;
