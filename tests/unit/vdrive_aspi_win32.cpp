@@ -41,12 +41,12 @@ class VdriveAspi : public ::testing::Test {
     count_ = Entry<CountFn>(lib_, "VDriveCommandCount");
     ASSERT_TRUE(support_ && send_ && load_ && eject_ && insert_ && inject_ && count_) << "not our ASPI layer";
 
-    discgen::DiscSpec spec;
-    spec.audioTracks = 4;
-    spec.trackFrames = 75;
+    discgen::DiscOptions options;
+    options.audioTracks = 4;
+    options.trackFrames = 75;
     std::string cue, error;
     dir_ = vdrive_test::FreshDir("aspi");
-    ASSERT_EQ(0, discgen::GenerateDisc(spec, dir_, &cue, &error)) << error;
+    ASSERT_EQ(0, discgen::GenerateDisc(options, dir_, &cue, &error)) << error;
     const std::string ini = vdrive_test::WriteFile(
         dir_, "vdrive.ini", "[1:2:0]\r\ncue=disc.cue\r\nvendor=TESTVEND\r\nproduct=ASPI DRIVE\r\n");
     ASSERT_EQ(1, load_(ini.c_str()));

@@ -124,11 +124,11 @@ TEST(VdriveCdText, CrcMatchesAPackFromARealDisc) {
 }
 
 TEST(VdriveCdText, TwoBlocksCarrySizeInformationAndLanguages) {
-  discgen::DiscSpec spec;
-  spec.audioTracks = 12;
-  spec.trackFrames = 10;
-  spec.text = discgen::TextMode::EnglishJapanese;
-  const auto blocks = discgen::DiscTexts(spec);
+  discgen::DiscOptions options;
+  options.audioTracks = 12;
+  options.trackFrames = 10;
+  options.text = discgen::TextMode::EnglishJapanese;
+  const auto blocks = discgen::DiscTexts(options);
   const std::vector<std::uint8_t> packs = vdrive::BuildCdTextPacks(blocks, 1, 12);
   ASSERT_FALSE(packs.empty());
   ASSERT_EQ(0u, packs.size() % 18);

@@ -32,8 +32,8 @@ std::vector<std::uint8_t> ReadCdCdb(std::uint32_t lba, std::uint8_t count, std::
           static_cast<std::uint8_t>(lba >> 8), static_cast<std::uint8_t>(lba), 0, 0, count, 0x10, 0, 0};
 }
 
-discgen::DiscSpec Spec(discgen::Layout layout, int tracks, discgen::TextMode text = discgen::TextMode::None) {
-  discgen::DiscSpec s;
+discgen::DiscOptions Options(discgen::Layout layout, int tracks, discgen::TextMode text = discgen::TextMode::None) {
+  discgen::DiscOptions s;
   s.layout = layout;
   s.audioTracks = tracks;
   s.trackFrames = 60;
@@ -43,7 +43,7 @@ discgen::DiscSpec Spec(discgen::Layout layout, int tracks, discgen::TextMode tex
 }
 
 struct DriveWithDisc {
-  explicit DriveWithDisc(const discgen::DiscSpec& spec) { drive.Insert(MakeDisc(spec)); }
+  explicit DriveWithDisc(const discgen::DiscOptions& options) { drive.Insert(MakeDisc(options)); }
   CommandResult Run(const std::uint8_t* cdb, std::size_t n, std::vector<std::uint8_t>& buf) {
     return drive.Execute(cdb, n, buf.data(), static_cast<std::uint32_t>(buf.size()));
   }
@@ -65,7 +65,7 @@ TEST(VdriveMmc, InquiryIdentifiesARemovableCdDrive) {
 }
 
 TEST(VdriveMmc, TocInMsfAndLbaFormListsTracksAndLeadOut) {
-  DriveWithDisc d(Spec(discgen::Layout::DataFirst, 2));
+  DriveWithDisc d(Options(discgen::Layout::DataFirst, 2));
   std::vector<std::uint8_t> lba(804), msf(804);
   ASSERT_TRUE(d.Run(kTocLba, 10, lba).ok());
   ASSERT_TRUE(d.Run(kTocMsf, 10, msf).ok());
@@ -98,7 +98,7 @@ TEST(VdriveMmc, TocInMsfAndLbaFormListsTracksAndLeadOut) {
 }
 
 TEST(VdriveMmc, SessionInformationAndFullTocOfCdExtra) {
-  DriveWithDisc d(Spec(discgen::Layout::CdExtra, 3));
+  DriveWithDisc d(Options(discgen::Layout::CdExtra, 3));
   std::vector<std::uint8_t> s(12);
   ASSERT_TRUE(d.Run(kSessions, 10, s).ok());
   EXPECT_EQ(10, (s[0] << 8) | s[1]);
@@ -155,7 +155,7 @@ TEST(VdriveMmc, SessionInformationAndFullTocOfCdExtra) {
 }
 
 TEST(VdriveMmc, CdTextAnswerCarriesThePacksAndHonoursAllocation) {
-  DriveWithDisc d(Spec(discgen::Layout::AudioOnly, 3, discgen::TextMode::EnglishJapanese));
+  DriveWithDisc d(Options(discgen::Layout::AudioOnly, 3, discgen::TextMode::EnglishJapanese));
   std::vector<std::uint8_t> buf(36736);
   const CommandResult r = d.Run(kCdText, 10, buf);
   ASSERT_TRUE(r.ok());
@@ -178,13 +178,13 @@ TEST(VdriveMmc, CdTextAnswerCarriesThePacksAndHonoursAllocation) {
   EXPECT_FALSE(o.ok());
   EXPECT_EQ(0xEE, tiny[10]);
 
-  DriveWithDisc plain(Spec(discgen::Layout::AudioOnly, 1));
+  DriveWithDisc plain(Options(discgen::Layout::AudioOnly, 1));
   ASSERT_TRUE(plain.Run(kCdText, 10, buf).ok());
   EXPECT_EQ(2, (buf[0] << 8) | buf[1]);
 }
 
 TEST(VdriveMmc, ReadCdDeliversThePatternAndRefusesDataSectors) {
-  DriveWithDisc d(Spec(discgen::Layout::DataFirst, 2));
+  DriveWithDisc d(Options(discgen::Layout::DataFirst, 2));
   std::vector<std::uint8_t> buf(15 * 2352);
   const auto cdb = ReadCdCdb(200, 15);
   ASSERT_TRUE(d.Run(cdb.data(), 12, buf).ok());
@@ -205,7 +205,7 @@ TEST(VdriveMmc, ReadCdDeliversThePatternAndRefusesDataSectors) {
 }
 
 TEST(VdriveMmc, EjectAndInsertChangeWhatTheDriveAnswers) {
-  DriveWithDisc d(Spec(discgen::Layout::AudioOnly, 2));
+  DriveWithDisc d(Options(discgen::Layout::AudioOnly, 2));
   std::vector<std::uint8_t> buf(804);
   EXPECT_TRUE(d.drive.Execute(kTur, 6, nullptr, 0).ok());
   auto disc = d.drive.disc();
@@ -229,7 +229,7 @@ TEST(VdriveMmc, EjectAndInsertChangeWhatTheDriveAnswers) {
 }
 
 TEST(VdriveBehaviour, FailingCommandsReadErrorsAndLanding) {
-  DriveWithDisc d(Spec(discgen::Layout::AudioOnly, 2));
+  DriveWithDisc d(Options(discgen::Layout::AudioOnly, 2));
   std::vector<std::uint8_t> buf(15 * 2352);
   std::string error;
   ASSERT_EQ(0, vdrive::ApplyBehaviour(d.drive, "fail 0x43 skip=1 times=2; readerror 50 times=1; landing -1 every=2",
@@ -264,7 +264,7 @@ TEST(VdriveBehaviour, FailingCommandsReadErrorsAndLanding) {
 }
 
 TEST(VdriveBehaviour, CountersRecordEveryCommandReceived) {
-  DriveWithDisc d(Spec(discgen::Layout::AudioOnly, 1));
+  DriveWithDisc d(Options(discgen::Layout::AudioOnly, 1));
   std::vector<std::uint8_t> buf(2352);
   EXPECT_EQ(0u, d.drive.CommandCount(-1));
   d.drive.FailCommand(0xBE);
@@ -284,7 +284,7 @@ TEST(VdriveBehaviour, CountersRecordEveryCommandReceived) {
 }
 
 TEST(VdriveBehaviour, LatencySleepsOutsideTheDriveLock) {
-  DriveWithDisc d(Spec(discgen::Layout::AudioOnly, 1));
+  DriveWithDisc d(Options(discgen::Layout::AudioOnly, 1));
   d.drive.SetLatency(vdrive::LatencyModel{75.0 / 75.0 * 10, 200});  // 10x: 15 frames = 20 ms, + seek
   std::vector<std::uint8_t> buf(15 * 2352);
   std::atomic<bool> done{false};
@@ -302,7 +302,7 @@ TEST(VdriveBehaviour, LatencySleepsOutsideTheDriveLock) {
 
 TEST(VdriveTransport, LettersReachTheirDrivesOnly) {
   auto drive = std::make_shared<VirtualDrive>();
-  drive->Insert(MakeDisc(Spec(discgen::Layout::AudioOnly, 2)));
+  drive->Insert(MakeDisc(Options(discgen::Layout::AudioOnly, 2)));
   vdrive::VirtualScsiTransport t;
   t.Attach('e', drive, ScsiAddress{0, 1, 0, 3, 0});
   EXPECT_EQ(1, t.Initialize());

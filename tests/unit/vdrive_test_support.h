@@ -21,9 +21,9 @@ inline std::string FreshDir(const std::string& name) {
   return p.string();
 }
 
-inline std::shared_ptr<vdrive::Disc> MakeDisc(const discgen::DiscSpec& spec, std::string* cue = nullptr) {
+inline std::shared_ptr<vdrive::Disc> MakeDisc(const discgen::DiscOptions& options, std::string* cue = nullptr) {
   std::string path, error;
-  EXPECT_EQ(0, discgen::GenerateDisc(spec, FreshDir(spec.name), &path, &error)) << error;
+  EXPECT_EQ(0, discgen::GenerateDisc(options, FreshDir(options.name), &path, &error)) << error;
   auto disc = std::make_shared<vdrive::Disc>();
   EXPECT_EQ(0, disc->LoadCue(path, &error)) << error;
   if (cue) *cue = path;

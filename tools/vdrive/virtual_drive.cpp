@@ -430,7 +430,7 @@ CommandResult VirtualDrive::ReadCd(const std::uint8_t* cdb, std::uint8_t* data, 
     }
     if (r.transferred + size > dataLength) {
       const std::uint32_t room = dataLength - r.transferred;
-      std::memcpy(data + r.transferred, src, room);
+      if (room > 0) std::memcpy(data + r.transferred, src, room);
       r.transferred += room;
       r.overrun = true;
       break;
