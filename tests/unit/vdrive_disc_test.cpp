@@ -67,6 +67,30 @@ TEST(VdriveCue, PregapIndexZeroAndSessionsPlaceTracks) {
   EXPECT_EQ(-1, disc.ReadRawSector(disc.leadOut(), sector));
 }
 
+TEST(VdriveCue, TracksInSeparateFilesFollowEachOther) {
+  const std::string dir = FreshDir("files");
+  WriteFile(dir, "one.bin", Image(100));
+  WriteFile(dir, "two.bin", Image(80) + std::string(1000, 'z'));  // a short last frame
+  Disc disc;
+  std::string error;
+  ASSERT_EQ(0, disc.LoadCueText("FILE \"one.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+                                "FILE \"two.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 00 00:00:00\n"
+                                "  INDEX 01 00:00:30\n",
+                                dir, &error))
+      << error;
+  EXPECT_EQ(130, disc.tracks()[1].start);
+  EXPECT_EQ(130, disc.tracks()[0].length);
+  EXPECT_EQ(181, disc.leadOut());
+  std::uint8_t sector[2352];
+  ASSERT_EQ(0, disc.ReadRawSector(100, sector));
+  EXPECT_EQ(0, sector[0]);
+  ASSERT_EQ(0, disc.ReadRawSector(180, sector));
+  EXPECT_EQ('z', sector[999]);
+  EXPECT_EQ(0, sector[1000]);  // padded with zeros
+  EXPECT_EQ(-1, disc.LoadCueText("FILE \"gone.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", dir, &error));
+  EXPECT_NE(std::string::npos, error.find("gone.bin"));
+}
+
 TEST(VdriveCue, RejectsMalformedSheetsWithTheLine) {
   struct Case {
     const char* text;
