@@ -1,0 +1,456 @@
+#include "tools/vdrive/virtual_drive.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace vdrive {
+
+namespace {
+
+constexpr std::size_t kReadLogLimit = 10000;
+
+void PutBe16(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v >> 8);
+  p[1] = static_cast<std::uint8_t>(v);
+}
+
+void PutBe32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v >> 24);
+  p[1] = static_cast<std::uint8_t>(v >> 16);
+  p[2] = static_cast<std::uint8_t>(v >> 8);
+  p[3] = static_cast<std::uint8_t>(v);
+}
+
+// Absolute time of an LBA, binary minute/second/frame.
+void PutMsf(std::uint8_t* p, std::int32_t lba) {
+  const std::int32_t x = lba + kMsfOffset;
+  p[0] = static_cast<std::uint8_t>(x / 4500);
+  p[1] = static_cast<std::uint8_t>(x / 75 % 60);
+  p[2] = static_cast<std::uint8_t>(x % 75);
+}
+
+void PutAddress(std::uint8_t* p, std::int32_t lba, bool msf) {
+  if (msf) {
+    p[0] = 0;
+    PutMsf(p + 1, lba);
+  } else {
+    PutBe32(p, static_cast<std::uint32_t>(lba));
+  }
+}
+
+void PutText(std::uint8_t* p, const std::string& s, std::size_t width) {
+  std::memset(p, ' ', width);
+  std::memcpy(p, s.data(), std::min(width, s.size()));
+}
+
+CommandResult Check(SenseCode sense) {
+  CommandResult r;
+  r.status = CommandResult::kCheckCondition;
+  r.sense = sense;
+  return r;
+}
+
+// Hands over min(answer, allocation) bytes; more than the buffer holds is an
+// overrun, as the host adapter reports it.
+CommandResult Transfer(const std::vector<std::uint8_t>& answer, std::uint32_t allocation, std::uint8_t* data,
+                       std::uint32_t dataLength) {
+  CommandResult r;
+  std::uint32_t n = std::min<std::uint32_t>(static_cast<std::uint32_t>(answer.size()), allocation);
+  if (n > dataLength) {
+    r.overrun = true;
+    n = dataLength;
+  }
+  if (n > 0) std::memcpy(data, answer.data(), n);
+  r.transferred = n;
+  return r;
+}
+
+std::uint8_t AdrControl(std::uint8_t adr, std::uint8_t control) {
+  return static_cast<std::uint8_t>((adr << 4) | (control & 0x0F));
+}
+
+}  // namespace
+
+void CommandResult::FillSense(std::uint8_t* out, std::size_t length) const {
+  std::uint8_t s[18] = {};
+  if (status == kCheckCondition) {
+    s[0] = 0x70;
+    s[2] = sense.key;
+    s[7] = 10;
+    s[12] = sense.asc;
+    s[13] = sense.ascq;
+  }
+  std::memcpy(out, s, std::min<std::size_t>(length, sizeof s));
+}
+
+std::vector<std::uint8_t> BuildTocAnswer(const Disc& disc, bool msf, std::uint8_t startTrack, bool* invalid) {
+  const auto& tracks = disc.tracks();
+  *invalid = false;
+  std::vector<std::uint8_t> out(4);
+  out[2] = static_cast<std::uint8_t>(tracks.front().number);
+  out[3] = static_cast<std::uint8_t>(tracks.back().number);
+  if (startTrack != 0xAA && startTrack > tracks.back().number) {
+    *invalid = true;
+    return {};
+  }
+  for (const DiscTrack& t : tracks) {
+    if (startTrack == 0xAA || t.number < startTrack) continue;
+    std::uint8_t d[8] = {};
+    d[1] = AdrControl(1, t.control);
+    d[2] = static_cast<std::uint8_t>(t.number);
+    PutAddress(d + 4, t.start, msf);
+    out.insert(out.end(), d, d + 8);
+  }
+  std::uint8_t lo[8] = {};
+  lo[1] = AdrControl(1, tracks.back().control);
+  lo[2] = 0xAA;
+  PutAddress(lo + 4, disc.leadOut(), msf);
+  out.insert(out.end(), lo, lo + 8);
+  PutBe16(out.data(), static_cast<std::uint32_t>(out.size() - 2));
+  return out;
+}
+
+std::vector<std::uint8_t> BuildSessionAnswer(const Disc& disc, bool msf) {
+  std::vector<std::uint8_t> out(12);
+  PutBe16(out.data(), 10);
+  out[2] = static_cast<std::uint8_t>(disc.sessions().front().number);
+  out[3] = static_cast<std::uint8_t>(disc.sessions().back().number);
+  const DiscTrack& first = disc.tracks()[static_cast<std::size_t>(disc.sessions().back().firstTrack)];
+  out[5] = AdrControl(1, first.control);
+  out[6] = static_cast<std::uint8_t>(first.number);
+  PutAddress(&out[8], first.start, msf);
+  return out;
+}
+
+std::vector<std::uint8_t> BuildFullTocAnswer(const Disc& disc, std::uint8_t startSession) {
+  const auto& sessions = disc.sessions();
+  const auto& tracks = disc.tracks();
+  std::vector<std::uint8_t> out(4);
+  out[2] = static_cast<std::uint8_t>(sessions.front().number);
+  out[3] = static_cast<std::uint8_t>(sessions.back().number);
+  auto add = [&out](std::uint8_t session, std::uint8_t adrControl, std::uint8_t point, std::int32_t atime,
+                    std::uint8_t pmin, std::uint8_t psec, std::uint8_t pframe, std::uint8_t zero) {
+    std::uint8_t d[11] = {session, adrControl, 0, point, 0, 0, 0, zero, pmin, psec, pframe};
+    if (atime >= 0) PutMsf(d + 4, atime - kMsfOffset);
+    out.insert(out.end(), d, d + 11);
+  };
+  for (std::size_t si = 0; si < sessions.size(); ++si) {
+    const DiscSession& s = sessions[si];
+    if (s.number < startSession) continue;
+    const std::uint8_t sn = static_cast<std::uint8_t>(s.number);
+    const DiscTrack& first = tracks[static_cast<std::size_t>(s.firstTrack)];
+    const DiscTrack& last = tracks[static_cast<std::size_t>(s.lastTrack)];
+    bool xa = false;
+    for (int k = s.firstTrack; k <= s.lastTrack; ++k) xa = xa || tracks[static_cast<std::size_t>(k)].data;
+    // A second session holding data is a CD-ROM XA session on CD-Extra discs.
+    const std::uint8_t discType = (xa && si > 0) ? 0x20 : 0x00;
+    add(sn, AdrControl(1, first.control), 0xA0, -1, static_cast<std::uint8_t>(first.number), discType, 0, 0);
+    add(sn, AdrControl(1, last.control), 0xA1, -1, static_cast<std::uint8_t>(last.number), 0, 0, 0);
+    std::uint8_t lo[3];
+    PutMsf(lo, s.leadOut);
+    add(sn, AdrControl(1, last.control), 0xA2, -1, lo[0], lo[1], lo[2], 0);
+    for (int k = s.firstTrack; k <= s.lastTrack; ++k) {
+      const DiscTrack& t = tracks[static_cast<std::size_t>(k)];
+      std::uint8_t p[3];
+      PutMsf(p, t.start);
+      add(sn, AdrControl(1, t.control), static_cast<std::uint8_t>(t.number), -1, p[0], p[1], p[2], 0);
+    }
+    if (si + 1 < sessions.size()) {
+      // Where the next session's program area may start; outermost lead-out 79:59:74.
+      const DiscTrack& next = tracks[static_cast<std::size_t>(sessions[si + 1].firstTrack)];
+      std::uint8_t d[11] = {sn, AdrControl(5, 0), 0, 0xB0, 0, 0, 0, 1, 79, 59, 74};
+      PutMsf(d + 4, next.regionStart);
+      out.insert(out.end(), d, d + 11);
+    }
+  }
+  PutBe16(out.data(), static_cast<std::uint32_t>(out.size() - 2));
+  return out;
+}
+
+std::vector<std::uint8_t> BuildCdTextAnswer(const Disc& disc) {
+  const std::vector<std::uint8_t>& packs = disc.cdTextPacks();
+  std::vector<std::uint8_t> out(4 + packs.size());
+  if (!packs.empty()) std::memcpy(&out[4], packs.data(), packs.size());
+  PutBe16(out.data(), static_cast<std::uint32_t>(out.size() - 2));
+  return out;
+}
+
+VirtualDrive::VirtualDrive(DriveIdentity identity) : identity_(std::move(identity)) {}
+
+int VirtualDrive::InsertCue(const std::string& cuePath, std::string* error) {
+  auto disc = std::make_shared<Disc>();
+  if (disc->LoadCue(cuePath, error) != 0) {
+    Eject();
+    return -1;
+  }
+  Insert(disc);
+  return 0;
+}
+
+void VirtualDrive::Insert(std::shared_ptr<const Disc> disc) {
+  std::lock_guard<std::mutex> g(lock_);
+  disc_ = std::move(disc);
+  unitAttentionPending_ = unitAttentionOnInsert_ && disc_ != nullptr;
+  nextReadLba_ = -1;
+}
+
+void VirtualDrive::Eject() {
+  std::lock_guard<std::mutex> g(lock_);
+  disc_.reset();
+  unitAttentionPending_ = false;
+}
+
+bool VirtualDrive::HasDisc() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return disc_ != nullptr;
+}
+
+std::shared_ptr<const Disc> VirtualDrive::disc() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return disc_;
+}
+
+void VirtualDrive::SetIdentity(const DriveIdentity& identity) {
+  std::lock_guard<std::mutex> g(lock_);
+  identity_ = identity;
+}
+
+void VirtualDrive::SetUnitAttentionOnInsert(bool on) {
+  std::lock_guard<std::mutex> g(lock_);
+  unitAttentionOnInsert_ = on;
+}
+
+void VirtualDrive::FailCommand(int opcode, std::uint32_t times, std::uint32_t skip, SenseCode sense) {
+  std::lock_guard<std::mutex> g(lock_);
+  faults_.push_back({opcode, skip, times, 0, 0, false, sense});
+}
+
+void VirtualDrive::HangCommand(int opcode, std::uint32_t times, std::uint32_t skip) {
+  std::lock_guard<std::mutex> g(lock_);
+  faults_.push_back({opcode, skip, times, 0, 0, true, SenseCode{}});
+}
+
+void VirtualDrive::AddReadError(std::int32_t lba, std::uint32_t times) {
+  std::lock_guard<std::mutex> g(lock_);
+  readErrors_.push_back({lba, times, 0});
+}
+
+void VirtualDrive::SetLanding(int offsetFrames, std::uint32_t everyNth) {
+  std::lock_guard<std::mutex> g(lock_);
+  landingOffset_ = offsetFrames;
+  landingEvery_ = everyNth == 0 ? 1 : everyNth;
+  readCdCount_ = 0;
+}
+
+void VirtualDrive::SetLatency(const LatencyModel& model) {
+  std::lock_guard<std::mutex> g(lock_);
+  latency_ = model;
+}
+
+void VirtualDrive::ClearBehaviours() {
+  std::lock_guard<std::mutex> g(lock_);
+  faults_.clear();
+  readErrors_.clear();
+  landingOffset_ = 0;
+  landingEvery_ = 1;
+  latency_ = LatencyModel();
+  unitAttentionOnInsert_ = false;
+  unitAttentionPending_ = false;
+}
+
+std::uint32_t VirtualDrive::CommandCount(int opcode) const {
+  std::lock_guard<std::mutex> g(lock_);
+  if (opcode < 0) return total_;
+  return opcode < 256 ? counts_[static_cast<std::size_t>(opcode)] : 0;
+}
+
+std::vector<ReadRecord> VirtualDrive::ReadLog() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return readLog_;
+}
+
+void VirtualDrive::ResetCounters() {
+  std::lock_guard<std::mutex> g(lock_);
+  counts_.fill(0);
+  total_ = 0;
+  readLog_.clear();
+}
+
+std::uint16_t VirtualDrive::RequestedReadSpeed() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return readSpeed_;
+}
+
+CommandResult VirtualDrive::Execute(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* data,
+                                    std::uint32_t dataLength) {
+  int sleepMs = 0;
+  CommandResult r;
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    r = Dispatch(cdb, cdbLength, data, dataLength, &sleepMs);
+  }
+  // The drive's time passes without holding the lock, so eject and counters
+  // stay usable from other threads meanwhile.
+  if (sleepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+  return r;
+}
+
+CommandResult VirtualDrive::Dispatch(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* data,
+                                     std::uint32_t dataLength, int* sleepMs) {
+  if (cdb == nullptr || cdbLength < 6 || (data == nullptr && dataLength > 0)) return Check(kSenseInvalidField);
+  const std::uint8_t opcode = cdb[0];
+  ++counts_[opcode];
+  ++total_;
+  for (FaultRule& f : faults_) {
+    if (f.opcode >= 0 && f.opcode != opcode) continue;
+    if (f.seen++ < f.skip) continue;
+    if (f.times != 0 && f.fired >= f.times) continue;
+    ++f.fired;
+    if (f.hang) {
+      CommandResult r;
+      r.hang = true;
+      return r;
+    }
+    return Check(f.sense);
+  }
+  if (opcode == 0x12) return Inquiry(cdb, data, dataLength);
+  if (unitAttentionPending_) {
+    unitAttentionPending_ = false;
+    return Check(kSenseMediumChanged);
+  }
+  switch (opcode) {
+    case 0x00:
+      return disc_ ? CommandResult() : Check(kSenseNoDisc);
+    case 0x43:
+      if (cdbLength < 10) return Check(kSenseInvalidField);
+      return ReadToc(cdb, data, dataLength);
+    case 0xBB:
+      if (cdbLength < 12) return Check(kSenseInvalidField);
+      readSpeed_ = static_cast<std::uint16_t>((cdb[2] << 8) | cdb[3]);
+      return CommandResult();
+    case 0xBE:
+      if (cdbLength < 12) return Check(kSenseInvalidField);
+      return ReadCd(cdb, data, dataLength, sleepMs);
+    default:
+      return Check(kSenseInvalidOpcode);
+  }
+}
+
+CommandResult VirtualDrive::Inquiry(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength) {
+  if (cdb[1] & 0x01) return Check(kSenseInvalidField);  // no vital product data pages
+  std::vector<std::uint8_t> a(36, 0);
+  a[0] = 0x05;  // CD-ROM device
+  a[1] = 0x80;  // removable medium
+  a[2] = 0x00;
+  a[3] = 0x02;  // response data format 2
+  a[4] = 31;    // additional length
+  PutText(&a[8], identity_.vendor, 8);
+  PutText(&a[16], identity_.product, 16);
+  PutText(&a[32], identity_.revision, 4);
+  return Transfer(a, cdb[4], data, dataLength);
+}
+
+CommandResult VirtualDrive::ReadToc(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength) {
+  if (!disc_) return Check(kSenseNoDisc);
+  const bool msf = (cdb[1] & 0x02) != 0;
+  int format = cdb[2] & 0x0F;
+  // Older host software selects the format with the control byte's top bits.
+  if (format == 0) format = cdb[9] >> 6;
+  const std::uint32_t allocation = (static_cast<std::uint32_t>(cdb[7]) << 8) | cdb[8];
+  std::vector<std::uint8_t> answer;
+  switch (format) {
+    case 0: {
+      bool invalid = false;
+      answer = BuildTocAnswer(*disc_, msf, cdb[6], &invalid);
+      if (invalid) return Check(kSenseInvalidField);
+      break;
+    }
+    case 1:
+      answer = BuildSessionAnswer(*disc_, msf);
+      break;
+    case 2:
+      answer = BuildFullTocAnswer(*disc_, cdb[6]);
+      break;
+    case 5:
+      answer = BuildCdTextAnswer(*disc_);
+      break;
+    default:
+      return Check(kSenseInvalidField);
+  }
+  return Transfer(answer, allocation, data, dataLength);
+}
+
+CommandResult VirtualDrive::ReadCd(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength,
+                                   int* sleepMs) {
+  if (!disc_) return Check(kSenseNoDisc);
+  const int expected = (cdb[1] >> 2) & 0x07;
+  const std::int32_t lba = static_cast<std::int32_t>((static_cast<std::uint32_t>(cdb[2]) << 24) |
+                                                     (static_cast<std::uint32_t>(cdb[3]) << 16) |
+                                                     (static_cast<std::uint32_t>(cdb[4]) << 8) | cdb[5]);
+  const std::uint32_t count = (static_cast<std::uint32_t>(cdb[6]) << 16) | (static_cast<std::uint32_t>(cdb[7]) << 8) | cdb[8];
+  const std::uint8_t fields = cdb[9] & 0xF8;
+  if (expected > 2 || (cdb[10] & 0x07) != 0) return Check(kSenseInvalidField);
+  if (fields != 0 && fields != 0x10 && fields != 0xF8) return Check(kSenseInvalidField);
+  if (count == 0) return CommandResult();
+  if (lba < 0 || count > 0x10000 || static_cast<std::int64_t>(lba) + count > disc_->leadOut())
+    return Check(kSenseLbaOutOfRange);
+
+  std::int32_t from = lba;
+  ++readCdCount_;
+  if (landingOffset_ != 0 && readCdCount_ % landingEvery_ == 0) {
+    const std::int64_t shifted = static_cast<std::int64_t>(lba) + landingOffset_;
+    if (shifted >= 0 && shifted + count <= disc_->leadOut()) from = static_cast<std::int32_t>(shifted);
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const int k = disc_->TrackAt(from + static_cast<std::int32_t>(i));
+    if (k < 0) return Check(kSenseLbaOutOfRange);
+    const bool isData = disc_->tracks()[static_cast<std::size_t>(k)].data;
+    if ((expected == 1 && isData) || (expected == 2 && !isData)) return Check(kSenseIllegalModeForTrack);
+  }
+  for (ReadErrorRule& e : readErrors_) {
+    if (e.lba < from || e.lba >= from + static_cast<std::int64_t>(count)) continue;
+    if (e.times != 0 && e.fired >= e.times) continue;
+    ++e.fired;
+    return Check(kSenseUnrecoveredRead);
+  }
+
+  CommandResult r;
+  std::uint8_t raw[kFrameBytes];
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::int32_t at = from + static_cast<std::int32_t>(i);
+    const bool isData = disc_->tracks()[static_cast<std::size_t>(disc_->TrackAt(at))].data;
+    if (disc_->ReadRawSector(at, raw) != 0) return Check(kSenseUnrecoveredRead);
+    const std::uint8_t* src = raw;
+    std::uint32_t size = fields == 0 ? 0 : kFrameBytes;
+    if (isData && fields == 0x10) {
+      src = raw + 16;
+      size = 2048;
+    }
+    if (r.transferred + size > dataLength) {
+      const std::uint32_t room = dataLength - r.transferred;
+      if (room > 0) std::memcpy(data + r.transferred, src, room);
+      r.transferred += room;
+      r.overrun = true;
+      break;
+    }
+    std::memcpy(data + r.transferred, src, size);
+    r.transferred += size;
+  }
+
+  if (latency_.speedX > 0) {
+    double speed = latency_.speedX;
+    if (readSpeed_ != 0xFFFF && readSpeed_ > 0) speed = std::min(speed, readSpeed_ / 176.4);
+    double ms = count * 1000.0 / (75.0 * speed);
+    if (lba != nextReadLba_) ms += latency_.seekMs;
+    *sleepMs = static_cast<int>(ms);
+  } else if (latency_.seekMs > 0 && lba != nextReadLba_) {
+    *sleepMs = latency_.seekMs;
+  }
+  nextReadLba_ = lba + static_cast<std::int32_t>(count);
+  if (readLog_.size() < kReadLogLimit) readLog_.push_back({lba, from, count});
+  return r;
+}
+
+}  // namespace vdrive

@@ -1,0 +1,150 @@
+#pragma once
+// An MMC CD drive with a disc in it (or none), answering the command blocks
+// the plug-ins send, with behaviours a test can switch on: failing or hanging
+// commands, read errors, reads landing early or late, a latency model. It
+// counts every command it receives. All operations are thread-safe.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tools/vdrive/disc_image.h"
+
+namespace vdrive {
+
+struct SenseCode {
+  std::uint8_t key = 0;
+  std::uint8_t asc = 0;
+  std::uint8_t ascq = 0;
+};
+
+constexpr SenseCode kSenseNoDisc{0x02, 0x3A, 0x00};
+constexpr SenseCode kSenseInvalidOpcode{0x05, 0x20, 0x00};
+constexpr SenseCode kSenseInvalidField{0x05, 0x24, 0x00};
+constexpr SenseCode kSenseLbaOutOfRange{0x05, 0x21, 0x00};
+constexpr SenseCode kSenseIllegalModeForTrack{0x05, 0x64, 0x00};
+constexpr SenseCode kSenseUnrecoveredRead{0x03, 0x11, 0x00};
+constexpr SenseCode kSenseMediumChanged{0x06, 0x28, 0x00};
+constexpr SenseCode kSenseHardwareFailure{0x04, 0x44, 0x00};
+
+struct CommandResult {
+  enum Status { kGood = 0, kCheckCondition = 2 };
+  int status = kGood;
+  SenseCode sense;
+  std::uint32_t transferred = 0;  // bytes written to the caller's buffer
+  bool overrun = false;           // the answer was longer than the buffer
+  bool hang = false;              // a hanging command: never completes
+
+  bool ok() const { return status == kGood && !overrun && !hang; }
+  // Fixed-format sense data (0x70), up to 18 bytes.
+  void FillSense(std::uint8_t* out, std::size_t length) const;
+};
+
+struct DriveIdentity {
+  std::string vendor = "QUORVO";
+  std::string product = "VIRTUAL CD-ROM";
+  std::string revision = "1.00";
+};
+
+struct LatencyModel {
+  double speedX = 0;  // 0: no delay at all; 1x = 75 frames per second
+  int seekMs = 0;     // added when a read does not continue the last one
+};
+
+struct ReadRecord {
+  std::int32_t requested;
+  std::int32_t delivered;  // differs from requested when the read landed off
+  std::uint32_t frames;
+};
+
+class VirtualDrive {
+ public:
+  explicit VirtualDrive(DriveIdentity identity = DriveIdentity());
+
+  // Disc handling. InsertCue: 0 ok, -1 (with *error) leaves the drive empty.
+  int InsertCue(const std::string& cuePath, std::string* error);
+  void Insert(std::shared_ptr<const Disc> disc);
+  void Eject();
+  bool HasDisc() const;
+  std::shared_ptr<const Disc> disc() const;
+  void SetIdentity(const DriveIdentity& identity);
+  // After an insert, the first command other than INQUIRY reports a
+  // medium change once, as real drives do. Off by default.
+  void SetUnitAttentionOnInsert(bool on);
+
+  // Behaviours. opcode -1 matches every command. The first `skip` matching
+  // commands pass; then `times` of them fail (0: every one from then on).
+  void FailCommand(int opcode, std::uint32_t times = 0, std::uint32_t skip = 0,
+                   SenseCode sense = kSenseHardwareFailure);
+  // Matching commands never complete (the ASPI front end leaves them pending).
+  void HangCommand(int opcode, std::uint32_t times = 0, std::uint32_t skip = 0);
+  // A READ CD touching the LBA fails with an unrecovered read error
+  // (times 0: always).
+  void AddReadError(std::int32_t lba, std::uint32_t times = 0);
+  // Every everyNth READ CD delivers data from offsetFrames away from the
+  // address asked (negative: early). 0 switches it off.
+  void SetLanding(int offsetFrames, std::uint32_t everyNth = 1);
+  void SetLatency(const LatencyModel& model);
+  void ClearBehaviours();
+
+  // Counters: commands received per opcode (-1: all), whatever the outcome.
+  std::uint32_t CommandCount(int opcode) const;
+  std::vector<ReadRecord> ReadLog() const;
+  void ResetCounters();
+  std::uint16_t RequestedReadSpeed() const;  // last SET CD SPEED, 0xFFFF initially
+
+  // Runs one command. data may be null when dataLength is 0.
+  CommandResult Execute(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* data,
+                        std::uint32_t dataLength);
+
+ private:
+  struct FaultRule {
+    int opcode;
+    std::uint32_t skip;
+    std::uint32_t times;
+    std::uint32_t seen;
+    std::uint32_t fired;
+    bool hang;
+    SenseCode sense;
+  };
+  struct ReadErrorRule {
+    std::int32_t lba;
+    std::uint32_t times;
+    std::uint32_t fired;
+  };
+
+  CommandResult Dispatch(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* data,
+                         std::uint32_t dataLength, int* sleepMs);
+  CommandResult Inquiry(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength);
+  CommandResult ReadToc(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength);
+  CommandResult ReadCd(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength, int* sleepMs);
+
+  mutable std::mutex lock_;
+  DriveIdentity identity_;
+  std::shared_ptr<const Disc> disc_;
+  bool unitAttentionOnInsert_ = false;
+  bool unitAttentionPending_ = false;
+  std::vector<FaultRule> faults_;
+  std::vector<ReadErrorRule> readErrors_;
+  int landingOffset_ = 0;
+  std::uint32_t landingEvery_ = 1;
+  std::uint32_t readCdCount_ = 0;
+  LatencyModel latency_;
+  std::int32_t nextReadLba_ = -1;
+  std::uint16_t readSpeed_ = 0xFFFF;
+  std::array<std::uint32_t, 256> counts_{};
+  std::uint32_t total_ = 0;
+  std::vector<ReadRecord> readLog_;
+};
+
+// The READ TOC answers in full, before the allocation length cuts them;
+// exposed for tests and the cross-check tool.
+std::vector<std::uint8_t> BuildTocAnswer(const Disc& disc, bool msf, std::uint8_t startTrack, bool* invalid);
+std::vector<std::uint8_t> BuildSessionAnswer(const Disc& disc, bool msf);
+std::vector<std::uint8_t> BuildFullTocAnswer(const Disc& disc, std::uint8_t startSession);
+std::vector<std::uint8_t> BuildCdTextAnswer(const Disc& disc);
+
+}  // namespace vdrive
