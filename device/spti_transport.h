@@ -22,5 +22,7 @@ class SptiTransport : public ScsiTransport {
   int GetAddress(ScsiAddress* out) override;
 
  private:
-  void* handle_ = nullptr;  // nullptr when nothing is open (INVALID_HANDLE_VALUE is never kept)
+  // nullptr when nothing is open (INVALID_HANDLE_VALUE is never kept); unused
+  // where there is no pass-through.
+  [[maybe_unused]] void* handle_ = nullptr;
 };
