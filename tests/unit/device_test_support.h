@@ -224,11 +224,11 @@ inline Bytes CdTextPacks(const std::vector<CdTextBlock>& blocks) {
 
 // A READ TOC format 5 reply around the packs.
 inline Bytes CdTextReply(const Bytes& packs) {
-  Bytes out(4, 0);
+  Bytes out(4 + packs.size(), 0);
   const std::size_t dataLength = packs.size() + 2;
   out[0] = static_cast<std::uint8_t>(dataLength >> 8);
   out[1] = static_cast<std::uint8_t>(dataLength);
-  out.insert(out.end(), packs.begin(), packs.end());
+  std::copy(packs.begin(), packs.end(), out.begin() + 4);
   return out;
 }
 
