@@ -52,33 +52,41 @@ int AspiTransport::Execute(const AspiAddress& address, const std::uint8_t* cdb, 
   HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (!event) return -1;
 
-  aspi::SRB_ExecSCSICmd srb;
-  std::memset(&srb, 0, sizeof(srb));
-  srb.SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;
-  srb.SRB_HaId = static_cast<std::uint8_t>(address.hostAdapter);
+  // On the heap: a request the layer still holds after a failed abort must
+  // not point into a returned stack frame.
+  auto* srb = new aspi::SRB_ExecSCSICmd;
+  std::memset(srb, 0, sizeof(*srb));
+  srb->SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;
+  srb->SRB_HaId = static_cast<std::uint8_t>(address.hostAdapter);
   // Always "data in", also for commands that move no data.
-  srb.SRB_Flags = aspi::SRB_DIR_IN | aspi::SRB_EVENT_NOTIFY;
-  srb.SRB_Target = static_cast<std::uint8_t>(address.target);
-  srb.SRB_Lun = static_cast<std::uint8_t>(address.lun);
-  srb.SRB_BufLen = dataLength;
-  srb.SRB_BufPointer = static_cast<std::uint8_t*>(data);
-  srb.SRB_SenseLen = aspi::SENSE_LEN;
-  srb.SRB_CDBLen = cdbLength;
-  srb.SRB_PostProc = event;
-  std::memcpy(srb.CDBByte, cdb, cdbLength);
+  srb->SRB_Flags = aspi::SRB_DIR_IN | aspi::SRB_EVENT_NOTIFY;
+  srb->SRB_Target = static_cast<std::uint8_t>(address.target);
+  srb->SRB_Lun = static_cast<std::uint8_t>(address.lun);
+  srb->SRB_BufLen = dataLength;
+  srb->SRB_BufPointer = static_cast<std::uint8_t*>(data);
+  srb->SRB_SenseLen = aspi::SENSE_LEN;
+  srb->SRB_CDBLen = cdbLength;
+  srb->SRB_PostProc = event;
+  std::memcpy(srb->CDBByte, cdb, cdbLength);
 
-  if (sendCommand(&srb) == aspi::SS_PENDING) {
+  if (sendCommand(srb) == aspi::SS_PENDING) {
     if (WaitForSingleObject(event, kCommandTimeoutMs) == WAIT_TIMEOUT) {
       aspi::SRB_Abort abort;
       std::memset(&abort, 0, sizeof(abort));
       abort.SRB_Cmd = aspi::SC_ABORT_SRB;
       abort.SRB_HaId = static_cast<std::uint8_t>(address.hostAdapter);
-      abort.SRB_ToAbort = &srb;
+      abort.SRB_ToAbort = srb;
       sendCommand(&abort);
+      // Still pending after the abort: the layer may yet complete it and
+      // signal the event, so both are left to it.
+      if (srb->SRB_Status == aspi::SS_PENDING) return -1;
       CloseHandle(event);
+      delete srb;
       return -1;
     }
   }
   CloseHandle(event);
-  return srb.SRB_Status == aspi::SS_COMP ? 0 : -1;
+  const int result = srb->SRB_Status == aspi::SS_COMP ? 0 : -1;
+  delete srb;
+  return result;
 }
