@@ -2,6 +2,7 @@
 
 #include "device/cd_device.h"
 #include "device/disc_toc.h"
+#include "device/mmc_commands.h"
 #include "device_test_support.h"
 
 namespace {
@@ -10,196 +11,128 @@ using devtest::Bytes;
 using devtest::TocReply;
 using devtest::TocTrack;
 
-const Bytes kMsfCdb{0x43, 0x02, 0, 0, 0, 0, 0x01, 0x03, 0x24, 0};
-const Bytes kLbaCdb{0x43, 0x00, 0, 0, 0, 0, 0x01, 0x03, 0x24, 0};
-const Bytes kSessionCdb{0x43, 0, 0, 0, 0, 0, 0x01, 0x00, 0x0C, 0x40};
-
-constexpr std::uint8_t kAudio = 0x02;  // copy permitted
-constexpr std::uint8_t kData = 0x04;
-
-struct Disc {
-  std::vector<TocTrack> tracks;
-  std::uint32_t leadOut;
-  int msfOffset = 150;
-};
-
-void Script(devtest::ScriptedTransport& t, const Disc& disc, std::uint8_t lastSession = 1) {
-  t.Reply(kMsfCdb, TocReply(disc.tracks, disc.leadOut, true, disc.msfOffset));
-  t.Reply(kLbaCdb, TocReply(disc.tracks, disc.leadOut, false));
-  t.Reply(kSessionCdb, devtest::SessionReply(1, lastSession));
+template <class Cdb>
+Bytes B(const Cdb& cdb) {
+  return Bytes(cdb.begin(), cdb.end());
 }
+const Bytes kMsf = B(mmc::ReadTocMsf()), kLba = B(mmc::ReadTocLba()), kSession = B(mmc::ReadSessionInfo());
+constexpr std::uint8_t kAudio = 0x02, kData = 0x04;
 
-Disc AudioDisc(int n, std::uint32_t step = 20000) {
-  Disc disc;
-  for (int i = 0; i < n; ++i) disc.tracks.push_back({kAudio, std::uint32_t(i) * step});
-  disc.leadOut = std::uint32_t(n) * step;
-  return disc;
+std::vector<TocTrack> AudioTracks(int n, std::uint32_t step = 20000) {
+  std::vector<TocTrack> tracks;
+  for (int i = 0; i < n; ++i) tracks.push_back({kAudio, std::uint32_t(i) * step});
+  return tracks;
 }
 
 class DeviceToc : public ::testing::Test {
  protected:
+  void Script(const std::vector<TocTrack>& tracks, std::uint32_t leadOut, int msfOffset = 150, int sessions = 1) {
+    t->replies[kMsf] = TocReply(tracks, leadOut, true, msfOffset);
+    t->replies[kLba] = TocReply(tracks, leadOut, false);
+    t->replies[kSession] = Bytes{0, 10, 1, static_cast<std::uint8_t>(sessions), 0, 0, 0, 0, 0, 0, 0, 0};
+  }
+  TrackEntry Entry(int key) {
+    TrackEntry entry;
+    EXPECT_EQ(1, device.GetTrackEntry(key, &entry)) << key;
+    return entry;
+  }
+  std::vector<int> Msf(std::uint32_t lba) {
+    int m, s, f;
+    device.LbaToMsf(lba, &m, &s, &f);
+    return {m, s, f};
+  }
+
   devtest::FakeSystem system;
   devtest::ScopedSystem scoped{system};
   CdDevice device;
-  devtest::ScriptedTransport* transport = devtest::AttachDriveD(device, system);
+  devtest::ScriptedTransport* t = devtest::AttachDriveD(device, system);
 };
 
 TEST_F(DeviceToc, TwelveTrackAudioDisc) {
-  Script(*transport, AudioDisc(12));
+  std::vector<TocTrack> tracks = AudioTracks(12);
+  tracks[1].control = 0x01 | 0x08;  // pre-emphasis, four channels, no copy
+  Script(tracks, 240000);
   EXPECT_EQ(12, device.ReadToc());
   EXPECT_EQ(12, device.LastTrack());
   EXPECT_EQ(kDiscAudioOnly, device.Toc().discType);
-  EXPECT_EQ(150, device.Toc().msfOffset);
-
-  std::vector<int> keys;
+  std::vector<int> keys, expected{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xAA};
   for (const auto& entry : device.Toc().tracks) keys.push_back(entry.first);
-  std::vector<int> expected{0};
-  for (int k = 1; k <= 12; ++k) expected.push_back(k);
-  expected.push_back(0xAA);
   EXPECT_EQ(expected, keys);
 
-  TrackEntry track;
-  ASSERT_EQ(1, device.GetTrackEntry(12, &track));
-  EXPECT_EQ(220000u, track.start);
-  EXPECT_EQ(240000u - 1, track.end);
-  EXPECT_EQ(20000u, track.length);
-  EXPECT_EQ(0u, track.dataTrack);
-  EXPECT_EQ(0u, track.copyProhibited);
-  // 220000 + 150 frames = 48:55:25
-  EXPECT_EQ(48, track.minute);
-  EXPECT_EQ(55, track.second);
-  EXPECT_EQ(25, track.frame);
+  const TrackEntry last = Entry(12);
+  EXPECT_EQ(220000u, last.start);
+  EXPECT_EQ(239999u, last.end);
+  EXPECT_EQ(20000u, last.length);
+  EXPECT_EQ((std::vector<int>{48, 55, 25}), (std::vector<int>{last.minute, last.second, last.frame}));
+  EXPECT_EQ(0u, last.copyProhibited);
+  const TrackEntry two = Entry(2);
+  EXPECT_EQ((std::vector<std::uint32_t>{1, 1, 0, 8}),
+            (std::vector<std::uint32_t>{two.preEmphasis, two.copyProhibited, two.dataTrack, two.fourChannel}));
+  EXPECT_EQ(240000u, Entry(0).length);
+  EXPECT_EQ(239999u, Entry(0).end);
+  EXPECT_EQ(240000u, Entry(0xAA).start);
 
-  TrackEntry disc;
-  ASSERT_EQ(1, device.GetTrackEntry(0, &disc));
-  EXPECT_EQ(0u, disc.start);
-  EXPECT_EQ(239999u, disc.end);
-  EXPECT_EQ(240000u, disc.length);
-  EXPECT_EQ(2, disc.second);
-
-  TrackEntry leadOut;
-  ASSERT_EQ(1, device.GetTrackEntry(0xAA, &leadOut));
-  EXPECT_EQ(240000u, leadOut.start);
-  EXPECT_EQ(0u, leadOut.length);
-  EXPECT_EQ(0u, leadOut.end);
-
-  // One session: no full TOC; every buffer aligned and zero-filled.
-  ASSERT_EQ(3u, transport->sent.size());
-  EXPECT_EQ((std::vector<Bytes>{kMsfCdb, kLbaCdb, kSessionCdb}), transport->Cdbs());
+  // One session: no full TOC; buffers aligned and zero-filled.
+  ASSERT_EQ(3u, t->sent.size());
   const std::uint32_t lengths[] = {804, 804, 12};
-  for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ("SendToDrive", transport->sent[i].via);
-    EXPECT_EQ(lengths[i], transport->sent[i].dataLength);
-    EXPECT_TRUE(transport->sent[i].aligned);
-    EXPECT_TRUE(transport->sent[i].zeroFilled);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ((std::vector<Bytes>{kMsf, kLba, kSession})[i], t->sent[i].cdb);
+    EXPECT_EQ(lengths[i], t->sent[i].dataLength);
+    EXPECT_TRUE(t->sent[i].alignedAndZeroed);
   }
-
-  int m, s, f;
-  device.LbaToMsf(0, &m, &s, &f);
-  EXPECT_EQ(0, m);
-  EXPECT_EQ(2, s);
-  EXPECT_EQ(0, f);
+  EXPECT_EQ((std::vector<int>{0, 2, 0}), Msf(0));
   EXPECT_EQ(0, device.MsfToLba(0, 2, 0));
 }
 
-TEST_F(DeviceToc, TrackFlagsComeFromTheControlField) {
-  Disc disc = AudioDisc(2);
-  disc.tracks[0].control = 0x01 | 0x08;  // pre-emphasis, four channels, copy not permitted
-  Script(*transport, disc);
-  ASSERT_EQ(2, device.ReadToc());
-  TrackEntry track;
-  ASSERT_EQ(1, device.GetTrackEntry(1, &track));
-  EXPECT_EQ(1u, track.preEmphasis);
-  EXPECT_EQ(1u, track.copyProhibited);
-  EXPECT_EQ(8u, track.fourChannel);
-  EXPECT_EQ(0u, track.dataTrack);
-}
+TEST_F(DeviceToc, DiscTypesAndTheirOffsets) {
+  EXPECT_EQ((std::vector<int>{0, 1, 0}), Msf(75));  // nothing read yet: no offset
 
-TEST_F(DeviceToc, DataFirstDiscUsesTheFixedOffset) {
-  Disc disc = AudioDisc(10);
-  disc.tracks[0].control = kData;
-  disc.msfOffset = 152;  // what the drive says is not used for this type
-  Script(*transport, disc);
+  std::vector<TocTrack> tracks = AudioTracks(10);
+  tracks[0].control = kData;
+  Script(tracks, 200000, 152);
   ASSERT_EQ(10, device.ReadToc());
   EXPECT_EQ(kDiscDataThenAudio, device.Toc().discType);
-  EXPECT_EQ(152, device.Toc().msfOffset);
-  TrackEntry track;
-  ASSERT_EQ(1, device.GetTrackEntry(1, &track));
-  EXPECT_EQ(4u, track.dataTrack);
-  int m, s, f;
-  device.LbaToMsf(4500, &m, &s, &f);
-  EXPECT_EQ(1, m);
-  EXPECT_EQ(2, s);
-  EXPECT_EQ(0, f);
-}
+  EXPECT_EQ(4u, Entry(1).dataTrack);
+  EXPECT_EQ((std::vector<int>{1, 2, 0}), Msf(4500));  // fixed 150, not the drive's 152
 
-TEST_F(DeviceToc, DiscTypesOfSingleTrackAndDataOnlyDiscs) {
-  Script(*transport, AudioDisc(1));
-  EXPECT_EQ(1, device.ReadToc());
+  Script(AudioTracks(1), 20000, 152);
+  ASSERT_EQ(1, device.ReadToc());
   EXPECT_EQ(kDiscAudioOnly, device.Toc().discType);
+  EXPECT_EQ((std::vector<int>{1, 2, 2}), Msf(4500));  // the drive's offset
 
-  Disc data = AudioDisc(2);
-  data.tracks[0].control = kData;
-  data.tracks[1].control = kData;
-  Script(*transport, data);
-  EXPECT_EQ(2, device.ReadToc());
+  tracks = {{kData, 0}, {kData, 5000}};
+  Script(tracks, 9000);
+  ASSERT_EQ(2, device.ReadToc());
   EXPECT_EQ(kDiscDataOnly, device.Toc().discType);
 }
 
 TEST_F(DeviceToc, CdExtraLastAudioTrackEndsAtTheFirstSessionsLeadOut) {
-  // Tracks 1-10 audio in session 1 (lead-out at 188600), track 11 data in
+  // Tracks 1-10 audio in session 1 (lead-out 188600), track 11 data in
   // session 2 from 200000.
-  Disc disc = AudioDisc(10, 18000);
-  disc.tracks.push_back({kData, 200000});
-  disc.leadOut = 230000;
-  Script(*transport, disc, 2);
-  const std::uint32_t leadOut1 = 188600 + 150;
-  const std::uint32_t leadOut2 = 230000 + 150;
-  const Bytes fullCdb{0x43, 0, 0, 0, 0, 0, 0x01, 0x04, 0x92, 0x80};
-  transport->Reply(fullCdb, devtest::FullTocReply({
-                                {1, 0xA0, 1, 0, 0},
-                                {1, 0xA1, 10, 0, 0},
-                                {1, 0xA2, std::uint8_t(leadOut1 / 4500), std::uint8_t(leadOut1 / 75 % 60),
-                                 std::uint8_t(leadOut1 % 75)},
-                                {2, 0xA0, 11, 0, 0},
-                                {2, 0xA1, 11, 0, 0},
-                                {2, 0xA2, std::uint8_t(leadOut2 / 4500), std::uint8_t(leadOut2 / 75 % 60),
-                                 std::uint8_t(leadOut2 % 75)},
-                            }));
-
+  std::vector<TocTrack> tracks = AudioTracks(10, 18000);
+  tracks.push_back({kData, 200000});
+  Script(tracks, 230000, 150, 2);
+  const Bytes full = B(mmc::ReadFullToc(1));
+  t->replies[full] = devtest::FullTocReply({{{1, 0xA0}, 4500},
+                                            {{1, 0xA1}, 10 * 4500},
+                                            {{1, 0xA2}, 188600 + 150},
+                                            {{2, 0xA1}, 11 * 4500},
+                                            {{2, 0xA2}, 230000 + 150}});
   ASSERT_EQ(11, device.ReadToc());
   EXPECT_EQ(kDiscAudioThenData, device.Toc().discType);
-  ASSERT_EQ(4u, transport->sent.size());
-  EXPECT_EQ(fullCdb, transport->sent[3].cdb);
-  EXPECT_EQ(1170u, transport->sent[3].dataLength);
-  EXPECT_TRUE(transport->sent[3].aligned);
-
-  TrackEntry track;
-  ASSERT_EQ(1, device.GetTrackEntry(10, &track));
-  EXPECT_EQ(162000u, track.start);
-  EXPECT_EQ(188599u, track.end);
-  EXPECT_EQ(188600u - 162000u, track.length);
-  // The last session's last track keeps its end at the disc's lead-out.
-  ASSERT_EQ(1, device.GetTrackEntry(11, &track));
-  EXPECT_EQ(229999u, track.end);
-}
-
-TEST_F(DeviceToc, NoOffsetBeforeAnyTableOfContents) {
-  EXPECT_EQ(kDiscUndetermined, device.Toc().discType);
-  int m, s, f;
-  device.LbaToMsf(75, &m, &s, &f);
-  EXPECT_EQ(0, m);
-  EXPECT_EQ(1, s);
-  EXPECT_EQ(0, f);
-  EXPECT_EQ(75, device.MsfToLba(0, 1, 0));
+  ASSERT_EQ(4u, t->sent.size());
+  EXPECT_EQ(full, t->sent[3].cdb);
+  EXPECT_EQ(1170u, t->sent[3].dataLength);
+  EXPECT_EQ(188599u, Entry(10).end);
+  EXPECT_EQ(188600u - 162000u, Entry(10).length);
+  EXPECT_EQ(229999u, Entry(11).end);  // the last session's track is left alone
 }
 
 TEST_F(DeviceToc, FailuresAndTheTableLeftBehind) {
-  Script(*transport, AudioDisc(3));
+  Script(AudioTracks(3), 60000);
   ASSERT_EQ(3, device.ReadToc());
-
-  // A failed first READ TOC leaves no table of the previous disc behind.
-  transport->failing.insert(kMsfCdb);
+  // A failed first READ TOC leaves nothing of the previous disc.
+  t->failing = {kMsf};
   EXPECT_EQ(-1, device.ReadToc());
   EXPECT_EQ(0, device.LastTrack());
   EXPECT_EQ(kDiscUndetermined, device.Toc().discType);
@@ -207,100 +140,69 @@ TEST_F(DeviceToc, FailuresAndTheTableLeftBehind) {
   untouched.start = 777;
   EXPECT_EQ(0, device.GetTrackEntry(1, &untouched));
   EXPECT_EQ(777u, untouched.start);
-
-  // A failure after the first two replies keeps the table they gave.
-  transport->failing = {kSessionCdb};
+  // A later failure keeps what the first two replies gave.
+  t->failing = {kSession};
   EXPECT_EQ(-1, device.ReadToc());
   EXPECT_EQ(3, device.LastTrack());
   EXPECT_EQ(1, device.GetTrackEntry(3, nullptr));
 }
 
-// Replies that contradict themselves are refused whole.
-TEST(DeviceTocDecoder, RefusesInconsistentReplies) {
-  const Disc good = AudioDisc(3);
-  const Bytes msf = TocReply(good.tracks, good.leadOut, true);
-  const Bytes lba = TocReply(good.tracks, good.leadOut, false);
-  DiscToc toc;
-  ASSERT_EQ(3, DecodeToc(msf.data(), msf.size(), lba.data(), lba.size(), toc));
-
-  auto refuses = [&](Bytes badLba, Bytes badMsf, const char* what) {
-    DiscToc t;
-    t.lastTrack = 9;
-    EXPECT_EQ(-1, DecodeToc(badMsf.data(), badMsf.size(), badLba.data(), badLba.size(), t)) << what;
-    EXPECT_TRUE(t.tracks.empty()) << what;
-    EXPECT_EQ(0, t.lastTrack) << what;
+TEST(DeviceTocDecoder, RefusesRepliesThatContradictThemselves) {
+  const std::vector<TocTrack> three = AudioTracks(3);
+  const Bytes msf = TocReply(three, 60000, true), lba = TocReply(three, 60000, false);
+  auto refuses = [&](Bytes badLba, Bytes badMsf) {
+    DiscToc toc;
+    toc.lastTrack = 9;
+    const int result = DecodeToc(badMsf.data(), badMsf.size(), badLba.data(), badLba.size(), toc);
+    return result == -1 && toc.tracks.empty() && toc.lastTrack == 0;
   };
-
+  EXPECT_FALSE(refuses(lba, msf));
   Bytes b = lba;
   b[3] = 0;
-  refuses(b, msf, "last track 0");
-  Bytes big(804, 0);
-  big[3] = 100;
-  refuses(big, big, "last track 100");
-  refuses(Bytes(lba.begin(), lba.end() - 1), msf, "LBA reply one byte short");
-  refuses(lba, Bytes(msf.begin(), msf.end() - 8), "MSF reply without the lead-out");
-  refuses(Bytes(lba.begin(), lba.begin() + 3), msf, "no header");
-
-  b = TocReply(good.tracks, 30000, false);  // lead-out before track 3's start
-  refuses(b, msf, "lead-out before a track start");
-  b = TocReply(good.tracks, 40000, false);  // track 3 of length 0
-  refuses(b, msf, "empty track");
-  b = TocReply({{kAudio, 0}, {kAudio, 20000}, {kAudio, 10000}}, 60000, false);
-  refuses(b, msf, "tracks out of order");
-  b = lba;
-  b[4 + 8 + 2] = 0;
-  refuses(b, msf, "track number 0");
-  b = lba;
-  b[4 + 8 + 2] = 1;
-  refuses(b, msf, "repeated track number");
-
-  // First track 2: descriptor `last` is the zero after the lead-out.
-  Bytes firstTwo(804, 0);
-  const Bytes two = TocReply({{kAudio, 0}, {kAudio, 20000}}, 40000, false);
-  std::copy(two.begin(), two.end(), firstTwo.begin());
-  firstTwo[2] = 2;
-  firstTwo[3] = 3;
-  firstTwo[4 + 2] = 2;
-  firstTwo[4 + 8 + 2] = 3;
-  refuses(firstTwo, Bytes(804, 0), "first track 2");
+  EXPECT_TRUE(refuses(b, msf)) << "last track 0";
+  b = Bytes(804, 0);
+  b[3] = 100;
+  EXPECT_TRUE(refuses(b, b)) << "last track 100";
+  EXPECT_TRUE(refuses(Bytes(lba.begin(), lba.end() - 1), msf)) << "LBA reply short";
+  EXPECT_TRUE(refuses(lba, Bytes(msf.begin(), msf.end() - 8))) << "MSF reply short";
+  EXPECT_TRUE(refuses(Bytes(lba.begin(), lba.begin() + 3), msf)) << "no header";
+  EXPECT_TRUE(refuses(TocReply(three, 30000, false), msf)) << "lead-out before a track";
+  EXPECT_TRUE(refuses(TocReply(three, 40000, false), msf)) << "empty track";
+  EXPECT_TRUE(refuses(TocReply({{kAudio, 0}, {kAudio, 20000}, {kAudio, 10000}}, 60000, false), msf));
+  for (std::uint8_t number : {0, 1, 100}) {
+    b = lba;
+    b[4 + 8 + 2] = number;  // track 2 numbered 0, again 1, or 100
+    EXPECT_TRUE(refuses(b, msf)) << int(number);
+  }
+  // First track 2: descriptor `last` is past the lead-out, all zeros.
+  b = Bytes(804, 0);
+  const Bytes two = TocReply(AudioTracks(2), 40000, false);
+  std::copy(two.begin(), two.end(), b.begin());
+  b[3] = 3;
+  EXPECT_TRUE(refuses(b, Bytes(804, 0)));
 }
 
-TEST(DeviceTocDecoder, FullTocNeverLengthensOrInvertsATrack) {
-  const Disc disc = AudioDisc(3);
-  const Bytes msf = TocReply(disc.tracks, disc.leadOut, true);
-  const Bytes lba = TocReply(disc.tracks, disc.leadOut, false);
+TEST(DeviceTocDecoder, FullTocOnlyEverShortensATrack) {
+  const std::vector<TocTrack> three = AudioTracks(3);
+  const Bytes msf = TocReply(three, 60000, true), lba = TocReply(three, 60000, false);
   DiscToc toc;
   ASSERT_EQ(3, DecodeToc(msf.data(), msf.size(), lba.data(), lba.size(), toc));
-  const DiscToc before = toc;
-  auto same = [&] {
-    for (int k : {1, 2, 3}) {
-      EXPECT_EQ(before.tracks.at(k).end, toc.tracks.at(k).end) << k;
-      EXPECT_EQ(before.tracks.at(k).length, toc.tracks.at(k).length) << k;
-    }
-  };
-
-  // Session 1 ends with track 2 at a lead-out before its start, after its
-  // end, or of a track the disc does not have.
-  for (std::uint8_t pmin : {std::uint8_t(2), std::uint8_t(20)}) {
-    Bytes full = devtest::FullTocReply({{1, 0xA1, 2, 0, 0}, {1, 0xA2, pmin, 0, 0}});
+  const std::uint32_t end2 = toc.tracks.at(2).end;
+  auto apply = [&](int lastTrack, std::uint32_t leadOut) {
+    const Bytes full = devtest::FullTocReply({{{1, 0xA1}, lastTrack * 4500u}, {{1, 0xA2}, leadOut + 150}});
     ApplyFullToc(full.data(), full.size(), 1, 2, toc);
-    same();
-  }
-  Bytes full = devtest::FullTocReply({{1, 0xA1, 0xAA, 0, 0}, {1, 0xA2, 5, 0, 0}});
-  ApplyFullToc(full.data(), full.size(), 1, 2, toc);
-  full = devtest::FullTocReply({{1, 0xA1, 42, 0, 0}, {1, 0xA2, 5, 0, 0}});
-  ApplyFullToc(full.data(), full.size(), 1, 2, toc);
-  same();
-  EXPECT_EQ(0u, toc.tracks.count(42));
-
-  // A reply without a terminating descriptor is read up to its end only.
-  Bytes garbage(1170, 0xFF);
+  };
+  apply(2, 15000);   // before track 2's start
+  apply(2, 50000);   // after its end
+  apply(42, 30000);  // a track the disc does not have
+  apply(0xAA, 30000);
+  Bytes garbage(1170, 0xFF);  // no terminating descriptor
   ApplyFullToc(garbage.data(), garbage.size(), 0, 255, toc);
-  same();
+  EXPECT_EQ(end2, toc.tracks.at(2).end);
+  EXPECT_EQ(0u, toc.tracks.count(42));
+  EXPECT_EQ(0u, toc.tracks.at(0xAA).end);
 
-  // A sound one shortens track 2 (ending at 30000 + 150 frames absolute).
-  full = devtest::FullTocReply({{1, 0xA1, 2, 0, 0}, {1, 0xA2, 6, 42, 0}});
-  ApplyFullToc(full.data(), full.size(), 1, 2, toc);
+  apply(2, 30000);
   EXPECT_EQ(29999u, toc.tracks.at(2).end);
   EXPECT_EQ(10000u, toc.tracks.at(2).length);
 }
