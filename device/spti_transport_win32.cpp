@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "device/spti_transport.h"
+#include "device/system_info.h"
 
 namespace {
 
@@ -67,11 +68,8 @@ SptiTransport::~SptiTransport() { Close(); }
 int SptiTransport::Initialize() { return 1; }
 
 int SptiTransport::IsAvailable() {
-  OSVERSIONINFOA info = {};
-  info.dwOSVersionInfoSize = sizeof(info);
-  if (!GetVersionExA(&info)) return 0;
-  return info.dwPlatformId == VER_PLATFORM_WIN32_NT && (info.dwMajorVersion == 4 || info.dwMajorVersion == 5) ? 1
-                                                                                                              : 0;
+  const int major = CurrentSystemInfo().NtMajorVersion();
+  return major == 4 || major == 5 ? 1 : 0;
 }
 
 int SptiTransport::Open(const CdDrive& drive) {
