@@ -51,7 +51,9 @@ class CdDevice {
   int IsOpen() const { return open_; }
   int SetCdSpeed(std::uint16_t readSpeed, std::uint16_t writeSpeed);
 
-  // Rebuilds the table of contents; the last track number, or -1.
+  // Rebuilds the table of contents; the last track number, or -1. When the
+  // two format 0 replies fail or contradict themselves the table is left
+  // empty; a later failure keeps the table they gave.
   virtual int ReadToc();
   int GetTrackEntry(int key, TrackEntry* out) const;
   int LastTrack() const { return toc_.lastTrack; }
