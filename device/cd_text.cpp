@@ -1,0 +1,78 @@
+#include "device/cd_text.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr std::size_t kHeader = 4;
+constexpr std::size_t kTextBytes = 12;
+constexpr int kTextTypes = 5;  // 0x80 .. 0x84
+constexpr int kMaxBlocks = 8;
+
+std::string& Field(TitleInfo& info, int type) {
+  switch (type) {
+    case 0: return info.title;
+    case 1: return info.performer;
+    case 2: return info.songwriter;
+    case 3: return info.composer;
+    default: return info.arranger;
+  }
+}
+
+// Splits one type's collected text at its terminators into the entries.
+// The tab character is an ordinary character here.
+void SplitStrings(const std::vector<std::uint8_t>& text, bool doubleByte, int type, std::vector<TitleInfo>& entries) {
+  std::size_t entry = 0;
+  const std::size_t step = doubleByte ? 2 : 1;
+  for (std::size_t k = 0; k + step <= text.size(); k += step) {
+    const bool terminator = doubleByte ? (text[k] == 0 || text[k + 1] == 0) : text[k] == 0;
+    if (terminator) {
+      ++entry;
+      continue;
+    }
+    if (entry >= entries.size()) continue;  // beyond the block's entries: dropped
+    std::string& out = Field(entries[entry], type);
+    out.append(reinterpret_cast<const char*>(&text[k]), step);
+  }
+}
+
+}  // namespace
+
+void DecodeCdText(const std::uint8_t* data, std::size_t length, CdTextStore& store) {
+  store.clear();
+  if (!data || length < kHeader) return;
+  const std::size_t dataLength = (std::size_t(data[0]) << 8) | data[1];
+  if (dataLength < 2) return;
+  const std::size_t packCount =
+      std::min((dataLength - 2) / kCdTextPackSize, (length - kHeader) / kCdTextPackSize);
+
+  std::array<std::vector<std::uint8_t>, kTextTypes> collected;
+  int block = 0;
+  for (std::size_t i = 0; i < packCount; ++i) {
+    const std::uint8_t* pack = data + kHeader + i * kCdTextPackSize;
+    const std::uint8_t type = pack[0];
+    if (type >= 0x80 && type <= 0x84) {
+      std::vector<std::uint8_t>& text = collected[type - 0x80];
+      if (text.size() + kTextBytes <= kCdTextMaxBytes) text.insert(text.end(), pack + 4, pack + 4 + kTextBytes);
+      continue;
+    }
+    if (type != 0x8F) continue;
+
+    // The first of the block's three size-information packs.
+    if (i + 2 >= packCount || block >= kMaxBlocks) break;
+    const std::uint8_t* third = pack + 2 * kCdTextPackSize;
+    const int lastTrack = pack[4 + 2];
+    const bool doubleByte = (pack[3] & 0x80) != 0;
+    const std::uint8_t language = third[4 + 4 + block];
+
+    std::vector<TitleInfo> entries(std::min<std::size_t>(std::size_t(lastTrack) + 1, kCdTextMaxEntries));
+    for (int t = 0; t < kTextTypes; ++t) SplitStrings(collected[t], doubleByte, t, entries);
+    std::vector<TitleInfo>& sequence = store[language];
+    sequence.insert(sequence.end(), entries.begin(), entries.end());
+
+    ++block;
+    for (auto& text : collected) text.clear();
+    i += 2;
+  }
+}

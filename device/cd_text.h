@@ -1,0 +1,33 @@
+#pragma once
+// CD-TEXT as stored in the lead-in: texts per language, one TitleInfo for
+// the disc (entry 0) and one per track. Texts are the disc's bytes as they
+// are; nothing is converted between character sets.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct TitleInfo {
+  std::string title;       // pack type 0x80
+  std::string performer;   // 0x81
+  std::string songwriter;  // 0x82
+  std::string composer;    // 0x83
+  std::string arranger;    // 0x84
+};
+
+constexpr std::uint8_t kLanguageEnglish = 0x09;
+constexpr std::uint8_t kLanguageJapanese = 0x69;
+
+// Language code (as the disc's size information writes it) -> entries.
+using CdTextStore = std::map<std::uint8_t, std::vector<TitleInfo>>;
+
+constexpr std::size_t kCdTextPackSize = 18;
+constexpr std::size_t kCdTextMaxEntries = 106;   // the disc and 105 tracks per block
+constexpr std::size_t kCdTextMaxBytes = 3024;    // per pack type and block
+
+// Decodes a READ TOC format 5 reply into `store` (emptied first). Only the
+// packs that both the reply's data length and `length` cover are read. A
+// block counts only once all three of its size-information packs are
+// present; a block after the eighth is ignored.
+void DecodeCdText(const std::uint8_t* data, std::size_t length, CdTextStore& store);

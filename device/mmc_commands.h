@@ -1,0 +1,33 @@
+#pragma once
+// The MMC command blocks the system sends, byte for byte, and the sizes of
+// their data-in buffers.
+#include <array>
+#include <cstdint>
+
+namespace mmc {
+
+using Cdb6 = std::array<std::uint8_t, 6>;
+using Cdb10 = std::array<std::uint8_t, 10>;
+using Cdb12 = std::array<std::uint8_t, 12>;
+
+constexpr std::uint32_t kInquiryLength = 36;
+constexpr std::uint32_t kTocLength = 804;               // header + 99 tracks + lead-out
+constexpr std::uint32_t kSessionInfoLength = 12;
+constexpr std::uint32_t kFullTocLength = 1170;          // allocation length
+constexpr std::uint32_t kFullTocBufferSize = 1184;
+constexpr std::uint32_t kCdTextLength = 36720;          // 8 blocks x 255 packs x 18 bytes
+constexpr std::uint32_t kCdTextBufferSize = 36736;
+constexpr std::uint32_t kFrameBytes = 2352;
+
+Cdb6 TestUnitReady();
+Cdb6 Inquiry();
+Cdb10 ReadTocMsf();
+Cdb10 ReadTocLba();
+Cdb10 ReadSessionInfo();
+Cdb10 ReadFullToc(std::uint8_t firstSession);
+Cdb10 ReadCdText();
+Cdb12 SetCdSpeed(std::uint16_t readSpeed, std::uint16_t writeSpeed);
+// READ CD of `frames` CD-DA frames, user data only, from `lba`.
+Cdb12 ReadCd(std::uint32_t lba, std::uint8_t frames);
+
+}  // namespace mmc

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "device/cd_text.h"
+#include "device/cd_text_device.h"
+#include "device/mmc_commands.h"
+#include "device_test_support.h"
+
+namespace {
+
+using devtest::Bytes;
+using devtest::CdTextBlock;
+using namespace std::string_literals;
+
+// Entry 0 "<prefix>0", then one string per track, each terminated.
+std::string Numbered(const std::string& prefix, int last) {
+  std::string text;
+  for (int i = 0; i <= last; ++i) text += prefix + std::to_string(i) + '\0';
+  return text;
+}
+
+CdTextBlock English(int last) {
+  CdTextBlock block;
+  block.lastTrack = last;
+  block.text[0x80] = Numbered("Title ", last);
+  block.text[0x81] = Numbered("Artist ", last);
+  return block;
+}
+
+CdTextStore Decode(const Bytes& reply) {
+  CdTextStore store;
+  DecodeCdText(reply.data(), reply.size(), store);
+  return store;
+}
+
+TEST(DeviceCdText, EnglishOnlyDiscOfTwelveTracks) {
+  devtest::FakeSystem system;
+  devtest::ScopedSystem scoped(system);
+  CdTextDevice device;
+  devtest::ScriptedTransport* t = devtest::AttachDriveD(device, system);
+  const mmc::Cdb10 cdb = mmc::ReadCdText();
+  const Bytes key(cdb.begin(), cdb.end());
+  t->replies[key] = devtest::CdTextReply({English(12)});
+
+  EXPECT_EQ(-1, device.ReadToc());  // no TOC scripted: CD-TEXT is read all the same
+  ASSERT_EQ(1, device.HasCdText());
+  EXPECT_EQ(key, t->sent.back().cdb);
+  EXPECT_EQ("SendToDrive", t->sent.back().via);
+  EXPECT_EQ(36720u, t->sent.back().dataLength);
+  EXPECT_TRUE(t->sent.back().alignedAndZeroed);
+
+  TitleInfo info;
+  ASSERT_EQ(1, device.GetCdText(0, kLanguageEnglish, &info));
+  EXPECT_EQ("Title 0", info.title);
+  EXPECT_EQ("Artist 0", info.performer);
+  EXPECT_EQ("", info.songwriter);
+  ASSERT_EQ(1, device.GetCdText(12, kLanguageEnglish, &info));
+  EXPECT_EQ("Title 12", info.title);
+  info.title = "kept";
+  EXPECT_EQ(0, device.GetCdText(13, kLanguageEnglish, &info));
+  EXPECT_EQ(0, device.GetCdText(-1, kLanguageEnglish, &info));
+  EXPECT_EQ(0, device.GetCdText(0, kLanguageJapanese, &info));
+  EXPECT_EQ("kept", info.title);
+
+  t->failing.insert(key);  // emptied at every read
+  device.ReadToc();
+  EXPECT_EQ(0, device.HasCdText());
+}
+
+TEST(DeviceCdTextDecoder, EnglishAndJapaneseBlocksEachFromItsOwn) {
+  CdTextBlock en = English(2), ja;
+  ja.lastTrack = 2;
+  ja.doubleByte = true;
+  ja.text[0x80] = "\x83\x41\x83\x8B\0\0\x8B\xC8\x82\x50\0\0\x8B\xC8\x82\x51\0\0"s;
+  en.languages = ja.languages = {0x09, 0x69};
+  CdTextStore store = Decode(devtest::CdTextReply({en, ja}));
+  ASSERT_EQ(2u, store.size());
+  ASSERT_EQ(3u, store[0x69].size());
+  EXPECT_EQ("Title 2", store[0x09].at(2).title);
+  EXPECT_EQ("\x83\x41\x83\x8B", store[0x69][0].title);
+  EXPECT_EQ("\x8B\xC8\x82\x51", store[0x69][2].title);
+
+  // A language met again goes after the first block's entries.
+  en.languages = ja.languages = {0x09, 0x09};
+  EXPECT_EQ(6u, Decode(devtest::CdTextReply({en, ja}))[0x09].size());
+}
+
+std::vector<std::string> Titles(const std::string& text, bool doubleByte, int last = 3) {
+  CdTextBlock block;
+  block.lastTrack = last;
+  block.doubleByte = doubleByte;
+  block.text[0x80] = text;
+  std::vector<std::string> titles;
+  CdTextStore store = Decode(devtest::CdTextReply({block}));
+  for (const TitleInfo& info : store[0x09]) titles.push_back(info.title);
+  return titles;
+}
+
+TEST(DeviceCdTextDecoder, TerminatorsTabsAndPairs) {
+  // An empty string moves the rest along; a tab is an ordinary character.
+  EXPECT_EQ((std::vector<std::string>{"A", "", "B\t", "\t"}), Titles("A\0\0B\t\0\t\0"s, false));
+  // Double-byte: 00 00 ends a string, and so does a pair with one zero.
+  EXPECT_EQ((std::vector<std::string>{"\x82\xA0", "", "\x82\xA2\x82\xA4", ""}),
+            Titles("\x82\xA0\0\0\0A\x82\xA2\x82\xA4\0\0"s, true));
+  // Pairs count from the start of the type's text, across packs.
+  EXPECT_EQ((std::vector<std::string>{"x\x82", "", ""}), Titles("x\x82\xA0\0\0A"s, true, 2));
+  EXPECT_EQ((std::vector<std::string>{"abcdefghij\x82\xA0\x82\xA2", ""}),
+            Titles("abcdefghij\x82\xA0\x82\xA2\0\0"s, true, 1));
+}
+
+TEST(DeviceCdTextDecoder, AtMostOneHundredAndSixEntriesPerBlock) {
+  CdTextStore store = Decode(devtest::CdTextReply({English(120)}));
+  ASSERT_EQ(106u, store[0x09].size());
+  EXPECT_EQ("Title 105", store[0x09][105].title);
+  // More strings than tracks: the extra ones are dropped.
+  EXPECT_EQ((std::vector<std::string>{"a", "b"}), Titles("a\0b\0c\0d\0"s, false, 1));
+}
+
+// Replies of any length decode without reading past them; what cannot be
+// decoded whole leaves the store empty.
+TEST(DeviceCdTextDecoder, DamagedRepliesGiveAnEmptyStore) {
+  const Bytes good = devtest::CdTextReply({English(3)});
+  ASSERT_EQ(1u, Decode(good).size());
+  for (std::size_t cut = 0; cut < good.size(); ++cut)  // the size information is last
+    EXPECT_TRUE(Decode(Bytes(good.begin(), good.begin() + cut)).empty()) << cut;
+
+  auto withLength = [&](std::size_t length) {
+    Bytes reply = good;
+    reply[0] = static_cast<std::uint8_t>(length >> 8);
+    reply[1] = static_cast<std::uint8_t>(length);
+    return Decode(reply);
+  };
+  EXPECT_TRUE(withLength(0).empty());
+  EXPECT_TRUE(withLength(1).empty());
+  EXPECT_EQ(1u, withLength(0xFFFF).size());               // bounded by the buffer
+  EXPECT_TRUE(withLength(good.size() - 2 - 9).empty());   // half the last pack
+
+  CdTextBlock block = English(3);
+  Bytes noSize = devtest::CdTextReply({block});
+  noSize.resize(noSize.size() - 3 * 18);
+  noSize[1] = static_cast<std::uint8_t>(noSize.size() - 2);
+  noSize[0] = static_cast<std::uint8_t>((noSize.size() - 2) >> 8);
+  EXPECT_TRUE(Decode(noSize).empty());
+
+  // A ninth block has no language slot and is ignored.
+  std::vector<CdTextBlock> nine(9, English(1));
+  for (auto& b : nine) b.languages = {1, 2, 3, 4, 5, 6, 7, 8};
+  CdTextStore store = Decode(devtest::CdTextReply(nine));
+  EXPECT_EQ(8u, store.size());
+  EXPECT_EQ(2u, store[8].size());
+}
+
+}  // namespace
