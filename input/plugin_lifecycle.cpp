@@ -4,7 +4,9 @@
 #include <mutex>
 #include <thread>
 
+#include "device/device_map.h"
 #include "input/plugin_settings.h"
+#include "input/readers.h"
 #include "input/plugin_strings.h"
 #include "resources/in_quorvo_res.h"
 #include "util/host_dir.h"
@@ -38,6 +40,14 @@ struct DriveLockHolder {
 
 void BackgroundInitialisation() {
   BuildChoiceTables();
+  if (Settings().aspi) {
+    DeviceMap map;
+    LoadDeviceMap(SystemProfile(), SettingsPath().c_str(), map);
+    ChooseTransport(InfoReader(), true, map);
+    ChooseTransport(PlaybackReader(), true, map);
+  }
+  InfoReader().EnumerateDrives();
+  PlaybackReader().EnumerateDrives();
   g_initComplete.Set();
 }
 
