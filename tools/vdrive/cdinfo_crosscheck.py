@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Reads generated discs with libcdio's cd-info and compares what it sees
-with what the virtual drive's disc model reports (discgen --describe).
+with what the virtual drive's disc model reports (discgen --describe) and
+with what the plug-in's own device layer decodes through the virtual drive
+(devread).
 
 cd-info's cue reader places every track at its position in the image: it
 adds neither PREGAP frames nor the gap in front of a second session. The
@@ -48,6 +50,26 @@ def describe(discgen, cue):
     return tracks, sessions, texts
 
 
+EXPECTED_DISC_TYPE = {"audio": 0, "datafirst": 2, "cdextra": 3, "demo": 0}
+
+
+def devread(tool, cue):
+    """What our TOC and CD-TEXT decoders make of the drive's answers."""
+    out = subprocess.run([tool, cue], check=True, stdout=subprocess.PIPE).stdout
+    tracks, texts, disc_type = {}, {}, None
+    for raw in out.split(b"\n"):
+        words = raw.split(b" ")
+        if words[0] == b"disctype":
+            disc_type = int(words[1])
+        elif words[0] == b"track":
+            tracks[int(words[1])] = dict(type=words[2].decode(), start=int(words[4]), length=int(words[6]))
+        elif words[0] == b"cdtext":
+            lang = int(words[2], 16)
+            text = b" ".join(words[5:]).decode("cp932" if lang == 0x69 else "latin-1")
+            texts[(lang, int(words[3]), words[4].decode().upper())] = text
+    return tracks, texts, disc_type
+
+
 def cdinfo(cue):
     out = subprocess.run(["cd-info", "--no-device-info", "--cue-file", cue], check=True,
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT).stdout.decode("utf-8", "replace")
@@ -79,7 +101,7 @@ def cdinfo(cue):
     return tracks, leadout, texts, out
 
 
-def check(name, args, discgen, work):
+def check(name, args, discgen, reader, work):
     problems = []
     d = os.path.join(work, name)
     os.makedirs(d)
@@ -119,6 +141,21 @@ def check(name, args, discgen, work):
         for k in sorted(set(model_text) | set(seen_text)):
             if model_text.get(k) != seen_text.get(k):
                 problems.append("CD-TEXT %s: model %r, cd-info %r" % (k, model_text.get(k), seen_text.get(k)))
+    # Our device layer must decode exactly the drive's view of the disc, and
+    # the same CD-TEXT that cd-info decoded independently.
+    ours, our_text, disc_type = devread(reader, cue)
+    if disc_type != EXPECTED_DISC_TYPE[args[1]]:
+        problems.append("device layer: disc type %s, expected %d" % (disc_type, EXPECTED_DISC_TYPE[args[1]]))
+    for n in sorted(set(model) | set(ours)):
+        t, o = model.get(n), ours.get(n)
+        if t is None or o is None:
+            problems.append("device layer: track %d only in %s" % (n, "model" if o is None else "ours"))
+        elif (o["start"], o["length"], o["type"]) != (t["start"], t["length"], t["type"]):
+            problems.append("device layer: track %d %r, drive's model %r" % (n, o, t))
+    if our_text != seen_text:
+        for k in sorted(set(our_text) | set(seen_text)):
+            if our_text.get(k) != seen_text.get(k):
+                problems.append("CD-TEXT %s: device layer %r, cd-info %r" % (k, our_text.get(k), seen_text.get(k)))
     for p in problems:
         print("%s: %s" % (name, p))
     if problems:
@@ -127,10 +164,10 @@ def check(name, args, discgen, work):
 
 
 def main():
-    discgen, work = sys.argv[1], sys.argv[2]
+    discgen, reader, work = sys.argv[1], sys.argv[2], sys.argv[3]
     os.makedirs(work, exist_ok=True)
     with tempfile.TemporaryDirectory(dir=work) as tmp:
-        ok = all([check(name, args, discgen, tmp) for name, args in CASES])
+        ok = all([check(name, args, discgen, reader, tmp) for name, args in CASES])
     print("all cases agree" if ok else "disagreements found")
     return 0 if ok else 1
 

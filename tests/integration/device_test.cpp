@@ -1,0 +1,136 @@
+// The device layer over the Windows ASPI path: our AspiTransport against the
+// replacement WNASPI32.DLL, and the plug-in's start-up enumeration.
+#include <gtest/gtest.h>
+
+#include "device/cd_text_device.h"
+#include "device/device_map.h"
+#include "tests/host/test_host.h"
+#include "tests/integration/virtual_aspi.h"
+
+namespace {
+
+constexpr int kInquiry = 0x12;
+
+std::string TwoDriveConfig(const std::string& cue) {
+  return "[0:0:0]\r\ncue=" + cue +
+         "\r\nvendor=QUORVO\r\nproduct=VIRTUAL CD-ROM\r\nrevision=1.00\r\n"
+         "[0:1:0]\r\ncue=" + cue + "\r\nvendor=OTHER\r\nproduct=UNMAPPED\r\n";
+}
+
+std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
+
+class AspiDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    discgen::DiscOptions options;
+    options.audioTracks = 5;
+    options.trackFrames = 150;
+    options.text = discgen::TextMode::EnglishJapanese;
+    options.rawCdTextFile = true;
+    cue_ = virtual_aspi::MakeDisc(options, "aspi_enja");
+    ASSERT_FALSE(cue_.empty());
+    ASSERT_EQ(2, virtual_aspi::Configure(TwoDriveConfig(cue_)));
+  }
+  void TearDown() override { DeleteFileA(IniPath().c_str()); }
+  std::string cue_;
+};
+
+TEST_F(AspiDeviceTest, OurAspiTransportEnumeratesOnlyMappedDrivesWithTheirInquiryData) {
+  CdTextDevice device;
+  ASSERT_EQ(1, device.SetTransport(kTransportAspi));
+  ASSERT_EQ(1, device.Transport()->IsAvailable());
+  DeviceMap map;
+  map['D'] = DeviceMapEntry{0, 0, 0};
+  InstallDeviceMap(device, map);
+
+  // D:, E: and F: are CD-ROM drives of the prefix; only D: has an address.
+  EXPECT_EQ(1, device.EnumerateDrives());
+  ASSERT_EQ(1u, device.Drives().size());
+  const CdDrive& d = device.Drives().at('D');
+  EXPECT_EQ("QUORVO", d.vendor);
+  EXPECT_EQ("VIRTUAL CD-ROM", d.product);
+  EXPECT_EQ("1.00", d.revision);
+  EXPECT_EQ(5, d.peripheralDeviceType);
+  EXPECT_EQ(0u, virtual_aspi::CommandCount(0, 1, 0, kInquiry)) << "an unmapped drive was probed";
+
+  ASSERT_EQ('D', device.SelectDrive('d'));
+  EXPECT_EQ(1, device.TestUnitReady());
+  EXPECT_EQ(5, device.ReadToc());
+  TrackEntry track;
+  ASSERT_EQ(1, device.GetTrackEntry(5, &track));
+  EXPECT_EQ(600u, track.start);
+  EXPECT_EQ(150u, track.length);
+  TitleInfo info;
+  EXPECT_EQ(1, device.GetCdText(0, 0x09, &info));
+  EXPECT_FALSE(info.title.empty());
+  EXPECT_EQ(1, device.GetCdText(5, 0x69, &info));
+  EXPECT_FALSE(info.title.empty());
+}
+
+TEST_F(AspiDeviceTest, AFailingCommandIsReportedAsFailureOverAspi) {
+  CdDevice device;
+  ASSERT_EQ(1, device.SetTransport(kTransportAspi));
+  DeviceMap map;
+  map['D'] = DeviceMapEntry{0, 0, 0};
+  InstallDeviceMap(device, map);
+  ASSERT_EQ(1, device.EnumerateDrives());
+  ASSERT_EQ('D', device.SelectDrive('D'));
+  ASSERT_EQ(0, virtual_aspi::InjectFault(0, 0, 0, "fail 0x00"));
+  EXPECT_EQ(0, device.TestUnitReady()) << "a check condition must fail over ASPI";
+  EXPECT_EQ(5, device.ReadToc()) << "other commands still work";
+}
+
+TEST_F(AspiDeviceTest, ThePlugInProbesMappedDrivesOnBothReadersAtInit) {
+  ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\nAspiDevMap_E=0:0\r\n");
+  TestHost host;
+  ASSERT_TRUE(host.CreateMainWindow());
+  In_Module* in = host.LoadInputPlugin();
+  ASSERT_NE(nullptr, in);
+  in->Init();
+  EXPECT_EQ(2u, virtual_aspi::CommandCount(0, 0, 0, kInquiry)) << "the information and playback readers";
+  EXPECT_EQ(0u, virtual_aspi::CommandCount(0, 1, 0, kInquiry)) << "a malformed map entry must not reach a drive";
+  in->Quit();
+  host.UnloadInputPlugin();
+  EXPECT_EQ("true", ini_file::Value(ini_file::Read(IniPath()), "QZ_CDDAPLAYER", "Aspi"));
+}
+
+TEST_F(AspiDeviceTest, WithoutAspiSettingThePlugInNeverTouchesTheAspiLayer) {
+  ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspiDevMap_D=0:0:0\r\n");
+  TestHost host;
+  ASSERT_TRUE(host.CreateMainWindow());
+  In_Module* in = host.LoadInputPlugin();
+  ASSERT_NE(nullptr, in);
+  in->Init();
+  EXPECT_EQ(0u, virtual_aspi::CommandCount(0, 0, 0, -1));
+  in->Quit();
+}
+
+// The transport choice in a second host process; quorvo_host reports the
+// kind it ended with as exit code. Run from a folder without wnaspi32.dll it
+// finds no ASPI layer (Wine's own is disabled by the test environment).
+DWORD TransportKindInChild(bool withAspiLayer) {
+  std::string dir = TestHost::ProgramDirectory();
+  if (!withAspiLayer) {
+    const std::string bare = dir + "\\no_aspi";
+    CreateDirectoryA(bare.c_str(), nullptr);
+    if (!CopyFileA((dir + "\\quorvo_host.exe").c_str(), (bare + "\\quorvo_host.exe").c_str(), FALSE)) return 97;
+    dir = bare;
+  }
+  std::string command = "\"" + dir + "\\quorvo_host.exe\" --transport-kind";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) return 99;
+  DWORD code = 98;
+  if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+TEST(TransportChoice, AspiWhenTheLayerLoadsElsePassThrough) {
+  EXPECT_EQ(static_cast<DWORD>(kTransportAspi), TransportKindInChild(true));
+  EXPECT_EQ(static_cast<DWORD>(kTransportSpti), TransportKindInChild(false));
+}
+
+}  // namespace
