@@ -94,6 +94,25 @@ TEST_F(AspiDeviceTest, ThePlugInProbesMappedDrivesOnBothReadersAtInit) {
   EXPECT_EQ("true", ini_file::Value(ini_file::Read(IniPath()), "QZ_CDDAPLAYER", "Aspi"));
 }
 
+TEST_F(AspiDeviceTest, ThreadedInitReturnsBeforeTheDrivesAreProbedAndSlotsWaitForIt) {
+  ini_file::Write(IniPath(),
+                  "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\nMultithreadInitialize=true\r\n");
+  // The first INQUIRY never completes: the transport gives up after its
+  // 15 s time-out, so the background initialisation is still busy when
+  // Init returns.
+  ASSERT_EQ(0, virtual_aspi::InjectFault(0, 0, 0, "hang 0x12 times=1"));
+  TestHost host;
+  ASSERT_TRUE(host.CreateMainWindow());
+  In_Module* in = host.LoadInputPlugin();
+  ASSERT_NE(nullptr, in);
+  in->Init();
+  EXPECT_LT(virtual_aspi::CommandCount(0, 0, 0, kInquiry), 2u) << "Init waited for the drive probes";
+  char name[] = "cda://D,1";
+  EXPECT_EQ(1, in->IsOurFile(name));
+  EXPECT_EQ(2u, virtual_aspi::CommandCount(0, 0, 0, kInquiry)) << "a slot ran before initialisation finished";
+  in->Quit();
+}
+
 TEST_F(AspiDeviceTest, WithoutAspiSettingThePlugInNeverTouchesTheAspiLayer) {
   ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspiDevMap_D=0:0:0\r\n");
   TestHost host;
