@@ -206,16 +206,6 @@ TEST(Reader, LastReadIsClippedButKeepsTheFullDataLength) {
   EXPECT_EQ(4u, rig.drive->CommandCount(0xBE));
 }
 
-TEST(Reader, FramesPerReadIsClamped) {
-  CDirectCDDA reader;
-  reader.SetFramesPerRead(0);
-  EXPECT_EQ(1u, reader.FramesPerRead());
-  reader.SetFramesPerRead(200);
-  EXPECT_EQ(15u, reader.FramesPerRead());
-  reader.SetFramesPerRead(7);
-  EXPECT_EQ(7u, reader.FramesPerRead());
-}
-
 TEST(Reader, OneFramePerReadWithJitterCorrectionStillAdvances) {
   const auto options = Disc(40);
   Rig rig(&options);
