@@ -206,6 +206,24 @@ TEST(Reader, LastReadIsClippedButKeepsTheFullDataLength) {
   EXPECT_EQ(4u, rig.drive->CommandCount(0xBE));
 }
 
+TEST(Reader, FullBufferDropsTheReadAndKeepsThePosition) {
+  const auto options = Disc(200);
+  Rig rig(&options);
+  ASSERT_EQ(kReaderOk, rig.reader.OpenTrack(1));
+  rig.reader.SetBufferBlocks(1);  // 75 frames
+  rig.reader.Seek(0);
+  EXPECT_EQ(kReaderBufferFull, rig.reader.Fill(100));
+  EXPECT_EQ(75u, rig.reader.Position());
+  EXPECT_EQ(75u * kFrame, rig.reader.BufferedBytes());
+  std::vector<std::uint8_t> frames(15 * kFrame);
+  std::uint32_t taken = 0;
+  ASSERT_EQ(kReaderOk, rig.reader.TakeFrames(15, frames.data(), &taken));
+  EXPECT_EQ(15u, taken);
+  EXPECT_EQ(kReaderOk, rig.reader.Fill(15));
+  EXPECT_EQ(90u, rig.reader.Position());
+  EXPECT_EQ(75u * kFrame, rig.reader.BufferedBytes());
+}
+
 TEST(Reader, OneFramePerReadWithJitterCorrectionStillAdvances) {
   const auto options = Disc(40);
   Rig rig(&options);
