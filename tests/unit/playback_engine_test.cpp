@@ -257,6 +257,7 @@ class PlaybackEngineTest : public ::testing::Test {
   void PlayToEndAndStop() {
     ASSERT_TRUE(Eventually(EndOfStreamPosted)) << "the end of the stream never came";
     Engine().Stop();
+    host_window::ClearPostedForTesting();
   }
 
   // Frames the output has received since Open or the last Flush.
@@ -267,6 +268,17 @@ class PlaybackEngineTest : public ::testing::Test {
   std::shared_ptr<vdrive::Disc> disc_;
   std::shared_ptr<vdrive::VirtualDrive> drive_, other_;
 };
+
+// Where two runs of audio first part, for a readable failure.
+std::string FirstDifference(const Bytes& expected, const Bytes& actual) {
+  if (expected == actual) return "same";
+  std::size_t i = 0;
+  while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
+  std::string where = "frames: expected " + std::to_string(expected.size() / 2352) + ", got " +
+                      std::to_string(actual.size() / 2352) + "; first difference in frame " + std::to_string(i / 2352);
+  if (i + 4 <= actual.size()) where += ", which holds sample " + std::to_string(discgen::PatternPosition(&actual[i & ~std::size_t{3}]));
+  return where;
+}
 
 discgen::DiscOptions Disc(discgen::Layout layout, int frames = 600, int tracks = 2) {
   discgen::DiscOptions o;
@@ -335,7 +347,7 @@ TEST_P(PlaybackEngineWholeTrack, PlaysEveryFrameOfTheTrackExactlyOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Layouts, PlaybackEngineWholeTrack,
+    PlaybackEngineLayouts, PlaybackEngineWholeTrack,
     ::testing::Values(WholeTrackCase{"AudioDefaults", discgen::Layout::AudioOnly, 2, 176400, 882000},
                       WholeTrackCase{"AudioOneFramePreRead", discgen::Layout::AudioOnly, 1, 2352, 176400},
                       WholeTrackCase{"AudioNoPreRead", discgen::Layout::AudioOnly, 1, 0, 352800},
@@ -349,21 +361,48 @@ INSTANTIATE_TEST_SUITE_P(
 
 class PlaybackEngineJitter : public PlaybackEngineTest, public ::testing::WithParamInterface<int> {};
 
+// The last read of a track can be shorter than an early landing, and then
+// nothing in it lines up with the buffer; the drive lands true from there.
+class LandsTrueAtTheEnd : public vdrive::VirtualScsiTransport {
+ public:
+  LandsTrueAtTheEnd(std::shared_ptr<vdrive::VirtualDrive> drive, std::int32_t steadyFrom)
+      : drive_(std::move(drive)), steadyFrom_(steadyFrom) {}
+  int Send(const std::uint8_t* cdb, std::uint8_t length, void* data, std::uint32_t dataLength) override {
+    if (length >= 9 && cdb[0] == 0xBE) {
+      const std::int32_t lba = (cdb[2] << 24) | (cdb[3] << 16) | (cdb[4] << 8) | cdb[5];
+      const std::int32_t frames = (cdb[6] << 16) | (cdb[7] << 8) | cdb[8];
+      if (lba + 2 * frames >= steadyFrom_) drive_->SetLanding(0);
+    }
+    return vdrive::VirtualScsiTransport::Send(cdb, length, data, dataLength);
+  }
+
+ private:
+  std::shared_ptr<vdrive::VirtualDrive> drive_;
+  std::int32_t steadyFrom_;
+};
+
 TEST_P(PlaybackEngineJitter, DropsFramesADriveLandingEarlyDeliversAgain) {
   Insert(Disc(discgen::Layout::AudioOnly, 900, 2));
+  auto transport = std::make_unique<LandsTrueAtTheEnd>(drive_, Track(2).start + Track(2).length);
+  transport->Attach('D', drive_);
+  {
+    devtest::ScopedSystem scoped(system_);
+    PlaybackReader().InstallTransport(std::move(transport), 2);
+    ASSERT_EQ(1, PlaybackReader().EnumerateDrives());
+  }
   drive_->SetLanding(-GetParam(), 3);
   // Lining up needs frames in the buffer to compare with: a drive that
   // keeps ahead of playback, as it does when nothing goes wrong.
   fake_.paceFrames = 20;
   ASSERT_EQ(0, Play("cda://D,2", PlaybackOptions{176400, 352800, 65535, true}));
   PlayToEndAndStop();
-  EXPECT_TRUE(Expected(2) == fake_.Pcm());
+  EXPECT_EQ("same", FirstDifference(Expected(2), fake_.Pcm()));
   bool landedEarly = false;
   for (const auto& r : drive_->ReadLog()) landedEarly = landedEarly || r.delivered < r.requested;
   EXPECT_TRUE(landedEarly);
 }
 
-INSTANTIATE_TEST_SUITE_P(EarlyBy, PlaybackEngineJitter, ::testing::Values(1, 2, 7, 13, 14));
+INSTANTIATE_TEST_SUITE_P(PlaybackEngineEarlyBy, PlaybackEngineJitter, ::testing::Values(1, 2, 7, 13, 14));
 
 TEST_F(PlaybackEngineTest, JitterCorrectionWithAOneFramePreReadStillAdvances) {
   Insert(Disc(discgen::Layout::AudioOnly, 300, 1));
@@ -604,7 +643,7 @@ TEST_F(PlaybackEngineTest, AReadErrorPlaysOnlyGoodFramesBeforeEnding) {
 
 TEST_F(PlaybackEngineTest, StopWhileTheReadErrorBoxIsOpenEndsOnceItCloses) {
   Insert(Disc(discgen::Layout::AudioOnly, 600, 1));
-  drive_->AddReadError(Track(1).start + 200);
+  drive_->AddReadError(Track(1).start + 40);  // inside the first fill
   {
     std::lock_guard<std::mutex> hold(g_boxMutex);
     g_boxOpen = false;
