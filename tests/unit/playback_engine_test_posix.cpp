@@ -1,7 +1,9 @@
 // The playback engine on the playback reader over the in-process virtual
 // drive, with a fake host and output plug-in in the module table. Every
 // audio sample of a generated disc carries its own position, so what the
-// output receives is compared byte for byte with the image.
+// output receives is compared byte for byte with the image. POSIX only:
+// the end-of-stream message and the reader's error box are recorded here
+// (under Wine the integration tests play through the real DLL instead).
 #include <gtest/gtest.h>
 
 #include <atomic>
