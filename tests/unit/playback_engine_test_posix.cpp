@@ -523,6 +523,38 @@ TEST_F(PlaybackEngineTest, SeekWhilePausedRepositionsAndStaysPaused) {
   EXPECT_TRUE(Expected(1, 150) == fake_.Pcm());
 }
 
+TEST_F(PlaybackEngineTest, ASeekBeforeTheStartGoesToTheStart) {
+  Insert(Disc(discgen::Layout::AudioOnly, 200, 1));
+  fake_.gateShut = true;
+  ASSERT_EQ(0, Play("cda://D,1"));
+  Engine().SetOutputTime(-500);
+  EXPECT_TRUE(fake_.Called("Flush(0)"));
+  EXPECT_EQ(0u, Engine().DecodePosition());
+  fake_.gateShut = false;
+  PlayToEndAndStop();
+  EXPECT_TRUE(Expected(1) == fake_.Pcm());
+}
+
+TEST_F(PlaybackEngineTest, PlayWithoutStopEndsTheOldThreadsFirst) {
+  Insert(Disc(discgen::Layout::AudioOnly, 300, 2));
+  fake_.gateShut = true;
+  ASSERT_EQ(0, Play("cda://D,1"));
+  fake_.gateShut = false;
+  ASSERT_EQ(0, Play("cda://D,2"));
+  PlayToEndAndStop();
+  EXPECT_TRUE(Expected(2) == fake_.Pcm());
+  EXPECT_EQ(2, fake_.Count("Close"));
+}
+
+TEST_F(PlaybackEngineTest, RemovingTheDiscWhilePreReadingEndsPlayback) {
+  Insert(Disc(discgen::Layout::AudioOnly, 900, 1));
+  drive_->SetLatency(vdrive::LatencyModel{1.0, 0});  // a pre-read of seconds
+  ASSERT_EQ(0, Play("cda://D,1", PlaybackOptions{3528000, 3528000, 65535, false}));
+  EXPECT_EQ(1, Engine().OnDeviceChange(kDeviceRemoveComplete, true, 1u << 3));
+  PlayToEndAndStop();
+  EXPECT_EQ(0u, FramesWritten());
+}
+
 TEST_F(PlaybackEngineTest, SeekPastTheEndEndsTheStream) {
   Insert(Disc(discgen::Layout::AudioOnly, 300, 2));
   fake_.gateShut = true;
