@@ -60,6 +60,9 @@ int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
   jitterCorrection_ = options.jitterCorrection;
   outputLatency_.store(-1);
   running_.store(false);
+  // Cleared here rather than by the new thread, so that a drive removed
+  // just after Play returns is not forgotten.
+  fillError_.store(false);
   started_.store(false);
   ended_.store(false);
   reader_.SetBufferBlocks(plan_.blocks);
@@ -238,7 +241,6 @@ void PlaybackEngine::PlaybackThread() {
   reader_.SetCdSpeed(readSpeed_, 0xFFFF);
   reader_.SetJitterCorrection(jitterCorrection_ ? 1 : 0);
   reader_.Seek(0);
-  fillError_.store(false);
   // A one-frame read that overlaps the frame before it adds nothing, so with
   // jitter correction the first reads take at least two frames.
   std::uint32_t firstRead = plan_.preReadBytes / kFrameBytes;
