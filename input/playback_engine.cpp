@@ -70,9 +70,9 @@ int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
   std::string drive;
   int track = 0;
   TrackEntry entry;
-  if (fileName == nullptr || !ParseTrackName(fileName, &drive, &track) || reader_.FindDrive(drive[0]) == 0 ||
-      reader_.SelectDrive(drive[0]) == 0 || reader_.OpenTrack(track) != kReaderOk ||
-      !reader_.GetTrackEntry(track, &entry)) {
+  if (fileName == nullptr || !ParseTrackName(fileName, &drive, &track) || drive.empty() ||
+      reader_.FindDrive(drive[0]) == 0 || reader_.SelectDrive(drive[0]) == 0 ||
+      reader_.OpenTrack(track) != kReaderOk || !reader_.GetTrackEntry(track, &entry)) {
     driveLock_.Unlock();
     return -1;
   }
