@@ -22,6 +22,9 @@ build: configure
 test: build
 	@bash scripts/run-tests.sh $(BUILD)
 
+demo: build
+	@bash scripts/demo.sh $(BUILD)
+
 bench: build
 	@bash scripts/bench.sh $(BUILD)
 

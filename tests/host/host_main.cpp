@@ -1,30 +1,234 @@
+<<<<<<< HEAD
 // The test host as a program. Used where a scenario needs a second host
 // process:  quorvo_host --hold-lock <ms>  takes the plug-in's drive lock,
 // signals the named event "quorvo-test-lock-held", holds the lock for <ms>
 // and releases it.  quorvo_host --transport-kind  exits with the transport
 // kind the start-up choice makes with Aspi on.
+=======
+// The test host as a program.
+//
+//   quorvo_host --hold-lock <ms>
+//     takes the plug-in's drive lock, signals the named event
+//     "quorvo-test-lock-held", holds the lock for <ms> and releases it (for
+//     scenarios that need a second host process).
+//
+//   quorvo_host --demo [track] [pace]
+//     loads in_quorvo.dll beside itself (winamp.ini and the virtual drive's
+//     vdrive.ini lie there too), lists the disc in drive D: with the track
+//     lengths, plays one track (default 1) at `pace` times real time
+//     (default 4) into <folder>\demo.wav and prints where it is.
+>>>>>>> wt-engine
 #include <windows.h>
+#include <commctrl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "device/cd_device.h"
 #include "device/device_map.h"
+<<<<<<< HEAD
+=======
+#include "host_api/host_messages.h"
+#include "input/frame_time.h"
+>>>>>>> wt-engine
 #include "input/plugin_lifecycle.h"
+#include "tests/host/recording_output.h"
+#include "tests/host/test_host.h"
 #include "util/critical_section.h"
 #include "util/named_event.h"
+#include "util/profile.h"
+
+namespace {
+
+int HoldLock(DWORD ms) {
+  CCriticalSection lock;
+  if (!lock.Create(plugin::kDriveLockName)) return 2;
+  if (!lock.Lock()) return 3;
+  CNamedEvent held;
+  if (!held.Open("quorvo-test-lock-held") && !held.Create(true, false, "quorvo-test-lock-held")) return 4;
+  held.Set();
+  Sleep(ms);
+  lock.Unlock();
+  return 0;
+}
+
+void Say(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::string MinSec(int ms) {
+  if (ms < 0) return "-:--";
+  char text[32];
+  std::snprintf(text, sizeof text, "%d:%02d", ms / 60000, ms / 1000 % 60);
+  return text;
+}
+
+struct PlaylistEntry {
+  std::string name;
+  std::string title;
+  int lengthMs;
+};
+
+// The disc's track lengths as the drive reports them, through the same ASPI
+// layer and device map the plug-in uses.
+std::vector<int> TocLengths(const std::string& iniPath, char letter) {
+  std::vector<int> lengths;
+  DeviceMap map;
+  LoadDeviceMap(SystemProfile(), iniPath.c_str(), map);
+  CdDevice device;
+  ChooseTransport(device, true, map);
+  device.EnumerateDrives();
+  if (!device.SelectDrive(letter)) return lengths;
+  const int last = device.ReadToc();
+  for (int track = 1; track <= last; ++track) {
+    TrackEntry entry;
+    if (!device.GetTrackEntry(track, &entry)) break;
+    lengths.push_back(entry.dataTrack ? -1 : static_cast<int>(FramesToMs(entry.length)));
+  }
+  return lengths;
+}
+
+bool WriteWav(const std::string& path, const std::vector<std::uint8_t>& pcm) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const auto put32 = [f](std::uint32_t v) {
+    const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    std::fwrite(b, 1, 4, f);
+  };
+  const auto put16 = [f](std::uint16_t v) {
+    const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+    std::fwrite(b, 1, 2, f);
+  };
+  const auto size = static_cast<std::uint32_t>(pcm.size());
+  std::fwrite("RIFF", 1, 4, f);
+  put32(36 + size);
+  std::fwrite("WAVEfmt ", 1, 8, f);
+  put32(16);
+  put16(1);  // PCM
+  put16(2);
+  put32(44100);
+  put32(44100 * 4);
+  put16(4);
+  put16(16);
+  std::fwrite("data", 1, 4, f);
+  put32(size);
+  std::fwrite(pcm.data(), 1, pcm.size(), f);
+  return std::fclose(f) == 0;
+}
+
+int Demo(int track, double pace) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  TestHost host;
+  if (!host.CreateMainWindow()) {
+    Say("demo: the host window could not be created (is there an X display?)");
+    return 2;
+  }
+  HWND window = host.MainWindow();
+  SetWindowTextA(window, "Winamp (test host) - in_quorvo デモ");
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_USETABSTOPS |
+                              LBS_NOINTEGRALHEIGHT, 10, 10, 610, 240, window, nullptr, instance, nullptr);
+  HWND progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 260, 610, 22, window, nullptr,
+                                  instance, nullptr);
+  HWND status = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 10, 290, 610, 40, window, nullptr, instance,
+                                nullptr);
+  for (HWND control : {list, status}) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  int tabs[] = {200};
+  SendMessageA(list, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(tabs));
+  SendMessageA(progress, PBM_SETRANGE32, 0, 1000);
+  host.PumpFor(10);
+
+  In_Module* in = host.LoadInputPlugin();
+  if (!in) {
+    Say("demo: in_quorvo.dll could not be loaded from " + TestHost::ProgramDirectory());
+    return 3;
+  }
+  in->Init();
+  Say("demo: " + std::string(in->description));
+
+  // The playlist: the plug-in's own title and length where it has them,
+  // the cda:// name and the drive's table of contents otherwise.
+  const std::vector<int> toc = TocLengths(TestHost::ProgramDirectory() + "\\winamp.ini", 'D');
+  std::vector<PlaylistEntry> playlist;
+  for (std::size_t i = 0; i < toc.size(); ++i) {
+    PlaylistEntry entry{"cda://D," + std::to_string(i + 1), "", toc[i]};
+    char title[GETFILEINFO_TITLE_LENGTH] = {};
+    int lengthMs = -1000;
+    in->GetFileInfo(&entry.name[0], title, &lengthMs);
+    entry.title = title[0] ? title : entry.name;
+    if (lengthMs >= 0) entry.lengthMs = lengthMs;
+    playlist.push_back(entry);
+    const std::string line = std::to_string(i + 1) + ". " + entry.title + "\t" + MinSec(entry.lengthMs);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    Say("demo: playlist " + std::to_string(i + 1) + ". " + entry.title + "  " + MinSec(entry.lengthMs));
+  }
+  if (playlist.empty()) {
+    Say("demo: no disc in drive D: (check vdrive.ini and winamp.ini beside the host)");
+    in->Quit();
+    return 4;
+  }
+  if (track < 1 || track > static_cast<int>(playlist.size())) track = 1;
+  SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(track - 1), 0);
+
+  recording_output::Reset();
+  recording_output::SetPace(pace);
+  std::string name = playlist[track - 1].name;
+  const int played = in->Play(&name[0]);
+  if (played != 0) {
+    Say("demo: Play(" + name + ") returned " + std::to_string(played));
+    in->Quit();
+    return 5;
+  }
+  const std::string playing = "再生中: " + playlist[track - 1].title;
+  SetWindowTextA(status, playing.c_str());
+  Say("demo: playing " + name);
+
+  const DWORD start = GetTickCount();
+  bool ended = false;
+  while (!ended && GetTickCount() - start < 120000) {
+    host.PumpFor(50);
+    const int length = in->GetLength();
+    const int now = in->GetOutputTime();
+    if (length > 0) SendMessageA(progress, PBM_SETPOS, static_cast<WPARAM>(static_cast<long long>(now) * 1000 / length), 0);
+    const std::string text = playing + "   " + MinSec(now) + " / " + MinSec(length);
+    SetWindowTextA(status, text.c_str());
+    for (const auto& m : host.Messages()) ended = ended || m.msg == host::kMsgEndOfStream;
+  }
+  SendMessageA(progress, PBM_SETPOS, 1000, 0);
+  host.PumpFor(50);
+  in->Stop();
+  in->Quit();
+  if (!ended) {
+    Say("demo: the track never ended");
+    return 6;
+  }
+
+  const std::string wav = TestHost::ProgramDirectory() + "\\demo.wav";
+  const std::vector<std::uint8_t> pcm = recording_output::Captured();
+  if (!WriteWav(wav, pcm)) {
+    Say("demo: could not write " + wav);
+    return 7;
+  }
+  Say("demo: wrote " + std::to_string(pcm.size()) + " bytes of PCM (" + MinSec(static_cast<int>(pcm.size() / 176.4)) +
+      ") to " + wav);
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) {
-    CCriticalSection lock;
-    if (!lock.Create(plugin::kDriveLockName)) return 2;
-    if (!lock.Lock()) return 3;
-    CNamedEvent held;
-    if (!held.Open("quorvo-test-lock-held") && !held.Create(true, false, "quorvo-test-lock-held")) return 4;
-    held.Set();
-    Sleep(static_cast<DWORD>(std::atoi(argv[2])));
-    lock.Unlock();
-    return 0;
+  if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) return HoldLock(static_cast<DWORD>(std::atoi(argv[2])));
+  if (argc >= 2 && std::strcmp(argv[1], "--demo") == 0) {
+    const int track = argc >= 3 ? std::atoi(argv[2]) : 1;
+    const double pace = argc >= 4 ? std::atof(argv[3]) : 4.0;
+    return Demo(track, pace);
   }
   if (argc == 2 && std::strcmp(argv[1], "--transport-kind") == 0) {
     // The start-up transport choice with Aspi on, as this process's loader

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The demo: the bundled virtual disc in the virtual drive, the test host
+# showing the playlist and playing one track through in_quorvo.dll under
+# Wine into a WAV file, with a screenshot of its window.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+track=${DEMO_TRACK:-1}
+pace=${DEMO_PACE:-4}
+source "$root/scripts/wine-env.sh"
+cd "$root"
+
+bash scripts/wine-prefix.sh
+cmake --build "$build/native" --target demo_disc >/dev/null
+
+# A folder of its own: the host finds in_quorvo.dll, winamp.ini, the ASPI
+# layer and vdrive.ini beside itself, and the test folders stay untouched.
+demo="$root/$build/demo"
+out="$demo/out"
+mkdir -p "$demo" "$out"
+rm -f "$out"/*
+for f in quorvo_host.exe in_quorvo.dll wnaspi32.dll; do cp "$build/win64/$f" "$demo/"; done
+cp "$build/native/discs/demo."* "$demo/"
+printf '[0:0:0]\r\ncue=demo.cue\r\nvendor=QUORVO\r\nproduct=DEMO CD-ROM\r\n' >"$demo/vdrive.ini"
+printf '[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n' >"$demo/winamp.ini"
+
+# Our own X server, detached from our descriptors.
+display=""
+for n in $(seq 130 160); do
+  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+  display=":$n"; break
+done
+Xvfb "$display" -screen 0 1024x600x24 -nolisten tcp </dev/null >"$out/xvfb.log" 2>&1 9>&- &
+xvfb_pid=$!
+host_pid=""
+cleanup() {
+  [[ -n $host_pid ]] && kill "$host_pid" 2>/dev/null || true
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
+"$WINESERVER" -p 30 </dev/null >/dev/null 2>&1 9>&- || true
+
+export QUORVO_SHOW_HOST=1
+log="$out/host.log"
+(cd "$demo" && exec "$WINE64" quorvo_host.exe --demo "$track" "$pace") </dev/null >"$log" 2>&1 9>&- &
+host_pid=$!
+
+# The screenshot once the track has been playing for a moment.
+shot=""
+for _ in $(seq 600); do
+  if grep -q "^demo: playing" "$log" 2>/dev/null; then
+    sleep 1.5
+    import -window root "$out/screenshot.png" 2>/dev/null && shot="$out/screenshot.png"
+    break
+  fi
+  kill -0 "$host_pid" 2>/dev/null || break
+  sleep 0.1
+done
+status=0
+wait "$host_pid" || status=$?
+host_pid=""
+tr -d '\r' <"$log" | grep '^demo:' || true
+if ((status != 0)); then
+  echo "demo failed (exit $status); the host's output is in $log" >&2
+  exit "$status"
+fi
+mv "$demo/demo.wav" "$out/demo.wav"
+echo
+echo "WAV:        $out/demo.wav"
+[[ -n $shot ]] && echo "Screenshot: $shot"

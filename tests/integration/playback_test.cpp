@@ -1,0 +1,256 @@
+// Playing a track through the real in_quorvo.dll in the test host: the
+// virtual drive behind the replacement ASPI layer holds a generated disc,
+// and what the recording output receives must be the image's bytes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host_api/host_messages.h"
+#include "tests/host/recording_output.h"
+#include "tests/host/test_host.h"
+#include "tests/integration/ini_file.h"
+#include "tools/discgen/disc_generator.h"
+#include "tools/vdrive/disc_image.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kTrackFrames = 600;  // 8 s per track
+const char kErrorCaption[] = "エラー - CDirectCDDA";
+
+std::string Dir() { return TestHost::ProgramDirectory(); }
+std::string WinampIni() { return Dir() + "\\winamp.ini"; }
+std::string VdriveIni() { return Dir() + "\\vdrive.ini"; }
+
+typedef int (*LoadConfigFn)(const char*);
+
+// Ends the process if a blocking call never returns, so that a deadlock
+// fails this program instead of holding up the whole run.
+class Watchdog {
+ public:
+  Watchdog(const char* what, DWORD ms) : what_(what), ms_(ms) {
+    done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+  }
+  ~Watchdog() {
+    SetEvent(done_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(done_);
+  }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    auto* dog = static_cast<Watchdog*>(self);
+    if (WaitForSingleObject(dog->done_, dog->ms_) == WAIT_TIMEOUT) {
+      std::fprintf(stderr, "FATAL: %s did not return (deadlock)\n", dog->what_);
+      std::fflush(stderr);
+      ExitProcess(3);
+    }
+    return 0;
+  }
+  const char* what_;
+  DWORD ms_;
+  HANDLE done_;
+  HANDLE thread_;
+};
+
+class PlaybackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string cue, error;
+    discgen::DiscOptions options;
+    options.audioTracks = 2;
+    options.trackFrames = kTrackFrames;
+    options.name = "playback";
+    const std::string folder = Dir() + "\\playback_disc";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_EQ(0, discgen::GenerateDisc(options, folder, &cue, &error)) << error;
+    ASSERT_EQ(0, disc_.LoadCue(cue, &error)) << error;
+    cue_ = cue;
+    recording_output::Reset();
+    recording_output::SetPace(0);
+    TestHost::SetDspDoubles(false);
+    ASSERT_TRUE(host_.CreateMainWindow());
+  }
+
+  void TearDown() override {
+    if (in_) {
+      in_->Stop();
+      in_->Quit();
+    }
+    host_.UnloadInputPlugin();
+    DeleteFileA(WinampIni().c_str());
+    DeleteFileA(VdriveIni().c_str());
+  }
+
+  // Drive D: is the virtual drive at ASPI address 0:0:0 with the disc in it.
+  void Start(const std::string& behaviour = "") {
+    ini_file::Write(VdriveIni(), "[0:0:0]\r\ncue=" + cue_ + "\r\nbehaviour=" + behaviour + "\r\n");
+    ini_file::Write(WinampIni(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n");
+    // The layer stays loaded between tests; make it read the new file.
+    if (HMODULE aspi = GetModuleHandleA("wnaspi32.dll")) {
+      auto load = reinterpret_cast<LoadConfigFn>(reinterpret_cast<void (*)()>(GetProcAddress(aspi, "VDriveLoadConfig")));
+      if (load) load(nullptr);
+    }
+    in_ = host_.LoadInputPlugin();
+    ASSERT_NE(nullptr, in_);
+    in_->Init();
+  }
+
+  Bytes Image(int track, int from = 0, int to = kTrackFrames) {
+    Bytes out(static_cast<std::size_t>(to - from) * 2352);
+    const std::int32_t start = disc_.tracks()[track - 1].start;
+    for (int f = from; f < to; ++f) disc_.ReadRawSector(start + f, &out[(f - from) * 2352]);
+    return out;
+  }
+
+  bool EndOfStream(DWORD timeoutMs = 60000) { return host_.PumpUntilMessage(host::kMsgEndOfStream, timeoutMs); }
+
+  bool OutputCalled(const std::string& call) {
+    for (const auto& c : recording_output::Calls().Calls())
+      if (c == call) return true;
+    return false;
+  }
+
+  template <class Condition>
+  bool PumpUntil(Condition condition, DWORD timeoutMs = 30000) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+      if (GetTickCount() - start > timeoutMs) return false;
+      host_.PumpFor(5);
+    }
+    return true;
+  }
+
+  TestHost host_;
+  In_Module* in_ = nullptr;
+  vdrive::Disc disc_;
+  std::string cue_;
+};
+
+TEST_F(PlaybackTest, PlaysATrackBitExactAndTellsTheHostWhenItEnds) {
+  Start();
+  char name[] = "cda://D,2";
+  ASSERT_EQ(0, in_->Play(name));
+  EXPECT_EQ(8000, in_->GetLength());
+  ASSERT_TRUE(EndOfStream()) << "no end-of-stream message";
+  in_->Stop();
+  const Bytes pcm = recording_output::Captured();
+  ASSERT_EQ(Image(2).size(), pcm.size());
+  EXPECT_TRUE(Image(2) == pcm) << "the audio differs from the image";
+
+  std::vector<std::string> host;
+  for (const auto& c : host_.Callbacks().Calls())
+    if (c.rfind("SAAdd", 0) != 0 && c.rfind("VSAAdd", 0) != 0) host.push_back(c);
+  const std::vector<std::string> expected = {"SetInfo(1411,44,2,1)", "SAVSAInit(500,44100)", "VSASetInfo(44100,2)",
+                                             "SAVSADeInit"};
+  EXPECT_EQ(expected, host);
+  EXPECT_EQ("Open(44100,2,16,-1,-1)", recording_output::Calls().Calls().front());
+  EXPECT_TRUE(OutputCalled("Close"));
+}
+
+TEST_F(PlaybackTest, PausesSeeksAndStops) {
+  Start();
+  recording_output::SetPace(4.0);
+  char name[] = "cda://d,1";
+  ASSERT_EQ(0, in_->Play(name));
+  in_->Pause();
+  EXPECT_EQ(1, in_->IsPaused());
+  ASSERT_TRUE(PumpUntil([&] { return OutputCalled("Pause(1)"); }));
+  in_->UnPause();
+  EXPECT_EQ(0, in_->IsPaused());
+  ASSERT_TRUE(PumpUntil([&] { return OutputCalled("Pause(0)"); }));
+
+  in_->SetOutputTime(5010);
+  EXPECT_TRUE(OutputCalled("Flush(5010)"));
+  const int t = in_->GetOutputTime();
+  EXPECT_GE(t, 5000);
+  EXPECT_LE(t, 8000);
+  ASSERT_TRUE(EndOfStream());
+  {
+    Watchdog dog("Stop", 30000);
+    in_->Stop();
+  }
+
+  // What was written before the seek is the start of the track; what came
+  // after it is the track from frame 375 on.
+  const Bytes pcm = recording_output::Captured();
+  const Bytes tail = Image(1, 375);
+  ASSERT_GE(pcm.size(), tail.size());
+  const std::size_t before = pcm.size() - tail.size();
+  EXPECT_EQ(0u, before % 2352);
+  EXPECT_TRUE(Bytes(pcm.begin() + static_cast<std::ptrdiff_t>(before), pcm.end()) == tail);
+  const Bytes head = Image(1, 0, static_cast<int>(before / 2352));
+  EXPECT_TRUE(Bytes(pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(before)) == head);
+}
+
+TEST_F(PlaybackTest, StopDuringPlaybackReturnsAndASecondPlayStartsAfresh) {
+  Start();
+  recording_output::SetPace(1.0);
+  char name[] = "cda://D,1";
+  ASSERT_EQ(0, in_->Play(name));
+  host_.PumpFor(300);
+  {
+    Watchdog dog("Stop", 30000);
+    in_->Stop();
+  }
+  EXPECT_TRUE(OutputCalled("Close"));
+  recording_output::Reset();
+  recording_output::SetPace(0);
+  host_.ClearMessages();
+  ASSERT_EQ(0, in_->Play(name));
+  ASSERT_TRUE(EndOfStream());
+  in_->Stop();
+  EXPECT_TRUE(Image(1) == recording_output::Captured());
+}
+
+TEST_F(PlaybackTest, MissingTracksAndDrivesAreRefused) {
+  Start();
+  char noTrack[] = "cda://D,7";
+  char noDrive[] = "cda://F,1";
+  EXPECT_EQ(-1, in_->Play(noTrack));
+  EXPECT_EQ(-1, in_->Play(noDrive));
+  EXPECT_TRUE(recording_output::Calls().Calls().empty()) << "the output must not be opened";
+}
+
+TEST_F(PlaybackTest, StopWhileTheReadErrorBoxIsOpenReturnsOnceTheBoxCloses) {
+  // The error lies inside the first fill; the box appears on the fill thread.
+  Start("readerror " + std::to_string(disc_.tracks()[0].start + 40));
+  recording_output::SetPace(1.0);
+  ShowWindow(host_.MainWindow(), SW_SHOWNORMAL);
+  SetForegroundWindow(host_.MainWindow());
+  char name[] = "cda://D,1";
+  ASSERT_EQ(0, in_->Play(name));
+  ASSERT_TRUE(PumpUntil([] { return FindWindowA("#32770", kErrorCaption) != nullptr; })) << "no error box";
+  ModalBoxCloser closer(kErrorCaption);
+  {
+    Watchdog dog("Stop with the error box open", 60000);
+    in_->Stop();
+  }
+  closer.Join();
+  EXPECT_TRUE(closer.Closed());
+  EXPECT_NE(std::string::npos, closer.Text().find("Error:SendCommand")) << closer.Text();
+  EXPECT_TRUE(OutputCalled("Close"));
+}
+
+TEST_F(PlaybackTest, AReadErrorEndsTheTrackWithTheEndOfStreamMessage) {
+  Start("readerror " + std::to_string(disc_.tracks()[0].start + 300));
+  char name[] = "cda://D,1";
+  ModalBoxCloser closer(kErrorCaption, 60000);
+  ASSERT_EQ(0, in_->Play(name));
+  ASSERT_TRUE(EndOfStream());
+  in_->Stop();
+  closer.Join();
+  EXPECT_TRUE(closer.Closed());
+  const Bytes pcm = recording_output::Captured();
+  EXPECT_LE(pcm.size(), 300u * 2352);
+  EXPECT_TRUE(Image(1, 0, static_cast<int>(pcm.size() / 2352)) == pcm);
+}
+
+}  // namespace
