@@ -1,10 +1,3 @@
-<<<<<<< HEAD
-// The test host as a program. Used where a scenario needs a second host
-// process:  quorvo_host --hold-lock <ms>  takes the plug-in's drive lock,
-// signals the named event "quorvo-test-lock-held", holds the lock for <ms>
-// and releases it.  quorvo_host --transport-kind  exits with the transport
-// kind the start-up choice makes with Aspi on.
-=======
 // The test host as a program.
 //
 //   quorvo_host --hold-lock <ms>
@@ -17,7 +10,10 @@
 //     vdrive.ini lie there too), lists the disc in drive D: with the track
 //     lengths, plays one track (default 1) at `pace` times real time
 //     (default 4) into <folder>\demo.wav and prints where it is.
->>>>>>> wt-engine
+//
+//   quorvo_host --transport-kind
+//     exits with the transport kind the start-up choice makes with Aspi on,
+//     as this process's loader sees the ASPI layer.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -29,11 +25,8 @@
 
 #include "device/cd_device.h"
 #include "device/device_map.h"
-<<<<<<< HEAD
-=======
 #include "host_api/host_messages.h"
 #include "input/frame_time.h"
->>>>>>> wt-engine
 #include "input/plugin_lifecycle.h"
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
