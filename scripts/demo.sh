@@ -46,7 +46,10 @@ for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1
 
 export QUORVO_SHOW_HOST=1
 log="$out/host.log"
-(cd "$demo" && exec "$WINE64" quorvo_host.exe --demo "$track" "$pace") </dev/null >"$log" 2>&1 9>&- &
+# DEMO_CPU_REPORT=file records the host process's CPU seconds (benchmarks).
+launcher=()
+[[ -n ${DEMO_CPU_REPORT:-} ]] && launcher=(python3 "$root/scripts/cpu_of.py" "$DEMO_CPU_REPORT" --)
+(cd "$demo" && exec "${launcher[@]}" "$WINE64" quorvo_host.exe --demo "$track" "$pace") </dev/null >"$log" 2>&1 9>&- &
 host_pid=$!
 
 # The screenshot once the track has been playing for a moment.
