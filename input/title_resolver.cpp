@@ -85,7 +85,8 @@ int TitleResolver::ResolveLocked(int mode, const char* fileName, const char* sou
   }
 
   previousDrive_ = drive;
-  if (reader->GetTrackEntry(track, &record.entry)) record.lengthMs = LengthMs(record.entry.length);
+  // Only tracks have entries of their own: key 0 is the disc, 0xAA the lead-out.
+  if (track >= 1 && track <= 99 && reader->GetTrackEntry(track, &record.entry)) record.lengthMs = LengthMs(record.entry.length);
 
   const TitleQuery query{mode, *reader, parts_.cddb ? parts_.cddb() : TitleCddb(), *parts_.settings, drive[0], track};
   return key ? SearchExtendedInfo(query, sourceName, key, record) : SearchTitle(query, sourceName, record);
