@@ -34,7 +34,7 @@ class BenchSystem : public SystemInfo {
 };
 
 std::string TwoDigits(int n) {
-  char b[4];
+  char b[16];
   std::snprintf(b, sizeof b, "%02d", n);
   return b;
 }
@@ -178,13 +178,13 @@ int main() {
   std::printf("Titles for a %d-track playlist (virtual drive, %s)\n", kTracks, kLatency);
   std::printf("floor: one examination of the disc = %u commands (TEST UNIT READY, table of contents, CD-TEXT)\n\n",
               floor);
-  std::printf("| %-58s | %8s | %8s | %8s | %9s | %8s |\n", "scenario", "commands", "READ TOC", "TUR", "x floor",
+  std::printf("| %-62s | %8s | %8s | %8s | %9s | %8s |\n", "scenario", "commands", "READ TOC", "TUR", "x floor",
               "time ms");
-  std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(60, '-').c_str(), std::string(10, '-').c_str(),
+  std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(64, '-').c_str(), std::string(10, '-').c_str(),
               std::string(10, '-').c_str(), std::string(10, '-').c_str(), std::string(11, '-').c_str(),
               std::string(10, '-').c_str());
   for (const Row& r : rows) {
-    std::printf("| %-58s | %8u | %8u | %8u | %9.1f | %8.1f |\n", r.scenario.c_str(), r.commands, r.readToc,
+    std::printf("| %-62s | %8u | %8u | %8u | %9.1f | %8.1f |\n", r.scenario.c_str(), r.commands, r.readToc,
                 r.testUnitReady, floor ? double(r.commands) / floor : 0.0, r.ms);
   }
   SetSystemInfoForTesting(nullptr);
