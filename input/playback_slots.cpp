@@ -1,31 +1,50 @@
-// Playback slots until the playback engine arrives: they obey the waiting
-// rule and refuse to play.
+// The host's playback slots: each obeys the waiting rule, then hands over
+// to the playback engine.
 #include "input/host_slots.h"
+#include "input/playback_engine.h"
 #include "input/plugin_lifecycle.h"
 
 namespace slots {
 
-int Play(char*) {
+int Play(char* name) {
   plugin::WaitForInitialisation();
-  return -1;
+  return Engine().Play(name, PlaybackOptionsFromSettings());
 }
-void Pause() { plugin::WaitForInitialisation(); }
-void UnPause() { plugin::WaitForInitialisation(); }
+void Pause() {
+  plugin::WaitForInitialisation();
+  Engine().Pause();
+}
+void UnPause() {
+  plugin::WaitForInitialisation();
+  Engine().UnPause();
+}
 int IsPaused() {
   plugin::WaitForInitialisation();
-  return 0;
+  return Engine().IsPaused();
 }
-void Stop() { plugin::WaitForInitialisation(); }
+void Stop() {
+  plugin::WaitForInitialisation();
+  Engine().Stop();
+}
 int GetLength() {
   plugin::WaitForInitialisation();
-  return -1000;
+  return Engine().GetLength();
 }
 int GetOutputTime() {
   plugin::WaitForInitialisation();
-  return 0;
+  return Engine().GetOutputTime();
 }
-void SetOutputTime(int) { plugin::WaitForInitialisation(); }
-void SetVolume(int) { plugin::WaitForInitialisation(); }
-void SetPan(int) { plugin::WaitForInitialisation(); }
+void SetOutputTime(int ms) {
+  plugin::WaitForInitialisation();
+  Engine().SetOutputTime(ms);
+}
+void SetVolume(int volume) {
+  plugin::WaitForInitialisation();
+  Engine().SetVolume(volume);
+}
+void SetPan(int pan) {
+  plugin::WaitForInitialisation();
+  Engine().SetPan(pan);
+}
 
 }  // namespace slots

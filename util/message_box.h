@@ -23,5 +23,8 @@ struct Shown {
 };
 // POSIX only: every box requested so far (cleared by the caller).
 std::vector<Shown>& RecordedForTesting();
+// POSIX only: called on the showing thread after a box is recorded and
+// before it is answered, so that a test can hold a box open (nullptr: none).
+void SetShowHookForTesting(void (*hook)(const Shown& box));
 
 }  // namespace msgbox

@@ -11,4 +11,6 @@ std::vector<Shown>& RecordedForTesting() {
   return none;
 }
 
+void SetShowHookForTesting(void (*)(const Shown&)) {}
+
 }  // namespace msgbox
