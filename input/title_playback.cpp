@@ -1,9 +1,10 @@
 #include "input/title_playback.h"
 
-// Nothing plays until the playback engine answers these.
+#include "input/playback_engine.h"
+
 namespace titles {
 
-std::string PlayingFileName() { return std::string(); }
-std::string PlayingDriveText() { return std::string(); }
+std::string PlayingFileName() { return Engine().CurrentFileName(); }
+std::string PlayingDriveText() { return Engine().PlayingDriveText(); }
 
 }  // namespace titles

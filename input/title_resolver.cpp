@@ -4,6 +4,7 @@
 
 #include "cddb/cddb_lookup.h"
 #include "device/cd_direct_cdda.h"
+#include "input/frame_time.h"
 #include "input/plugin_settings.h"
 #include "input/track_name.h"
 #include "util/critical_section.h"
@@ -13,10 +14,6 @@ const char kNoDiscInDevice[] = "指定されたデバイスにCDが存在しま�
 const char kNoSuchTrack[] = "指定されたトラックは存在しません。";
 
 namespace {
-
-std::int32_t LengthMs(std::uint32_t frames) {
-  return static_cast<std::int32_t>((frames / 75) * 1000u + ((frames % 75) * 1000u) / 75);
-}
 
 class LockScope {
  public:
@@ -86,7 +83,8 @@ int TitleResolver::ResolveLocked(int mode, const char* fileName, const char* sou
 
   previousDrive_ = drive;
   // Only tracks have entries of their own: key 0 is the disc, 0xAA the lead-out.
-  if (track >= 1 && track <= 99 && reader->GetTrackEntry(track, &record.entry)) record.lengthMs = LengthMs(record.entry.length);
+  if (track >= 1 && track <= 99 && reader->GetTrackEntry(track, &record.entry))
+    record.lengthMs = static_cast<std::int32_t>(FramesToMs(record.entry.length));
 
   const TitleQuery query{mode, *reader, parts_.cddb ? parts_.cddb() : TitleCddb(), *parts_.settings, drive[0], track};
   return key ? SearchExtendedInfo(query, sourceName, key, record) : SearchTitle(query, sourceName, record);
