@@ -14,6 +14,7 @@ configure: deps
 
 build: configure
 	cmake --build $(BUILD)/native -j $(JOBS)
+	cmake --build $(BUILD)/native-tsan -j $(JOBS) --target unit_tests
 	cmake --build $(BUILD)/win32 -j $(JOBS)
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 	cmake --build $(BUILD)/fuzz -j $(JOBS)

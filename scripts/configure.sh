@@ -12,6 +12,7 @@ configure() {
 }
 
 configure native -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" -DQUORVO_SANITIZE=ON
+configure native-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" -DQUORVO_TSAN=ON
 configure win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake -DCMAKE_BUILD_TYPE=Release
 configure win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win64.cmake -DCMAKE_BUILD_TYPE=Release
 configure fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
@@ -20,5 +21,5 @@ configure fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_
 # One ctest run over every flavour gives one summary.
 mkdir -p "$build/all"
 cat > "$build/all/CTestTestfile.cmake" <<TXT
-subdirs("$root/$build/native" "$root/$build/win32" "$root/$build/win64" "$root/$build/fuzz")
+subdirs("$root/$build/native" "$root/$build/native-tsan" "$root/$build/win32" "$root/$build/win64" "$root/$build/fuzz")
 TXT
