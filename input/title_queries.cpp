@@ -19,7 +19,9 @@ void GetFileInfo(TitleResolver& resolver, const char* file, char* title, int* le
 
 int GetExtendedFileInfo(TitleResolver& resolver, const char* file, const char* key, char* value, int valueLength) {
   TrackDescription record;
-  const int result = resolver.Resolve(kQueryExtendedInfo, file, nullptr, key, record);
+  // Without a key there is no value to give (and a title search would
+  // answer with a display title instead).
+  const int result = resolver.Resolve(kQueryExtendedInfo, file, nullptr, key ? key : "", record);
   if (value && valueLength > 0) sjis::CopyToBuffer(value, static_cast<std::size_t>(valueLength), record.text);
   return result;
 }

@@ -12,8 +12,8 @@ void GetFileInfo(TitleResolver& resolver, const char* file, char* title, int* le
 
 // The value of `key` into `value` of `valueLength` bytes, always terminated
 // within them and never ending inside a double-byte character; nothing is
-// written when the buffer is null or its length is not positive. Returns
-// the resolver's answer.
+// written when the buffer is null or its length is not positive. A null key
+// is a key of no value. Returns the resolver's answer.
 int GetExtendedFileInfo(TitleResolver& resolver, const char* file, const char* key, char* value, int valueLength);
 
 // The plug-in's resolver: both readers, the drive lock, the settings, the

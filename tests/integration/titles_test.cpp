@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
 #include "tests/integration/virtual_aspi.h"
 
@@ -155,6 +156,32 @@ TEST_F(TitlesTest, TheExtendedInformationBufferIsNeverOverrun) {
   std::memset(buffer, 'x', sizeof buffer);
   EXPECT_EQ(1, extended_("cda://D,1", "ALBUM", buffer, 0));
   EXPECT_EQ('x', buffer[0]);
+}
+
+TEST_F(TitlesTest, WhileATrackPlaysQueriesAboutItsDriveSendNoCommand) {
+  recording_output::Reset();
+  recording_output::SetPace(1.0);  // the 2 s track is still playing while we ask
+  Start("");
+  char playing[] = "cda://D,2";
+  ASSERT_EQ(0, in_->Play(playing));
+  const unsigned tur = virtual_aspi::CommandCount(0, 0, 0, 0x00);
+  const unsigned toc = virtual_aspi::CommandCount(0, 0, 0, 0x43);
+  for (int track = 1; track <= 4; ++track) {
+    const std::string name = "cda://D," + std::to_string(track);
+    EXPECT_EQ("トラック" + Wide(track) + " - 演奏者" + Wide(track), Title(name));
+    std::string value;
+    EXPECT_EQ(1, Extended(name, "ALBUM", &value));
+    EXPECT_EQ("仮想テストディスク", value);
+  }
+  int length = -1;
+  EXPECT_EQ("トラック２ - 演奏者２", Title("", &length)) << "an empty name is the file being played";
+  EXPECT_EQ(2000, length);
+  EXPECT_EQ(tur, virtual_aspi::CommandCount(0, 0, 0, 0x00));
+  EXPECT_EQ(toc, virtual_aspi::CommandCount(0, 0, 0, 0x43));
+
+  EXPECT_EQ("CD-DA TRACK - E:\\Track1", Title("cda://E,1")) << "another drive is examined as ever";
+  EXPECT_GT(virtual_aspi::CommandCount(0, 1, 0, 0x43), 0u);
+  in_->Stop();
 }
 
 }  // namespace

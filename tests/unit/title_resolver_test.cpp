@@ -188,10 +188,11 @@ TEST_F(TitleRig, ExtendedInformationFromCdTextInAnyKeyCase) {
     const char* value;
   } cases[] = {{"TITLE", 1, "トラック３"}, {"title", 1, "トラック３"},    {"Artist", 1, "演奏者３"},
                {"album", 1, "仮想テストディスク"}, {"type", 1, "CDDA"}, {"Length", 1, "2000"},
-               {"TRACKNO", 1, "3"},          {"comment", 0, ""}};
+               {"TRACKNO", 1, "3"},          {"comment", 0, ""},          {nullptr, 0, ""}};
   for (const auto& c : cases) {
-    EXPECT_EQ(c.answer, Extended("cda://D,3", c.key, &value)) << c.key;
-    EXPECT_EQ(c.value, value) << c.key;
+    const char* shown = c.key ? c.key : "(null)";
+    EXPECT_EQ(c.answer, Extended("cda://D,3", c.key, &value)) << shown;
+    EXPECT_EQ(c.value, value) << shown;
   }
 }
 
