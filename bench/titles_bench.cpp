@@ -163,6 +163,10 @@ int main() {
   char title[GETFILEINFO_TITLE_LENGTH];
   titles::GetFileInfo(rig.resolver, "cda://D,2", title, nullptr);
   const std::uint32_t floor = rig.Commands();
+  if (std::string(title).compare(0, 11, "CD-DA TRACK") == 0) {
+    std::fprintf(stderr, "the disc's CD-TEXT was not read: %s\n", title);
+    return 1;
+  }
 
   std::vector<Row> rows;
   for (bool extended : {false, true}) {
