@@ -4,6 +4,7 @@
 #include "input/host_slots.h"
 #include "input/plugin_lifecycle.h"
 #include "input/plugin_strings.h"
+#include "input/title_queries.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
@@ -15,8 +16,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 extern "C" __declspec(dllexport) In_Module* winampGetInModule2() { return GetInModule(); }
 
-extern "C" __declspec(dllexport) int winampGetExtendedFileInfo(const char*, const char*, char* ret, int retlen) {
+extern "C" __declspec(dllexport) int winampGetExtendedFileInfo(const char* file, const char* key, char* ret,
+                                                                int retlen) {
   plugin::WaitForInitialisation();
-  if (ret && retlen > 0) ret[0] = '\0';
-  return 0;
+  return titles::GetExtendedFileInfo(titles::PluginResolver(), file, key, ret, retlen);
 }

@@ -1,13 +1,13 @@
-// Title slots until title resolution arrives: they obey the waiting rule.
+// The host's GetFileInfo slot.
 #include "input/host_slots.h"
 #include "input/plugin_lifecycle.h"
+#include "input/title_queries.h"
 
 namespace slots {
 
-void GetFileInfo(char*, char* title, int* lengthMs) {
+void GetFileInfo(char* file, char* title, int* lengthMs) {
   plugin::WaitForInitialisation();
-  if (title) title[0] = '\0';
-  if (lengthMs) *lengthMs = -1000;
+  titles::GetFileInfo(titles::PluginResolver(), file, title, lengthMs);
 }
 
 }  // namespace slots

@@ -1,0 +1,54 @@
+#pragma once
+// What title resolution asks of CDDB: look the disc up (from the cache, at
+// once with the status window, or in the background) and hand out the texts
+// of the current result track by track. The CDDB client implements this
+// interface; until one is installed every disc is "not registered".
+#include "device/cd_text.h"
+#include "device/disc_toc.h"
+
+// Outcome of a lookup. A background lookup that has just been started
+// answers kCddbLookupStarted, which callers treat like 2..8: no texts yet.
+enum CddbResult : int {
+  kCddbFoundOnServer = 0,
+  kCddbFoundInCache = 1,
+  kCddbAlreadyTried = 2,
+  kCddbNoDisc = 3,
+  kCddbServerUnreachable = 4,
+  kCddbNotRegistered = 5,
+  kCddbReadFailed = 6,
+  kCddbUnexpectedData = 7,
+  kCddbWindowFailed = 8,
+  kCddbBusy = 9,
+  kCddbLookupStarted = 10,
+};
+
+// Who asks: the host's title query and extended-information query start a
+// background lookup; the information dialog looks up at once.
+enum CddbLookupMode : int {
+  kCddbModeTitle = 0,
+  kCddbModeExtendedInfo = 1,
+  kCddbModeImmediate = 2,
+};
+
+class CddbLookup {
+ public:
+  virtual ~CddbLookup() = default;
+  // A CddbResult; 0 or 1 make the disc's texts the current result.
+  virtual int LookupDisc(int mode, const DiscToc& toc) = 0;
+  // 1 and the texts of track `number` (0: the disc) of the current result;
+  // 0 and `out` untouched when the result has no such entry.
+  virtual int GetTrackText(int number, TitleInfo* out) = 0;
+};
+
+// Knows no disc.
+class NoCddbLookup : public CddbLookup {
+ public:
+  int LookupDisc(int, const DiscToc&) override { return kCddbNotRegistered; }
+  int GetTrackText(int, TitleInfo*) override { return 0; }
+};
+
+// The lookup title resolution uses: the installed one, else a NoCddbLookup.
+CddbLookup& TitleCddb();
+// Installs the plug-in's CDDB client (nullptr: none); the object must live
+// as long as titles may be asked for.
+void InstallTitleCddb(CddbLookup* lookup);

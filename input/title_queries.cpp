@@ -1,0 +1,36 @@
+#include "input/title_queries.h"
+
+#include "cddb/cddb_lookup.h"
+#include "host_api/in_module.h"
+#include "input/plugin_lifecycle.h"
+#include "input/plugin_settings.h"
+#include "input/readers.h"
+#include "input/title_playback.h"
+#include "util/sjis.h"
+
+namespace titles {
+
+void GetFileInfo(TitleResolver& resolver, const char* file, char* title, int* lengthMs) {
+  TrackDescription record;
+  resolver.Resolve(kQueryFileInfo, file, nullptr, nullptr, record);
+  if (title) sjis::CopyToBuffer(title, GETFILEINFO_TITLE_LENGTH, record.text);
+  if (lengthMs) *lengthMs = record.lengthMs;
+}
+
+int GetExtendedFileInfo(TitleResolver& resolver, const char* file, const char* key, char* value, int valueLength) {
+  TrackDescription record;
+  // Without a key there is no value to give (and a title search would
+  // answer with a display title instead).
+  const int result = resolver.Resolve(kQueryExtendedInfo, file, nullptr, key ? key : "", record);
+  if (value && valueLength > 0) sjis::CopyToBuffer(value, static_cast<std::size_t>(valueLength), record.text);
+  return result;
+}
+
+TitleResolver& PluginResolver() {
+  static TitleResolver resolver(TitleResolverParts{
+      &PlaybackReader(), &InfoReader(), &plugin::DriveLock(), &Settings(), [] () -> CddbLookup& { return TitleCddb(); },
+      PlayingFileName, PlayingDriveText});
+  return resolver;
+}
+
+}  // namespace titles
