@@ -111,7 +111,14 @@ HMENU BuildMenu() {
 
 }  // namespace
 
-TestHost::TestHost() { g_host = this; }
+// Every host starts with empty logs: a test sees only its own calls.
+TestHost::TestHost() {
+  g_host = this;
+  g_callbacks.Clear();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_messages.clear();
+  g_playlist.clear();
+}
 
 TestHost::~TestHost() {
   UnloadGeneralPlugin();
