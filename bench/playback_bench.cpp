@@ -17,6 +17,7 @@
 #include <new>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "device/system_info.h"
 #include "host_api/host_messages.h"
@@ -40,6 +41,10 @@ void* operator new(std::size_t size) {
   if (g_countAllocations.load(std::memory_order_relaxed) && t_insideDrive == 0 && !t_benchThread) ++g_allocations;
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (g_countAllocations.load(std::memory_order_relaxed) && t_insideDrive == 0 && !t_benchThread) ++g_allocations;
+  return std::malloc(size ? size : 1);
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
@@ -90,6 +95,7 @@ struct Output {
   std::atomic<long long> firstWriteNs{-1};
   std::atomic<long long> watchFromSample{-1};  // first Write carrying a sample at/after this position
   std::atomic<long long> watchHitNs{-1};
+  std::vector<std::uint8_t>* capture = nullptr;  // reserved in advance
 } g_out;
 
 long long NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
@@ -107,6 +113,7 @@ int OutWrite(char* buffer, int length) {
     const long long pos = discgen::PatternPosition(reinterpret_cast<const std::uint8_t*>(buffer));
     if (pos >= watch) g_out.watchHitNs = NowNs();
   }
+  if (g_out.capture) g_out.capture->insert(g_out.capture->end(), buffer, buffer + length);
   g_out.written += length;
   return 0;
 }
@@ -224,6 +231,7 @@ PlaybackOptions Defaults() { return PlaybackOptions{176400, 882000, 65535, false
 
 int main() {
   t_benchThread = true;
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   Bench bench;
   if (!bench.Setup(75 * 120)) return 1;  // a two-minute track
 
@@ -291,6 +299,48 @@ int main() {
     g_countAllocations = false;
     Engine().Stop();
     std::printf("| %s | %d | %ld |\n", jitter ? "on" : "off", bench.trackFrames, g_allocations.load());
+  }
+  // What late landings cost: the drive delivers data from k frames after the
+  // address asked for; jitter correction can only line up reads that land
+  // early, so a late read leaves a gap of frames never heard.
+  std::printf("\nReads landing late, jitter correction on (every read late / every 4th read late)\n");
+  std::printf("| late by | reads late | frames in place | frames missing | frames repeated |\n|---|---|---|---|---|\n");
+  std::vector<std::uint8_t> captured;
+  captured.reserve(static_cast<std::size_t>(bench.trackFrames) * 2352 * 2);
+  for (int every : {1, 4}) {
+    for (int late : {1, 2, 5}) {
+      bench.drive->SetLanding(late, every);
+      captured.clear();
+      g_out.capture = &captured;
+      PlaybackOptions o = Defaults();
+      o.jitterCorrection = true;
+      if (bench.Play(o) != 0) return 7;
+      if (!WaitEnded(120)) {
+        std::printf("| %d | %s | playback never reached the end of the track | | |\n", late, every == 1 ? "all" : "1 in 4");
+        Engine().Stop();
+        g_out.capture = nullptr;
+        bench.drive->SetLanding(0, 1);
+        continue;
+      }
+      Engine().Stop();
+      g_out.capture = nullptr;
+      bench.drive->SetLanding(0, 1);
+      std::vector<int> seen(static_cast<std::size_t>(bench.trackFrames), 0);
+      long inPlace = 0, repeated = 0;
+      const std::size_t frames = captured.size() / 2352;
+      for (std::size_t f = 0; f < frames; ++f) {
+        const long long pos = discgen::PatternPosition(&captured[f * 2352]);
+        if (pos < 0) continue;
+        const long long lba = pos / 588;
+        if (lba < 0 || lba >= bench.trackFrames) continue;
+        if (seen[static_cast<std::size_t>(lba)]++) ++repeated;
+        if (static_cast<long long>(f) == lba) ++inPlace;
+      }
+      long missing = 0;
+      for (int v : seen) missing += v == 0;
+      std::printf("| %d | %s | %ld of %d | %ld | %ld |\n", late, every == 1 ? "all" : "1 in 4", inPlace,
+                  bench.trackFrames, missing, repeated);
+    }
   }
   SetSystemInfoForTesting(nullptr);
   return 0;

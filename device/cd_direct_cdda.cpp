@@ -49,6 +49,7 @@ int CDirectCDDA::Seek(std::uint32_t frame) {
   std::lock_guard<std::mutex> lock(positionLock_);
   buffer_.Clear();
   haveReference_ = false;
+  stalledReads_ = 0;
   lastReadResult_.store(kReaderOk, std::memory_order_release);
   position_.store(frame, std::memory_order_release);
   ++generation_;
@@ -118,6 +119,11 @@ int CDirectCDDA::MatchOverlap(const std::uint8_t* frames, std::uint32_t count) {
   return -1;
 }
 
+namespace {
+// Reads without progress before one is taken at its nominal place.
+constexpr std::uint32_t kStalledReadsBeforeNominal = 3;
+}  // namespace
+
 int CDirectCDDA::Fill(std::uint32_t framesWanted) {
   if (framesWanted == 0) return kReaderOk;
   std::uint32_t added = 0;
@@ -178,7 +184,16 @@ int CDirectCDDA::Fill(std::uint32_t framesWanted) {
         first = std::min(static_cast<std::uint32_t>(k), count);
       }
     }
-    const std::uint32_t run = count - first;
+    std::uint32_t run = count - first;
+    if (run == 0 && ++stalledReads_ >= kStalledReadsBeforeNominal) {
+      // The drive keeps answering with data already held (it lands late at
+      // the end of the disc, or always early): take the read as landing
+      // where it was asked, so that the track always comes to its end.
+      first = std::min(position - start, count);
+      run = count - first;
+      newestIsLastRead = true;
+    }
+    if (run > 0) stalledReads_ = 0;
     if (run > 0 && !buffer_.Write(scratch_ + first * kFrameBytes, run * kFrameBytes)) return kReaderBufferFull;
     if (newestIsLastRead && count > 0) {
       std::memcpy(reference_, scratch_ + (count - 1) * kFrameBytes, kCompareBytes);

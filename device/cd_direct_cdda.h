@@ -76,6 +76,8 @@ class CDirectCDDA : public CdTextDevice {
   // The head of the newest frame appended since the last seek. It outlives
   // the frame itself when the playback thread takes everything held.
   bool haveReference_ = false;
+  // Reads in a row that brought no new frame (fill thread; reset by Seek).
+  std::uint32_t stalledReads_ = 0;
   std::uint8_t reference_[64] = {};
   std::atomic<std::uint32_t> position_{0};
   std::atomic<std::uint32_t> framesPerRead_{kMaxFramesPerRead};

@@ -250,6 +250,23 @@ TEST(Reader, JitterCorrectionUndoesEarlyLandings) {
   }
 }
 
+// A drive that lands late at the end of the disc, or always far early, keeps
+// answering with frames already held; the track must still come to its end
+// (the engine would otherwise wait for ever). Playback here keeps up with
+// the drive and empties the buffer after every fill.
+TEST(Reader, TheTrackEndsWhereverTheDriveLands) {
+  const auto options = Disc(200);
+  for (int landing : {1, 5, -14}) {
+    Rig rig(&options);
+    ASSERT_EQ(kReaderOk, rig.reader.OpenTrack(3));  // the disc's last track
+    rig.reader.SetJitterCorrection(1);
+    rig.reader.Seek(0);
+    rig.drive->SetLanding(landing);
+    const Played played = PlayToEnd(rig.reader, 1000);
+    EXPECT_EQ(kReaderEndOfTrack, played.endCode) << "landing " << landing;
+  }
+}
+
 // The three outcomes of lining up, driven through Fill on a drive that
 // lands where the test says.
 TEST(Reader, OverlapOutcomesThroughFill) {
