@@ -25,23 +25,13 @@ printf '[0:0:0]\r\ncue=demo.cue\r\nvendor=QUORVO\r\nproduct=DEMO CD-ROM\r\n' >"$
 printf '[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n' >"$demo/winamp.ini"
 
 # Our own X server, detached from our descriptors.
-display=""
-for n in $(seq 130 160); do
-  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-  display=":$n"; break
-done
-Xvfb "$display" -screen 0 1024x600x24 -nolisten tcp </dev/null >"$out/xvfb.log" 2>&1 9>&- &
-xvfb_pid=$!
+start_xvfb 130 1024x600x24 "$out/xvfb.log"
 host_pid=""
 cleanup() {
   [[ -n $host_pid ]] && kill "$host_pid" 2>/dev/null || true
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
+  stop_wine_and_xvfb
 }
 trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
 "$WINESERVER" -p 30 </dev/null >/dev/null 2>&1 9>&- || true
 
 export QUORVO_SHOW_HOST=1

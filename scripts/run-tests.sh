@@ -9,23 +9,8 @@ cd "$root"
 
 bash scripts/wine-prefix.sh
 
-# Our own X server, started with no inherited descriptors so that it can
-# never hold ctest's output pipe open.
-display=""
-for n in $(seq 90 120); do
-  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-  display=":$n"; break
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$build/xvfb.log" 2>&1 9>&- &
-xvfb_pid=$!
-cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
+start_xvfb 90 1280x1024x24 "$build/xvfb.log"
+trap stop_wine_and_xvfb EXIT
 
 # Keep one wineserver alive for the whole run: each program then starts in
 # about a second instead of re-spawning it.
