@@ -81,6 +81,13 @@ int TitleResolver::ResolveLocked(int mode, const char* fileName, const char* sou
     }
   }
 
+  // A drive answered from a table at hand is not examined, but a track the
+  // table does not have is still no track: no title is made up for it.
+  if (reader->LastTrack() == 0 || reader->LastTrack() < track) {
+    record.text = kNoSuchTrack;
+    return 0;
+  }
+
   previousDrive_ = drive;
   // Only tracks have entries of their own: key 0 is the disc, 0xAA the lead-out.
   if (track >= 1 && track <= 99 && reader->GetTrackEntry(track, &record.entry))

@@ -237,10 +237,15 @@ TEST_F(TitleRig, TrackNumbersOutsideTheDisc) {
   EXPECT_EQ(0, length) << "track 0 has no table-of-contents entry";
   Priority({"default", "", "", ""});
   EXPECT_EQ("CD-DA TRACK - D:\\Track0", Title("cda://D,0"));
-  // The playing drive is not examined: the lead-out's key is still no track.
+  // The playing drive is not examined, yet its table knows its last track:
+  // neither a track beyond it nor the lead-out's key gets a title.
   Play("D", "cda://D,1");
+  ResetCounters();
+  EXPECT_EQ("指定されたトラックは存在しません。", Title("cda://D,5", &length));
+  EXPECT_EQ(0, length);
   Title("cda://D,170", &length);
   EXPECT_EQ(0, length);
+  EXPECT_EQ(0u, Commands());
 }
 
 TEST_F(TitleRig, MissingDrivesAndEmptyDrivesAreReportedAsTheTitle) {
