@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "device/system_info.h"
+#include "tools/vdrive/virtual_system.h"
 #include "host_api/host_messages.h"
 #include "input/host_slots.h"
 #include "input/playback_engine.h"
@@ -52,13 +52,6 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class OneDriveSystem : public SystemInfo {
- public:
-  std::vector<std::string> LogicalDriveStrings() override { return {"D:\\"}; }
-  bool IsCdRom(const std::string&) override { return true; }
-  int NtMajorVersion() override { return 5; }
-};
 
 // Forwards to the virtual drive, marking its time so that its own
 // allocations are not counted as the plug-in's.
@@ -192,7 +185,7 @@ double CpuSeconds() {
 
 struct Bench {
   std::shared_ptr<vdrive::VirtualDrive> drive = std::make_shared<vdrive::VirtualDrive>();
-  OneDriveSystem system;
+  vdrive::VirtualCdSystem system{"D"};
   int trackFrames = 0;
 
   bool Setup(int frames) {
@@ -208,7 +201,6 @@ struct Bench {
       std::fprintf(stderr, "disc: %s\n", error.c_str());
       return false;
     }
-    SetSystemInfoForTesting(&system);
     auto inner = std::make_unique<vdrive::VirtualScsiTransport>();
     inner->Attach('D', drive);
     PlaybackReader().InstallTransport(std::make_unique<MarkedTransport>(std::move(inner)), kTransportSpti);
@@ -342,6 +334,5 @@ int main() {
                   bench.trackFrames, missing, repeated);
     }
   }
-  SetSystemInfoForTesting(nullptr);
   return 0;
 }

@@ -13,7 +13,7 @@
 
 #include "cddb/cddb_lookup.h"
 #include "device/cd_direct_cdda.h"
-#include "device/system_info.h"
+#include "tools/vdrive/virtual_system.h"
 #include "host_api/in_module.h"
 #include "input/plugin_settings.h"
 #include "input/title_queries.h"
@@ -25,13 +25,6 @@ namespace {
 
 constexpr int kTracks = 99;
 const char kLatency[] = "latency 8 seek=60";
-
-class BenchSystem : public SystemInfo {
- public:
-  std::vector<std::string> LogicalDriveStrings() override { return {"D:\\", "E:\\"}; }
-  bool IsCdRom(const std::string&) override { return true; }
-  int NtMajorVersion() override { return 5; }
-};
 
 std::string TwoDigits(int n) {
   char b[16];
@@ -149,8 +142,7 @@ Row RunPlaylist(Rig& rig, const std::string& scenario, char drive, bool extended
 }  // namespace
 
 int main() {
-  BenchSystem system;
-  SetSystemInfoForTesting(&system);
+  vdrive::VirtualCdSystem system("DE");
   const std::string dir = (std::filesystem::temp_directory_path() / "quorvo_titles_bench").string();
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
@@ -191,7 +183,6 @@ int main() {
     std::printf("| %-62s | %8u | %8u | %8u | %9.1f | %8.1f |\n", r.scenario.c_str(), r.commands, r.readToc,
                 r.testUnitReady, floor ? double(r.commands) / floor : 0.0, r.ms);
   }
-  SetSystemInfoForTesting(nullptr);
   std::filesystem::remove_all(dir);
   return 0;
 }

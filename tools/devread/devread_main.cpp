@@ -9,21 +9,9 @@
 #include <string>
 
 #include "device/cd_text_device.h"
-#include "device/system_info.h"
 #include "tools/vdrive/virtual_drive.h"
 #include "tools/vdrive/virtual_scsi_transport.h"
-
-namespace {
-
-// The one drive the tool reads: D:, a CD-ROM.
-class OneDriveSystem : public SystemInfo {
- public:
-  std::vector<std::string> LogicalDriveStrings() override { return {"D:\\"}; }
-  bool IsCdRom(const std::string&) override { return true; }
-  int NtMajorVersion() override { return 5; }
-};
-
-}  // namespace
+#include "tools/vdrive/virtual_system.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -36,8 +24,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "devread: %s\n", error.c_str());
     return 1;
   }
-  OneDriveSystem system;
-  SetSystemInfoForTesting(&system);
+  vdrive::VirtualCdSystem system("D");  // the one drive the tool reads
   auto transport = std::make_unique<vdrive::VirtualScsiTransport>();
   transport->Attach('D', drive);
 
@@ -70,6 +57,5 @@ int main(int argc, char** argv) {
     }
     ++block;
   }
-  SetSystemInfoForTesting(nullptr);
   return 0;
 }
