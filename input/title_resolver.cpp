@@ -75,14 +75,10 @@ int TitleResolver::ResolveLocked(int mode, const char* fileName, const char* sou
     }
     info.ReadToc();
     if (info.LastTrack() > 0) infoDrive_ = drive;
-    if (info.LastTrack() == 0 || info.LastTrack() < track) {
-      record.text = kNoSuchTrack;
-      return 0;
-    }
   }
 
-  // A drive answered from a table at hand is not examined, but a track the
-  // table does not have is still no track: no title is made up for it.
+  // Whether the drive was just examined or answered from a table at hand, a
+  // track the table does not have is no track: no title is made up for it.
   if (reader->LastTrack() == 0 || reader->LastTrack() < track) {
     record.text = kNoSuchTrack;
     return 0;
