@@ -5,10 +5,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 cd "$root"
 
+# ccache, where the machine has it, makes rebuilds and new checkouts cheap.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 configure() {
   local dir=$1; shift
   [[ -f $build/$dir/CMakeCache.txt ]] && return 0
-  cmake -S . -B "$build/$dir" -G "Unix Makefiles" "$@" >/dev/null
+  cmake -S . -B "$build/$dir" -G "Unix Makefiles" "${launcher[@]}" "$@" >/dev/null
 }
 
 configure native -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" -DQUORVO_SANITIZE=ON
