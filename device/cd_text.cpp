@@ -48,12 +48,14 @@ void DecodeCdText(const std::uint8_t* data, std::size_t length, CdTextStore& sto
       std::min((dataLength - 2) / kCdTextPackSize, (length - kHeader) / kCdTextPackSize);
 
   std::array<std::vector<std::uint8_t>, kTextTypes> collected;
+  bool textPacksDoubleByte = false;  // a text pack of this block carries the bit
   int block = 0;
   for (std::size_t i = 0; i < packCount; ++i) {
     const std::uint8_t* pack = data + kHeader + i * kCdTextPackSize;
     const std::uint8_t type = pack[0];
     if (type >= 0x80 && type <= 0x84) {
       std::vector<std::uint8_t>& text = collected[type - 0x80];
+      if (pack[3] & 0x80) textPacksDoubleByte = true;
       if (text.size() + kTextBytes <= kCdTextMaxBytes) text.insert(text.end(), pack + 4, pack + 4 + kTextBytes);
       continue;
     }
@@ -63,7 +65,9 @@ void DecodeCdText(const std::uint8_t* data, std::size_t length, CdTextStore& sto
     if (i + 2 >= packCount || block >= kMaxBlocks) break;
     const std::uint8_t* third = pack + 2 * kCdTextPackSize;
     const int lastTrack = pack[4 + 2];
-    const bool doubleByte = (pack[3] & 0x80) != 0;
+    // Authoring software commonly sets the double-byte bit on the text packs
+    // only and says "MS-JIS" in the size information's character code.
+    const bool doubleByte = (pack[3] & 0x80) != 0 || pack[4] == kCharCodeMsJis || textPacksDoubleByte;
     const std::uint8_t language = third[4 + 4 + block];
 
     std::vector<TitleInfo> entries(std::min<std::size_t>(std::size_t(lastTrack) + 1, kCdTextMaxEntries));
@@ -73,6 +77,7 @@ void DecodeCdText(const std::uint8_t* data, std::size_t length, CdTextStore& sto
 
     ++block;
     for (auto& text : collected) text.clear();
+    textPacksDoubleByte = false;
     i += 2;
   }
 }

@@ -18,6 +18,8 @@ struct TitleInfo {
 
 constexpr std::uint8_t kLanguageEnglish = 0x09;
 constexpr std::uint8_t kLanguageJapanese = 0x69;
+// Character code of the size information for Japanese (MS-JIS) text.
+constexpr std::uint8_t kCharCodeMsJis = 0x80;
 
 // Language code (as the disc's size information writes it) -> entries.
 using CdTextStore = std::map<std::uint8_t, std::vector<TitleInfo>>;
@@ -29,5 +31,7 @@ constexpr std::size_t kCdTextMaxBytes = 3024;    // per pack type and block
 // Decodes a READ TOC format 5 reply into `store` (emptied first). Only the
 // packs that both the reply's data length and `length` cover are read. A
 // block counts only once all three of its size-information packs are
-// present; a block after the eighth is ignored.
+// present; a block after the eighth is ignored. A block is double-byte when
+// its first size pack or any of its text packs carries the double-byte bit,
+// or when its character code is MS-JIS (0x80).
 void DecodeCdText(const std::uint8_t* data, std::size_t length, CdTextStore& store);

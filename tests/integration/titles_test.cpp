@@ -98,6 +98,31 @@ TEST_F(TitlesTest, JapaneseCdTextFirstByDefault) {
   EXPECT_EQ("トラック３ - 演奏者３", Title("D:\\Track03.cda"));
 }
 
+// The disc's Japanese block is written as authoring software writes it:
+// the double-byte flag on its text packs only. Every field of every track
+// must land on its own track in both languages.
+TEST_F(TitlesTest, EveryTrackTitlePerformerAndSongwriterInBothLanguages) {
+  for (const char* first : {"CD-TEXT(JP)", "CD-TEXT(EN)"}) {
+    const bool japanese = std::string(first) == "CD-TEXT(JP)";
+    if (in_) {
+      in_->Quit();
+      host_.UnloadInputPlugin();
+    }
+    Start(std::string("CDTEXT_TitleFormat=%1|%2|%3\r\nTitlePriority0=") + first + "\r\n");
+    for (int track = 1; track <= 4; ++track) {
+      const std::string name = "cda://D," + std::to_string(track);
+      const std::string expected =
+          japanese ? "トラック" + Wide(track) + "|演奏者" + Wide(track) + "|" + (track % 2 ? "作詞者" + Wide(track) : "")
+                   : "Track 0" + std::to_string(track) + " Title|Performer " + std::to_string(track) + "|" +
+                         (track == 1 ? "Songwriter One" : "");
+      EXPECT_EQ(expected, Title(name)) << first << " track " << track;
+    }
+    std::string value;
+    EXPECT_EQ(1, Extended("cda://D,3", "ALBUM", &value));
+    EXPECT_EQ(japanese ? "仮想テストディスク" : "Virtual Test Disc", value);
+  }
+}
+
 TEST_F(TitlesTest, TheOrderOfSourcesComesFromWinampIni) {
   Start("TitlePriority0=CD-TEXT(EN)\r\nTitlePriority1=CD-TEXT(JP)\r\nTitlePriority2=default\r\n"
         "TitlePriority3=CDDB\r\nCDTEXT_TitleFormat=%6. %1 (%8)\r\n");

@@ -84,6 +84,60 @@ TEST(DeviceCdTextDecoder, EnglishAndJapaneseBlocksEachFromItsOwn) {
   EXPECT_EQ(6u, Decode(devtest::CdTextReply({en, ja}))[0x09].size());
 }
 
+// How a Japanese block says that it is double-byte. Discs in the wild carry
+// the flag on the text packs only and say MS-JIS in the character code.
+struct JapaneseForm {
+  const char* name;
+  bool textPacksFlag;
+  bool sizePacksFlag;
+  std::uint8_t characterCode;
+};
+
+class DeviceCdTextJapaneseForms : public ::testing::TestWithParam<JapaneseForm> {};
+
+TEST_P(DeviceCdTextJapaneseForms, EveryEntryOfBothLanguagesLandsOnItsTrack) {
+  const JapaneseForm form = GetParam();
+  CdTextBlock ja;
+  ja.lastTrack = 3;
+  ja.doubleByte = form.textPacksFlag;
+  ja.sizePacksMarked = form.sizePacksFlag;
+  ja.characterCode = form.characterCode;
+  // Disc "アル", track 1 without a title, tracks 2 and 3 "曲２" "曲３".
+  ja.text[0x80] = "\x83\x41\x83\x8B\0\0\0\0\x8B\xC8\x82\x51\0\0\x8B\xC8\x82\x52\0\0"s;
+  ja.text[0x81] = "\x89\xB9\0\0\x89\xB9\x82\x50\0\0\x89\xB9\x82\x51\0\0\x89\xB9\x82\x52\0\0"s;
+  ja.text[0x82] = "\0\0\x8D\xEC\0\0\0\0\0\0"s;
+  const CdTextBlock en = English(3);
+  const std::vector<std::string> jaTitles = {"\x83\x41\x83\x8B", "", "\x8B\xC8\x82\x51", "\x8B\xC8\x82\x52"};
+  const std::vector<std::string> jaPerformers = {"\x89\xB9", "\x89\xB9\x82\x50", "\x89\xB9\x82\x51",
+                                                 "\x89\xB9\x82\x52"};
+
+  // Both block orders: the Japanese block's flag must not carry over into
+  // an English block that follows it.
+  for (bool japaneseFirst : {false, true}) {
+    std::vector<CdTextBlock> blocks = japaneseFirst ? std::vector<CdTextBlock>{ja, en} : std::vector<CdTextBlock>{en, ja};
+    for (auto& b : blocks) b.languages = japaneseFirst ? std::vector<std::uint8_t>{0x69, 0x09} : std::vector<std::uint8_t>{0x09, 0x69};
+    CdTextStore store = Decode(devtest::CdTextReply(blocks));
+    SCOPED_TRACE(std::string(form.name) + (japaneseFirst ? ", Japanese first" : ", English first"));
+    ASSERT_EQ(4u, store[0x69].size());
+    ASSERT_EQ(4u, store[0x09].size());
+    for (std::size_t k = 0; k < 4; ++k) {
+      EXPECT_EQ(jaTitles[k], store[0x69][k].title) << k;
+      EXPECT_EQ(jaPerformers[k], store[0x69][k].performer) << k;
+      EXPECT_EQ(k == 1 ? "\x8D\xEC" : "", store[0x69][k].songwriter) << k;
+      EXPECT_EQ("Title " + std::to_string(k), store[0x09][k].title);
+      EXPECT_EQ("Artist " + std::to_string(k), store[0x09][k].performer);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, DeviceCdTextJapaneseForms,
+    ::testing::Values(JapaneseForm{"flag on every pack", true, true, 0x80},
+                      JapaneseForm{"flag on text packs, MS-JIS", true, false, 0x80},
+                      JapaneseForm{"flag on text packs only", true, false, 0x00},
+                      JapaneseForm{"MS-JIS without any flag", false, false, 0x80}),
+    [](const ::testing::TestParamInfo<JapaneseForm>& info) { return "Form" + std::to_string(info.index); });
+
 std::vector<std::string> Titles(const std::string& text, bool doubleByte, int last = 3) {
   CdTextBlock block;
   block.lastTrack = last;

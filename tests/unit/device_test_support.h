@@ -162,11 +162,15 @@ inline Bytes FullTocReply(const std::vector<std::pair<std::pair<int, int>, std::
 }
 
 // One CD-TEXT block: the already terminated text of each pack type, then
-// three size-information packs naming `lastTrack` and the languages.
+// three size-information packs naming `lastTrack`, the character code and
+// the languages. `doubleByte` sets the flag on the text packs; the size
+// packs carry it only when `sizePacksMarked` is set as well.
 struct CdTextBlock {
   std::map<std::uint8_t, std::string> text;
   int lastTrack = 0;
   bool doubleByte = false;
+  bool sizePacksMarked = true;
+  std::uint8_t characterCode = 0x00;
   std::vector<std::uint8_t> languages{0x09};
 };
 
@@ -179,12 +183,14 @@ inline Bytes CdTextReply(const std::vector<CdTextBlock>& blocks) {
   };
   for (std::size_t b = 0; b < blocks.size(); ++b) {
     const std::uint8_t info = static_cast<std::uint8_t>((blocks[b].doubleByte ? 0x80 : 0) | ((b & 7) << 4));
+    const std::uint8_t sizeInfo = blocks[b].sizePacksMarked ? info : static_cast<std::uint8_t>(info & 0x7F);
     for (const auto& t : blocks[b].text)
       for (std::size_t k = 0; k < t.second.size(); k += 12) pack(t.first, info, &t.second[k], t.second.size() - k);
     char size[36] = {};
+    size[0] = static_cast<char>(blocks[b].characterCode);
     size[2] = static_cast<char>(blocks[b].lastTrack);
     for (std::size_t l = 0; l < blocks[b].languages.size(); ++l) size[28 + l] = static_cast<char>(blocks[b].languages[l]);
-    for (int p = 0; p < 3; ++p) pack(0x8F, info, size + 12 * p, 12);
+    for (int p = 0; p < 3; ++p) pack(0x8F, sizeInfo, size + 12 * p, 12);
   }
   out[0] = static_cast<std::uint8_t>((out.size() - 2) >> 8);
   out[1] = static_cast<std::uint8_t>(out.size() - 2);

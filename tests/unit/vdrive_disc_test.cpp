@@ -126,7 +126,8 @@ TEST(VdriveCue, LanguageBlocksCollectDiscAndTrackTexts) {
                                      "PERFORMER Someone\n"
                                      "REM CDTEXT_LANGUAGE 0x69\n"
                                      "ARRANGER \"編曲\"\n"
-                                     "INDEX 01 00:00:00\n",
+                                     "INDEX 01 00:00:00\n"
+                                     "REM CDTEXT_SIZE_PACKS MARKED\n",
                                      &cue, &error))
       << error;
   ASSERT_EQ(2u, cue.cdText.size());
@@ -137,6 +138,7 @@ TEST(VdriveCue, LanguageBlocksCollectDiscAndTrackTexts) {
   EXPECT_EQ(0x69, cue.cdText[1].language);
   EXPECT_TRUE(cue.cdText[1].doubleByte);
   EXPECT_EQ(0x80, cue.cdText[1].characterCode);
+  EXPECT_TRUE(cue.cdText[1].sizePacksMarked);
   EXPECT_EQ("アルバム", cue.cdText[1].entries[0][0]);
   EXPECT_EQ("編曲", cue.cdText[1].entries[1][4]);
 }
@@ -147,11 +149,16 @@ TEST(VdriveCdText, CrcMatchesAPackFromARealDisc) {
   EXPECT_EQ(0x7B3D, vdrive::CdTextCrc(pack, 16));
 }
 
+// Both forms of the Japanese block: the double-byte flag on its text packs
+// only (as authoring tools write it, the default) or on its size packs too.
 TEST(VdriveCdText, TwoBlocksCarrySizeInformationAndLanguages) {
+  for (bool marked : {false, true}) {
+  SCOPED_TRACE(marked ? "size packs marked" : "size packs unmarked");
   discgen::DiscOptions options;
   options.audioTracks = 12;
   options.trackFrames = 10;
   options.text = discgen::TextMode::EnglishJapanese;
+  options.markSizePacks = marked;
   const auto blocks = discgen::DiscTexts(options);
   const std::vector<std::uint8_t> packs = vdrive::BuildCdTextPacks(blocks, 1, 12);
   ASSERT_FALSE(packs.empty());
@@ -163,7 +170,7 @@ TEST(VdriveCdText, TwoBlocksCarrySizeInformationAndLanguages) {
   for (std::size_t off = 0; off < packs.size(); off += 18) {
     const std::uint8_t* p = &packs[off];
     ASSERT_EQ(block, (p[3] >> 4) & 7) << off;
-    EXPECT_EQ(block == 1, (p[3] & 0x80) != 0);
+    EXPECT_EQ(block == 1 && (p[0] != 0x8F || marked), (p[3] & 0x80) != 0);
     EXPECT_EQ(expectSeq++, p[2]);
     if (p[0] != 0x8F) {
       EXPECT_EQ(0, sizePacks) << "text after the size information";
@@ -192,7 +199,10 @@ TEST(VdriveCdText, TwoBlocksCarrySizeInformationAndLanguages) {
   for (std::size_t b = 0; b < 2; ++b) {
     EXPECT_EQ(blocks[b].language, back[b].language);
     ASSERT_EQ(13u, back[b].entries.size());
+    EXPECT_EQ(b == 1, back[b].doubleByte);
+    EXPECT_EQ(b == 1 && marked, back[b].sizePacksMarked);
     for (std::size_t e = 0; e < 13; ++e) EXPECT_EQ(blocks[b].entries[e], back[b].entries[e]) << b << " " << e;
+  }
   }
 }
 

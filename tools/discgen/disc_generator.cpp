@@ -204,6 +204,7 @@ std::vector<CdTextBlock> DiscTexts(const DiscOptions& options) {
     CdTextBlock ja;
     ja.language = vdrive::kLanguageJapanese;
     ja.doubleByte = true;
+    ja.sizePacksMarked = options.markSizePacks;
     ja.characterCode = vdrive::kCharCodeMsJis;
     ja.entries.resize(static_cast<std::size_t>(tracks + 1));
     if (demo) {
@@ -212,7 +213,8 @@ std::vector<CdTextBlock> DiscTexts(const DiscOptions& options) {
     } else {
       ja.entries[0] = Fields("仮想テストディスク", "パターン楽団", "作詞者", "作曲者", "編曲者");
       for (int k = 1; k <= tracks; ++k)
-        ja.entries[static_cast<std::size_t>(k)] = Fields("トラック" + WideNumber(k), "演奏者" + WideNumber(k));
+        ja.entries[static_cast<std::size_t>(k)] =
+            Fields("トラック" + WideNumber(k), "演奏者" + WideNumber(k), k % 2 ? "作詞者" + WideNumber(k) : "");
     }
     blocks.push_back(ja);
   }
@@ -258,6 +260,7 @@ int GenerateDisc(const DiscOptions& options, const std::string& dir, std::string
       if (entry < b.entries.size()) WriteTextLines(cue, b.entries[entry], indent);
     }
   };
+  if (textLines && options.markSizePacks) cue << "REM CDTEXT_SIZE_PACKS MARKED\r\n";
   entryText(0, "");
   if (options.layout == Layout::CdExtra) cue << "REM SESSION 01\r\n";
   cue << "FILE \"" << binName << "\" BINARY\r\n";

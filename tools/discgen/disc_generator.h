@@ -28,6 +28,9 @@ struct DiscOptions {
   int index0Frames = 0;    // INDEX 00 run inside the image before tracks 2..N
   TextMode text = TextMode::None;
   bool rawCdTextFile = false;  // packs in <name>.cdt via CDTEXTFILE instead of cue lines
+  // The double-byte flag on the size-information packs of the Japanese block
+  // too; by default only its text packs carry it, as authoring tools write.
+  bool markSizePacks = false;
   std::string name = "disc";
 };
 

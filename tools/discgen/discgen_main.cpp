@@ -20,6 +20,7 @@ int Usage() {
                "  --index0 N        INDEX 00 frames before tracks 2..N (0)\n"
                "  --text none|en|enja   CD-TEXT (none)\n"
                "  --raw-cdtext      CD-TEXT in <name>.cdt (CDTEXTFILE)\n"
+               "  --mark-size-packs double-byte flag on the size packs too\n"
                "  --name NAME       file names (disc)\n"
                "       discgen --describe <cue>\n");
   return 2;
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     if (a == "--raw-cdtext") {
       options.rawCdTextFile = true;
+    } else if (a == "--mark-size-packs") {
+      options.markSizePacks = true;
     } else if (a == "--layout" && hasValue) {
       const std::string v = argv[++i];
       if (v == "audio") options.layout = discgen::Layout::AudioOnly;

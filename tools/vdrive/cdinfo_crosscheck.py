@@ -21,6 +21,8 @@ CASES = [
                       "--text", "en", "--raw-cdtext"]),
     ("audio_enja_raw", ["--layout", "audio", "--tracks", "12", "--frames", "100", "--text", "enja",
                         "--raw-cdtext"]),
+    ("audio_enja_marked_raw", ["--layout", "audio", "--tracks", "5", "--frames", "100", "--text", "enja",
+                               "--raw-cdtext", "--mark-size-packs"]),
     ("datafirst_raw", ["--layout", "datafirst", "--tracks", "3", "--text", "en", "--raw-cdtext"]),
     ("cdextra_enja_raw", ["--layout", "cdextra", "--tracks", "3", "--text", "enja", "--raw-cdtext"]),
     ("demo", ["--layout", "demo", "--text", "enja", "--raw-cdtext"]),

@@ -120,7 +120,7 @@ std::vector<std::uint8_t> BuildCdTextPacks(const std::vector<CdTextBlock>& block
     }
     const std::size_t packsBefore = (b + 1 < blocks.size() ? blockStart[b + 1] : out.size()) - 3 * kCdTextPackSize;
     std::vector<std::uint8_t> sizePacks;
-    PackWriter w{&sizePacks, static_cast<int>(b), blocks[b].doubleByte};
+    PackWriter w{&sizePacks, static_cast<int>(b), blocks[b].doubleByte && blocks[b].sizePacksMarked};
     w.sequence = lastSequence[b] - 2;
     for (int i = 0; i < 3; ++i) w.Emit(0x8F, static_cast<std::uint8_t>(i), 0, info + 12 * i);
     std::copy(sizePacks.begin(), sizePacks.end(), out.begin() + static_cast<std::ptrdiff_t>(packsBefore));
@@ -152,6 +152,7 @@ std::vector<CdTextBlock> DecodeCdTextPacks(const std::vector<std::uint8_t>& pack
     std::array<std::string, kCdTextFieldCount> text;
     std::uint8_t info[36] = {};
     bool doubleByte = false;
+    bool sizePacksMarked = false;
     bool present = false;
   };
   Raw raw[8];
@@ -161,10 +162,13 @@ std::vector<CdTextBlock> DecodeCdTextPacks(const std::vector<std::uint8_t>& pack
     r.present = true;
     if (p[0] >= 0x80 && p[0] < 0x80 + kCdTextFieldCount) {
       r.text[p[0] - 0x80].append(reinterpret_cast<const char*>(p + 4), 12);
-      r.doubleByte = (p[3] & 0x80) != 0;
+      if (p[3] & 0x80) r.doubleByte = true;
     } else if (p[0] == 0x8F && p[1] < 3) {
       std::copy(p + 4, p + 16, r.info + 12 * p[1]);
-      if (p[1] == 0) r.doubleByte = (p[3] & 0x80) != 0;
+      if (p[1] == 0 && (p[3] & 0x80)) {
+        r.doubleByte = true;
+        r.sizePacksMarked = true;
+      }
     }
   }
   std::vector<CdTextBlock> blocks;
@@ -173,7 +177,8 @@ std::vector<CdTextBlock> DecodeCdTextPacks(const std::vector<std::uint8_t>& pack
     CdTextBlock block;
     block.characterCode = raw[b].info[0];
     block.language = raw[b].info[28 + b];
-    block.doubleByte = raw[b].doubleByte;
+    block.doubleByte = raw[b].doubleByte || block.characterCode == kCharCodeMsJis;
+    block.sizePacksMarked = raw[b].sizePacksMarked;
     const int first = raw[b].info[1], last = raw[b].info[2];
     block.entries.resize(static_cast<std::size_t>(last >= first ? last - first + 2 : 1));
     const std::size_t unit = block.doubleByte ? 2 : 1;

@@ -21,6 +21,10 @@ constexpr std::uint8_t kCharCodeMsJis = 0x80;
 struct CdTextBlock {
   std::uint8_t language = kLanguageEnglish;
   bool doubleByte = false;
+  // Whether the size-information packs carry the double-byte bit as well.
+  // Authoring software commonly sets it on the text packs only and marks
+  // the block by its character code, so that is the default.
+  bool sizePacksMarked = false;
   std::uint8_t characterCode = kCharCodeIso8859;
   std::vector<std::array<std::string, kCdTextFieldCount>> entries;
 };
@@ -39,7 +43,9 @@ std::vector<std::uint8_t> BuildCdTextPacks(const std::vector<CdTextBlock>& block
 int LoadCdTextFile(const std::string& path, std::vector<std::uint8_t>* packs);
 
 // Reads packs back into blocks (language from the size information,
-// strings split at their terminators); entries run up to the last track.
+// strings split at their terminators); entries run up to the last track. A
+// block is double-byte when any of its packs carries the bit or its
+// character code is MS-JIS.
 std::vector<CdTextBlock> DecodeCdTextPacks(const std::vector<std::uint8_t>& packs);
 
 // 1 when every pack's CRC matches.

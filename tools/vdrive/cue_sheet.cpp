@@ -112,6 +112,10 @@ int ParseCueSheet(const std::string& text, CueSheet* out, std::string* error) {
         if (code < 0) return fail("unknown CD-TEXT language " + w[2]);
         block = selectBlock(code);
         if (block < 0) return fail("more than eight CD-TEXT blocks");
+      } else if (what == "CDTEXT_SIZE_PACKS" && w.size() > 2) {
+        const std::string form = Upper(w[2]);
+        if (form != "MARKED" && form != "UNMARKED") return fail("CDTEXT_SIZE_PACKS is MARKED or UNMARKED");
+        out->cdTextSizePacksMarked = form == "MARKED";
       }
     } else if (key == "FILE") {
       if (w.size() < 3) return fail("FILE needs a name and a type");
@@ -170,6 +174,7 @@ int ParseCueSheet(const std::string& text, CueSheet* out, std::string* error) {
     }
     // CATALOG, ISRC and anything else carry nothing this drive reports.
   }
+  for (CdTextBlock& b : out->cdText) b.sizePacksMarked = out->cdTextSizePacksMarked;
   if (out->tracks.empty()) return fail("no tracks");
   for (const CueTrack& t : out->tracks)
     if (t.index1 < 0) return fail("track " + std::to_string(t.number) + " has no INDEX 01");

@@ -30,6 +30,7 @@ struct CueSheet {
   std::vector<CueTrack> tracks;
   std::string cdTextFile;          // CDTEXTFILE, empty when absent
   std::vector<CdTextBlock> cdText; // blocks in order of first use
+  bool cdTextSizePacksMarked = false;  // REM CDTEXT_SIZE_PACKS MARKED
 };
 
 // Parses cue text. 0 ok; -1 with *error naming the line on malformed or
