@@ -86,22 +86,37 @@ void BuildMenu(HWND hostWindow) {
   InsertMenuA(sub, static_cast<UINT>(plan.separatorPosition), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
 }
 
+// The newest request; an older one still sending stops, so that two quick
+// clicks leave the second disc's list, never a mixture of both.
+std::atomic<unsigned> g_latestRequest{0};
+
 struct RequestArgs {
   HWND hostWindow;
   std::unique_ptr<PlayRequestTable> table;
+  unsigned number;
+  HANDLE previous;  // the request before this one (owned), or null
 };
+
+bool Superseded(const RequestArgs& args) { return g_quitting.load() || g_latestRequest.load() != args.number; }
 
 DWORD WINAPI RequestThread(void* param) {
   std::unique_ptr<RequestArgs> args(static_cast<RequestArgs*>(param));
-  if (WaitForSingleObject(g_quitEvent, kRequestDelayMs) != WAIT_TIMEOUT) return 0;
+  const bool quit = WaitForSingleObject(g_quitEvent, kRequestDelayMs) != WAIT_TIMEOUT;
+  if (args->previous) {
+    // The previous request sees it is superseded at its next message.
+    HANDLE waits[2] = {args->previous, g_quitEvent};
+    if (!quit) WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    CloseHandle(args->previous);
+  }
+  if (quit || Superseded(*args)) return 0;
   const PlayRequestTable& table = *args->table;
   SendMessageA(args->hostWindow, host::kMsgIpc, 0, host::kIpcDeletePlaylist);
   for (int i = 1; i <= table.trackCount; ++i) {
-    if (g_quitting.load()) return 0;
+    if (Superseded(*args)) return 0;
     SendMessageA(args->hostWindow, host::kMsgIpc, reinterpret_cast<WPARAM>(&table.records[i]),
                  host::kIpcEnqueueFile);
   }
-  if (!g_quitting.load() && Settings().quickStart) {
+  if (!Superseded(*args) && Settings().quickStart) {
     SendMessageA(args->hostWindow, host::kMsgIpc, 0, host::kIpcStartPlay);
   }
   return 0;
@@ -141,13 +156,19 @@ void HandleCommand(int id) {
   if (FillPlayRequest(*table, letter, device.ReadToc()) < 1) return ShowDriveError(letter, kDriveErrorNoDisc);
 
   ReapRequests();
-  auto* args = new RequestArgs{g_hostWindow, std::move(table)};
+  std::lock_guard<std::mutex> lock(g_requestsMutex);
+  HANDLE previous = nullptr;
+  if (!g_requests.empty()) {
+    DuplicateHandle(GetCurrentProcess(), g_requests.back(), GetCurrentProcess(), &previous, SYNCHRONIZE, FALSE, 0);
+  }
+  auto* args = new RequestArgs{g_hostWindow, std::move(table), g_latestRequest.load() + 1, previous};
+  g_latestRequest.store(args->number);
   HANDLE thread = CreateThread(nullptr, 0, RequestThread, args, 0, nullptr);
   if (!thread) {
+    if (previous) CloseHandle(previous);
     delete args;
     return;
   }
-  std::lock_guard<std::mutex> lock(g_requestsMutex);
   g_requests.push_back(thread);
 }
 
