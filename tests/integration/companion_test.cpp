@@ -218,6 +218,16 @@ TEST_F(CompanionTest, OtherCommandsGoOnlyToTheHostAndQuitGivesItsProcedureBack) 
   EXPECT_EQ(hostProc_, GetWindowLongPtrA(host_.MainWindow(), GWLP_WNDPROC));
 }
 
+TEST_F(CompanionTest, QuitDuringARequestEndsItBeforeReturningAndTheLibraryCanGo) {
+  Start("");
+  Choose(40323);
+  Quit();  // within the request's first 100 ms
+  host_.UnloadGeneralPlugin();  // a thread still inside the library would crash from here on
+  host_.PumpFor(500);
+  EXPECT_TRUE(PlaylistIpc().empty());
+  EXPECT_EQ(hostProc_, GetWindowLongPtrA(host_.MainWindow(), GWLP_WNDPROC));
+}
+
 TEST_F(CompanionTest, SettingsReadAsTrueOnlyForTrueAndQuitWritesOnlyItsOwnTwo) {
   const std::string before = std::string("[") + kSection + "]\r\n" + kDriveMap +
                              "AllDrives=TRUE\r\nQuickStart=1\r\nMultithreadInitialize=yes\r\n";
