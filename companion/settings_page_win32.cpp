@@ -5,6 +5,7 @@
 #include <prsht.h>
 
 #include "resources/gen_quorvo_res.h"
+#include "util/dialog.h"
 
 namespace companion {
 
@@ -20,40 +21,23 @@ struct PageContext {
   CompanionSettings* settings;
 };
 
-// Lives from WM_INITDIALOG to WM_DESTROY.
+// Lives from WM_INITDIALOG to WM_DESTROY; the bindings own the tooltips.
 struct PageState {
   PageContext* context = nullptr;
-  HWND tooltip = nullptr;
-  char tips[2][1024] = {};
+  ui::Control allDrives;
+  ui::Control quickStart;
 };
-
-void AddTooltip(PageState& state, HWND page, int controlId, int index, UINT stringId) {
-  LoadStringA(state.context->instance, stringId, state.tips[index], sizeof state.tips[index]);
-  TOOLINFOA tool = {};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = page;
-  tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(page, controlId));
-  tool.lpszText = state.tips[index];
-  SendMessageA(state.tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-}
 
 void InitPage(HWND page, PageContext* context) {
   auto* state = new PageState;
   state->context = context;
   SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-  state->tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, page, nullptr, context->instance,
-                                   nullptr);
-  if (state->tooltip) {
-    // A width limit makes the tooltip honour the line breaks of its text.
-    SendMessageA(state->tooltip, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN));
-    SendMessageA(state->tooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTooltipShowMs, 0));
-    AddTooltip(*state, page, IDC_ALL_DRIVES, 0, IDS_TIP_ALL_DRIVES);
-    AddTooltip(*state, page, IDC_QUICK_START, 1, IDS_TIP_QUICK_START);
-  }
-  CheckDlgButton(page, IDC_ALL_DRIVES, context->settings->allDrives ? BST_CHECKED : BST_UNCHECKED);
-  CheckDlgButton(page, IDC_QUICK_START, context->settings->quickStart ? BST_CHECKED : BST_UNCHECKED);
+  state->allDrives.Bind(page, IDC_ALL_DRIVES);
+  state->quickStart.Bind(page, IDC_QUICK_START);
+  state->allDrives.AddTooltip(IDS_TIP_ALL_DRIVES, true, kTooltipShowMs);
+  state->quickStart.AddTooltip(IDS_TIP_QUICK_START, true, kTooltipShowMs);
+  state->allDrives.SetChecked(context->settings->allDrives);
+  state->quickStart.SetChecked(context->settings->quickStart);
 }
 
 INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
@@ -67,8 +51,8 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header && header->code == static_cast<UINT>(PSN_APPLY) && state) {
-        state->context->settings->allDrives = IsDlgButtonChecked(page, IDC_ALL_DRIVES) == BST_CHECKED;
-        state->context->settings->quickStart = IsDlgButtonChecked(page, IDC_QUICK_START) == BST_CHECKED;
+        state->context->settings->allDrives = state->allDrives.Checked();
+        state->context->settings->quickStart = state->quickStart.Checked();
         SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
         return TRUE;
       }
@@ -76,7 +60,6 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
     }
     case WM_DESTROY:
       if (state) {
-        if (state->tooltip) DestroyWindow(state->tooltip);
         delete state;
         SetWindowLongPtrA(page, DWLP_USER, 0);
       }
@@ -89,8 +72,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
 }  // namespace
 
 void ShowSettingsSheet(HWND owner, HINSTANCE instance, CompanionSettings& settings) {
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
+  ui::InitCommonControlsOnce();
 
   PageContext context{instance, &settings};
   PROPSHEETPAGEA page = {};

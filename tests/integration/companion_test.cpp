@@ -15,9 +15,9 @@
 #include "host_api/host_messages.h"
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
+#include "tests/host/window_driver.h"
 #include "tests/integration/ini_file.h"
 #include "tests/integration/virtual_aspi.h"
-#include "tests/integration/window_png.h"
 #include "tools/vdrive/disc_image.h"
 
 namespace {
@@ -295,50 +295,45 @@ struct SheetVisit {
   bool found = false;
   bool applyVisible = true;
   std::string texts[3];
-  int checks[2] = {-1, -1};
+  bool checks[2] = {};
   SIZE pageSize = {};
   SIZE expectedSize = {};
-  int toolCount = -1;
-  int autoPop = -1;
-  int maxWidth = -1;
+  std::vector<int> autoPops;
+  std::vector<int> maxWidths;
   std::vector<std::string> tips;
   std::string savedPath;
 };
 
-BOOL CALLBACK FindTooltip(HWND window, LPARAM param) {
-  auto* pair = reinterpret_cast<std::pair<HWND, HWND>*>(param);
-  char cls[64] = {};
-  GetClassNameA(window, cls, sizeof cls);
-  // A pop-up's owner is the page's top-level window, the sheet.
-  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(window, GW_OWNER) == pair->first) {
-    pair->second = window;
-    return FALSE;
-  }
-  return TRUE;
+// Wine's ANSI tooltip text message stops at 80 characters; the wide one
+// takes a buffer size.
+std::string FullTooltipText(HWND tooltip, HWND page, HWND control) {
+  static wchar_t wide[2048];
+  std::memset(wide, 0, sizeof wide);
+  TOOLINFOW tool = {};
+  tool.cbSize = TTTOOLINFOW_V1_SIZE;
+  tool.hwnd = page;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = wide;
+  SendMessageW(tooltip, TTM_GETTEXTW, 2048, reinterpret_cast<LPARAM>(&tool));
+  char text[4096] = {};
+  WideCharToMultiByte(932, 0, wide, -1, text, sizeof text - 1, nullptr, nullptr);
+  return text;
 }
 
 DWORD WINAPI VisitSheet(void* param) {
   auto* v = static_cast<SheetVisit*>(param);
-  HWND sheet = nullptr;
-  for (int i = 0; i < 1000 && !sheet; ++i) {
-    sheet = FindWindowA("#32770", kSheetCaption);
-    if (!sheet) Sleep(20);
-  }
+  HWND sheet = window_driver::WaitForWindow(kSheetCaption, "#32770", 20000);
   if (!sheet) return 0;
   Sleep(300);  // let the sheet paint
-  HWND page = FindWindowExA(sheet, nullptr, "#32770", nullptr);
+  HWND page = window_driver::SheetCurrentPage(sheet);
   if (!page) return 0;
   v->found = true;
   HWND apply = GetDlgItem(sheet, 0x3021);
   v->applyVisible = apply && IsWindowVisible(apply);
   const int ids[3] = {1012, 1014, 1013};
-  for (int i = 0; i < 3; ++i) {
-    char text[256] = {};
-    GetDlgItemTextA(page, ids[i], text, sizeof text);
-    v->texts[i] = text;
-  }
-  v->checks[0] = static_cast<int>(IsDlgButtonChecked(page, 1012));
-  v->checks[1] = static_cast<int>(IsDlgButtonChecked(page, 1013));
+  for (int i = 0; i < 3; ++i) v->texts[i] = window_driver::Text(GetDlgItem(page, ids[i]));
+  v->checks[0] = window_driver::IsChecked(GetDlgItem(page, 1012));
+  v->checks[1] = window_driver::IsChecked(GetDlgItem(page, 1013));
   RECT client;
   GetClientRect(page, &client);
   v->pageSize = {client.right, client.bottom};
@@ -346,32 +341,14 @@ DWORD WINAPI VisitSheet(void* param) {
   MapDialogRect(page, &units);
   v->expectedSize = {units.right, units.bottom};
 
-  std::pair<HWND, HWND> search(sheet, nullptr);
-  EnumWindows(FindTooltip, reinterpret_cast<LPARAM>(&search));
-  if (HWND tip = search.second) {
-    v->toolCount = static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
-    v->autoPop = static_cast<int>(SendMessageA(tip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0));
-    v->maxWidth = static_cast<int>(SendMessageA(tip, TTM_GETMAXTIPWIDTH, 0, 0));
-    for (int i = 0; i < v->toolCount; ++i) {
-      static char buffer[4096];
-      TOOLINFOA tool = {};
-      tool.cbSize = sizeof tool;
-      if (!SendMessageA(tip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool))) continue;
-      // The ANSI message stops at 80 characters; the wide one takes a size.
-      static wchar_t wide[2048];
-      std::memset(wide, 0, sizeof wide);
-      TOOLINFOW toolW = {};
-      toolW.cbSize = sizeof toolW;
-      toolW.hwnd = tool.hwnd;
-      toolW.uId = tool.uId;
-      toolW.lpszText = wide;
-      SendMessageW(tip, TTM_GETTEXTW, 2048, reinterpret_cast<LPARAM>(&toolW));
-      std::memset(buffer, 0, sizeof buffer);
-      WideCharToMultiByte(932, 0, wide, -1, buffer, sizeof buffer - 1, nullptr, nullptr);
-      v->tips.push_back(buffer);
-    }
+  for (int id : {1012, 1013}) {
+    window_driver::TooltipInfo tip;
+    if (!window_driver::ReadTooltip(GetDlgItem(page, id), &tip)) continue;
+    v->tips.push_back(FullTooltipText(tip.window, page, GetDlgItem(page, id)));
+    v->autoPops.push_back(tip.autoPopMs);
+    v->maxWidths.push_back(tip.maxWidth);
   }
-  if (!v->screenshot.empty()) v->savedPath = window_png::Save(sheet, v->screenshot);
+  if (!v->screenshot.empty()) v->savedPath = window_driver::SaveScreenshot(sheet, v->screenshot);
   if (v->clickAllDrives) SendDlgItemMessageA(page, 1012, BM_CLICK, 0, 0);
   if (v->clickQuickStart) SendDlgItemMessageA(page, 1013, BM_CLICK, 0, 0);
   PostMessageA(sheet, WM_COMMAND, MAKEWPARAM(v->closeWith, BN_CLICKED), 0);
@@ -397,13 +374,13 @@ TEST_F(CompanionTest, SettingsPageShowsBothSettingsAndOnlyOkKeepsAChange) {
   EXPECT_EQ("メニューに全てのCD-ROMドライブを列挙する(&A)", cancelled.texts[0]);
   EXPECT_EQ("※Winamp再起動後、有効になります", cancelled.texts[1]);
   EXPECT_EQ("CD-ROMドライブを開くと同時に再生を開始する(&Q)", cancelled.texts[2]);
-  EXPECT_EQ(BST_UNCHECKED, cancelled.checks[0]);
-  EXPECT_EQ(BST_CHECKED, cancelled.checks[1]);
+  EXPECT_FALSE(cancelled.checks[0]);
+  EXPECT_TRUE(cancelled.checks[1]);
   EXPECT_EQ(cancelled.expectedSize.cx, cancelled.pageSize.cx);
   EXPECT_EQ(cancelled.expectedSize.cy, cancelled.pageSize.cy);
-  EXPECT_EQ(2, cancelled.toolCount);
-  EXPECT_EQ(10000, cancelled.autoPop);
-  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), cancelled.maxWidth);
+  const int screen = GetSystemMetrics(SM_CXSCREEN);
+  EXPECT_EQ((std::vector<int>{10000, 10000}), cancelled.autoPops);
+  EXPECT_EQ((std::vector<int>{screen, screen}), cancelled.maxWidths);
   const std::vector<std::string> tips = {
       "通常、Winampで列挙されるCD-ROMドライブは4つまでに制限されますが、\n独自の方法により、全てのCD-ROMが列挙されるよう"
       "にします\n\n※このオプションを有効にした場合、Winampの動作に不具合が出る場合があります\n　その場合は、このオプ"
@@ -417,7 +394,7 @@ TEST_F(CompanionTest, SettingsPageShowsBothSettingsAndOnlyOkKeepsAChange) {
   accepted.clickQuickStart = true;
   ShowSheet(gen_, accepted);
   ASSERT_TRUE(accepted.found);
-  EXPECT_EQ(BST_UNCHECKED, accepted.checks[0]) << "Cancel must leave the setting";
+  EXPECT_FALSE(accepted.checks[0]) << "Cancel must leave the setting";
   Quit();
   const std::string after = ini_file::Read(IniPath());
   EXPECT_EQ("true", ini_file::Value(after, kSection, "AllDrives"));
