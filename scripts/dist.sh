@@ -11,6 +11,11 @@ import sys, zipfile, os
 out, *files = sys.argv[1:]
 with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
     for f in files:
-        z.write(f, os.path.basename(f))
+        if f.endswith(".txt"):
+            # Notes as a Japanese Windows' Notepad reads them: Shift-JIS, CR LF.
+            text = open(f, encoding="utf-8").read().replace("\r\n", "\n").replace("\n", "\r\n")
+            z.writestr(os.path.basename(f), text.encode("cp932"))
+        else:
+            z.write(f, os.path.basename(f))
 PY
 echo "$out"

@@ -100,7 +100,9 @@ HMENU BuildMenu() {
   const char* titles[] = {"ファイル", "再生", "オプション", "ヘルプ"};
   for (int i = 0; i < 4; ++i) {
     HMENU sub = CreatePopupMenu();
-    for (int item = 0; item < 3; ++item) {
+    // Six items, as many as the host's own menus hold before a plug-in's
+    // entries at position 4 and on.
+    for (int item = 0; item < 6; ++item) {
       const std::string text = std::string(titles[i]) + " " + std::to_string(item + 1);
       AppendMenuA(sub, MF_STRING, 40000 + i * 10 + item, text.c_str());
     }
