@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "cddb/plugin_cddb.h"
 #include "device/device_map.h"
 #include "input/plugin_settings.h"
 #include "input/readers.h"
@@ -40,6 +41,7 @@ struct DriveLockHolder {
 
 void BackgroundInitialisation() {
   BuildChoiceTables();
+  StartCddb();
   if (Settings().aspi) {
     DeviceMap map;
     LoadDeviceMap(SystemProfile(), SettingsPath().c_str(), map);
@@ -85,6 +87,7 @@ void Init() {
 void Quit() {
   WaitForInitialisation();
   if (g_init.thread.joinable()) g_init.thread.join();
+  StopCddb();
   Settings().Save(SystemProfile(), SettingsPath(), kVersion);
 }
 
