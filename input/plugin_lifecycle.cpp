@@ -9,7 +9,7 @@
 #include "input/readers.h"
 #include "input/plugin_strings.h"
 #include "resources/in_quorvo_res.h"
-#include "ui/device_change_window.h"
+#include "ui/plugin_windows.h"
 #include "ui/info_box.h"
 #include "util/host_dir.h"
 #include "util/message_box.h"
@@ -82,13 +82,13 @@ void Init() {
   } else {
     BackgroundInitialisation();
   }
-  ui::CreateDeviceChangeWindow();
+  ui::OpenPluginWindows();
 }
 
 void Quit() {
   WaitForInitialisation();
   if (g_init.thread.joinable()) g_init.thread.join();
-  ui::DestroyDeviceChangeWindow();
+  ui::ClosePluginWindows();
   Settings().Save(SystemProfile(), SettingsPath(), kVersion);
 }
 

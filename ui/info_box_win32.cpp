@@ -53,7 +53,8 @@ INT_PTR CALLBACK InfoBoxProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
     case WM_INITDIALOG:
       OnInit(dialog);
-      return TRUE;
+      SetFocus(GetDlgItem(dialog, IDOK));  // not a selected title field
+      return FALSE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_INFO_SOURCE: {
