@@ -88,6 +88,13 @@ TEST_F(CddbWindowsTest, StatusWindowShowsTheDiscAndTheOutcomeAndWaitsWhilePumpin
     user.join();
     EXPECT_TRUE(IsWindow(status));  // the driver destroys it, not the button
   }
+  // Somebody else's quit ends the wait too but stays for the thread's own loop.
+  PostQuitMessage(5);
+  ui_->Wait(0xFFFFFFFFu);
+  MSG quit = {};
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(5u, quit.wParam);
+
   ui_->Close();
   EXPECT_FALSE(IsWindow(status));
   ui_->Close();  // twice is harmless
