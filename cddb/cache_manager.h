@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cddb/cache_rows.h"
+#include "cddb/cddb_record.h"
 #include "host_api/win_types.h"
 
 namespace cddb_windows {
@@ -20,5 +21,10 @@ class CacheRowSource {
 
 // Modal over `parent`; always 1.
 int ShowCacheManager(HWND parent, CacheRowSource& source);
+// The same over the plug-in's cache (the settings page's button).
+int ShowCacheManager(HWND parent);
 
 }  // namespace cddb_windows
+
+// One cache entry as a row: the disc entry's texts, empty when it has none.
+CacheRow MakeCacheRow(const std::string& key, const CddbDiscRecord& record);
