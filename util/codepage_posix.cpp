@@ -47,7 +47,9 @@ bool Utf8ToAnsi(const std::string& utf8, std::string* ansi) {
     const size_t skip = RefusedLength(reinterpret_cast<const unsigned char*>(in), inLeft);
     in += skip;
     inLeft -= skip;
-    ansi->push_back('?');
+    // Windows converts through UTF-16: a character beyond it is two code
+    // units and so two default characters.
+    ansi->append(skip == 4 ? "??" : "?");
   }
   iconv_close(cd);
   return true;

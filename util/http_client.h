@@ -51,9 +51,17 @@ class HttpClient {
   virtual int KeepRedirect(const HttpResponseInfo& info);  // base: 0 (follow)
 
  private:
+  struct Target;
+  static bool ParseUrl(const std::string& url, Target* out);
+  int RequestOnce(const std::string& method, const std::string& url, HttpResponseInfo& info, bool* redirected);
+  int Exchange(std::intptr_t socket, const std::string& method, const std::string& url, const Target& target,
+               HttpResponseInfo& info, bool* redirected);
+  int Deliver(const char* bytes, int length, HttpResponseInfo& info);
+
+  std::string userAgent_ = "http client ";
   bool useProxy_ = false;
   std::string proxyHost_;
-  int proxyPort_ = 0;
+  int proxyPort_ = 8080;
   std::uint32_t connectMs_ = 30000;
   std::uint32_t receiveMs_ = 30000;
 };

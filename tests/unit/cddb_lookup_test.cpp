@@ -221,19 +221,23 @@ TEST(CddbLookupDisc, BackgroundLookupPostsAndThenAnswersFromCache) {
   EXPECT_EQ(kCddbBusy, c.LookupDisc(kCddbModeExtendedInfo, ExampleToc()));
   EXPECT_EQ(kCddbBusy, c.LookupDisc(kCddbModeTitle, other));
   EXPECT_EQ(kCddbBusy, c.LookupDisc(kCddbModeImmediate, other));
+#ifndef _WIN32
   EXPECT_TRUE(host_window::PostedForTesting().empty());
+#endif
   gate.Open();
   ASSERT_TRUE(c.StopBackgroundLookup(10000));
   // Canned replies ignore the stop, so the lookup ends normally.
   EXPECT_EQ(0u, c.BusyDiscId());
   EXPECT_EQ(3u, c.urls.size());
 
+#ifndef _WIN32  // recorded only where no host window exists
   const auto posted = host_window::PostedForTesting();
   ASSERT_EQ(2u, posted.size());
   EXPECT_EQ(host::kMsgIpc, posted[0].msg);
   EXPECT_EQ(host::kIpcUpdateTitle, posted[0].lParam);
   EXPECT_EQ(host::kIpcRefreshPlaylistCache, posted[1].lParam);
   EXPECT_EQ(0u, posted[1].wParam);
+#endif
 
   EXPECT_EQ(kCddbFoundInCache, c.LookupDisc(kCddbModeTitle, ExampleToc()));
   // The other disc was refused while busy, so it was never attempted.

@@ -65,7 +65,7 @@ TEST(CddbText, ConversionAndSlashSplit) {
       {1, "A / B / C", "A / B / C", "default", 0},
       {1, "A/B", "A/B", "default", 0},
       {6, u8"バンド / 曲名", "曲名", "バンド", 0},
-      {6, u8"\U0001F600 x", "? x", "default", 0},  // not in CP932: the default character
+      {6, u8"\u2603 \U0001F600 x", "? ?? x", "default", 0},  // not in CP932: one default character per UTF-16 unit
       {6, "\xE3\x81", "?", "default", 0},         // malformed UTF-8
       {3, "Song", "", "", kCddbUnexpectedData},
   };
