@@ -4,11 +4,14 @@
 #include <mutex>
 #include <thread>
 
+#include "cddb/plugin_cddb.h"
 #include "device/device_map.h"
 #include "input/plugin_settings.h"
 #include "input/readers.h"
 #include "input/plugin_strings.h"
 #include "resources/in_quorvo_res.h"
+#include "ui/plugin_windows.h"
+#include "ui/info_box.h"
 #include "util/host_dir.h"
 #include "util/message_box.h"
 #include "util/named_event.h"
@@ -40,6 +43,7 @@ struct DriveLockHolder {
 
 void BackgroundInitialisation() {
   BuildChoiceTables();
+  StartCddb();
   if (Settings().aspi) {
     DeviceMap map;
     LoadDeviceMap(SystemProfile(), SettingsPath().c_str(), map);
@@ -80,11 +84,14 @@ void Init() {
   } else {
     BackgroundInitialisation();
   }
+  ui::OpenPluginWindows();
 }
 
 void Quit() {
   WaitForInitialisation();
   if (g_init.thread.joinable()) g_init.thread.join();
+  ui::ClosePluginWindows();
+  StopCddb();
   Settings().Save(SystemProfile(), SettingsPath(), kVersion);
 }
 
@@ -98,12 +105,13 @@ void Config(HWND) {
   WaitForInitialisation();
 }
 
-int InfoBox(const char* fileName, HWND) {
+int InfoBox(const char* fileName, HWND parent) {
   {
     std::lock_guard<std::mutex> lock(g_infoBoxMutex);
     g_infoBoxFile = fileName ? fileName : "";
   }
   WaitForInitialisation();
+  ui::ShowInfoBox(fileName, parent);
   return 0;
 }
 
