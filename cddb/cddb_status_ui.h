@@ -15,6 +15,10 @@ class CddbStatusUi {
   virtual void Close() = 0;                              // destroy if it exists
   // Candidates dialog over the status window: the chosen row + 1 (= reply line number), 0 = no choice.
   virtual int ChooseCandidate(const std::vector<CddbCandidate>& candidates) = 0;
+  // From any thread, at shutdown: ends every wait and candidates dialog at once and answers
+  // "no choice" from then on, so that no lookup thread outlives the plug-in. Cleared by
+  // installing the windows again.
+  virtual void Abandon() {}
 };
 void InstallCddbStatusUi(CddbStatusUi* ui);   // nullptr: none
 CddbStatusUi* InstalledCddbStatusUi();

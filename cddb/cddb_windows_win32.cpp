@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "cddb/cddb_status_ui.h"
@@ -16,6 +17,10 @@ namespace cddb_windows {
 namespace {
 
 constexpr int kQuitByClose = 2;
+
+// Set at shutdown: waits end and the candidates dialog closes at once.
+std::atomic<bool> g_abandoned{false};
+std::atomic<HWND> g_candidatesDialog{nullptr};
 
 // The millisecond timer widened to 64 bits, so a deadline survives the
 // 49.7-day wrap of the 32-bit count. Per thread: each lookup thread waits alone.
@@ -48,6 +53,8 @@ INT_PTR CALLBACK StatusProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
 INT_PTR CALLBACK CandidatesProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG: {
+      g_candidatesDialog.store(dialog);
+      if (g_abandoned.load()) PostMessageA(dialog, WM_CLOSE, 0, 0);
       const HWND list = GetDlgItem(dialog, IDC_CANDIDATE_LIST);
       static const ListColumn kColumns[] = {
           {"ジャンル", 64, LVCFMT_CENTER}, {"タイトル", 256, LVCFMT_LEFT}, {"アーティスト", 128, LVCFMT_LEFT}};
@@ -120,7 +127,7 @@ class StatusWindows : public CddbStatusUi {
   void Wait(std::uint32_t waitMs) override {
     const std::uint64_t deadline = NowMs() + waitMs;
     MSG msg;
-    while (NowMs() < deadline) {
+    while (NowMs() < deadline && !g_abandoned.load()) {
       if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
         if (!GetMessageA(&msg, nullptr, 0, 0)) {
           // Our close ends the wait; anybody else's quit is the thread's own
@@ -137,6 +144,11 @@ class StatusWindows : public CddbStatusUi {
     }
   }
 
+  void Abandon() override {
+    g_abandoned.store(true);
+    if (const HWND dialog = g_candidatesDialog.load()) PostMessageA(dialog, WM_CLOSE, 0, 0);
+  }
+
   void Close() override {
     const HWND window = window_;
     window_ = nullptr;
@@ -144,9 +156,11 @@ class StatusWindows : public CddbStatusUi {
   }
 
   int ChooseCandidate(const std::vector<CddbCandidate>& candidates) override {
+    if (g_abandoned.load()) return 0;
     InitCommonControlsOnce();
     const INT_PTR result = DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_CDDB_CANDIDATES), window_,
                                            CandidatesProc, reinterpret_cast<LPARAM>(&candidates));
+    g_candidatesDialog.store(nullptr);
     return result > 0 && result <= static_cast<INT_PTR>(candidates.size()) ? static_cast<int>(result) : 0;
   }
 
@@ -160,7 +174,10 @@ StatusWindows g_windows;
 
 }  // namespace
 
-void Install() { InstallCddbStatusUi(&g_windows); }
+void Install() {
+  g_abandoned.store(false);
+  InstallCddbStatusUi(&g_windows);
+}
 void Uninstall() { InstallCddbStatusUi(nullptr); }
 
 }  // namespace cddb_windows

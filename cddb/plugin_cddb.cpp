@@ -1,5 +1,6 @@
 #include "cddb/plugin_cddb.h"
 
+#include "cddb/cddb_status_ui.h"
 #include "cddb/cddb_ui_client.h"
 #include "input/plugin_settings.h"
 #include "input/plugin_strings.h"
@@ -43,6 +44,9 @@ void StartCddb() {
 
 void StopCddb() {
   CddbUiClient& client = PluginCddbClient();
+  // A status window may be waiting for its user (auto-close off) or a
+  // candidate choice: end it, or the lookup thread would outlive us.
+  if (CddbStatusUi* ui = InstalledCddbStatusUi()) ui->Abandon();
   client.StopBackgroundLookup(kStopWaitMs);
   client.SaveCache(CddbCachePath());
 }

@@ -90,8 +90,10 @@ void Init() {
 void Quit() {
   WaitForInitialisation();
   if (g_init.thread.joinable()) g_init.thread.join();
-  ui::ClosePluginWindows();
+  // The lookup thread's status window is owned by the device-change window:
+  // end the thread before that window goes.
   StopCddb();
+  ui::ClosePluginWindows();
   Settings().Save(SystemProfile(), SettingsPath(), kVersion);
 }
 

@@ -288,3 +288,38 @@ TEST_F(CddbStatusTest, BackgroundLookupClosesItsWindowByItselfThenTellsTheHost) 
 }
 
 }  // namespace
+
+namespace {
+
+// With auto-close off a background lookup's window waits for its user; Quit
+// must end that wait and the thread, or code of an unloaded DLL would run on.
+TEST_F(CddbStatusTest, QuitEndsABackgroundLookupThatWaitsForItsUser) {
+  in_->Quit();
+  host_.UnloadInputPlugin();
+  autoClose_ = false;
+  ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n" + Priorities());
+  in_ = host_.LoadInputPlugin();
+  ASSERT_NE(nullptr, in_);
+  in_->Init();
+
+  char title[GETFILEINFO_TITLE_LENGTH] = {};
+  std::string name = "cda://D,1";
+  in_->GetFileInfo(&name[0], title, nullptr);
+  HWND status = nullptr;
+  for (DWORD start = GetTickCount(); !status && GetTickCount() - start < 20000;) {
+    host_.PumpFor(20);
+    status = FindWindowA(nullptr, "CDDBステータス");
+  }
+  ASSERT_NE(nullptr, status);
+  const HWND close = GetDlgItem(status, IDC_STATUS_CLOSE);
+  for (int i = 0; i < 1000 && !IsWindowEnabled(close); ++i) host_.PumpFor(20);
+  ASSERT_TRUE(IsWindowEnabled(close));  // the lookup has ended; the window now waits
+
+  in_->Quit();  // bounded: the test's time limit catches a hang
+  in_ = nullptr;
+  EXPECT_FALSE(IsWindow(status));
+  host_.UnloadInputPlugin();  // nothing of the plug-in runs any more
+  host_.PumpFor(200);
+}
+
+}  // namespace
