@@ -9,6 +9,8 @@
 #include "input/readers.h"
 #include "input/plugin_strings.h"
 #include "resources/in_quorvo_res.h"
+#include "ui/plugin_windows.h"
+#include "ui/info_box.h"
 #include "util/host_dir.h"
 #include "util/message_box.h"
 #include "util/named_event.h"
@@ -80,11 +82,13 @@ void Init() {
   } else {
     BackgroundInitialisation();
   }
+  ui::OpenPluginWindows();
 }
 
 void Quit() {
   WaitForInitialisation();
   if (g_init.thread.joinable()) g_init.thread.join();
+  ui::ClosePluginWindows();
   Settings().Save(SystemProfile(), SettingsPath(), kVersion);
 }
 
@@ -98,12 +102,13 @@ void Config(HWND) {
   WaitForInitialisation();
 }
 
-int InfoBox(const char* fileName, HWND) {
+int InfoBox(const char* fileName, HWND parent) {
   {
     std::lock_guard<std::mutex> lock(g_infoBoxMutex);
     g_infoBoxFile = fileName ? fileName : "";
   }
   WaitForInitialisation();
+  ui::ShowInfoBox(fileName, parent);
   return 0;
 }
 

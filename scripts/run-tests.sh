@@ -22,3 +22,11 @@ trap stop_wine_and_xvfb EXIT
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build/all" --output-on-failure -j "${JOBS:-$(nproc)}"
+status=$?
+
+# The Windows tests save their window pictures as BMP; keep PNGs.
+for bmp in "$build"/screenshots/*.bmp; do
+  [[ -e $bmp ]] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+exit $status

@@ -1,0 +1,28 @@
+#include "cddb/cddb_status_ui.h"
+
+#include <atomic>
+
+#include "cddb/cddb_lookup.h"
+
+namespace {
+// Installed once by the shell at start-up and cleared at shutdown; read by
+// whichever thread runs a lookup.
+std::atomic<CddbStatusUi*> g_statusUi{nullptr};
+}  // namespace
+
+void InstallCddbStatusUi(CddbStatusUi* ui) { g_statusUi.store(ui); }
+
+CddbStatusUi* InstalledCddbStatusUi() { return g_statusUi.load(); }
+
+const char* CddbResultMessage(int result) {
+  switch (result) {
+    case kCddbFoundOnServer: return "CD情報の取得に成功しました";
+    case kCddbFoundInCache: return "CD情報の取得に成功しました(キャッシュ)";
+    case kCddbNoDisc: return "CDがありません";
+    case kCddbServerUnreachable: return "CDDBサーバに接続できません";
+    case kCddbNotRegistered: return "CDがCDDBに登録されていません";
+    case kCddbReadFailed: return "CDの情報の読み取りに失敗しました";
+    case kCddbUnexpectedData: return "予期しないデータです";
+    default: return "原因不明のエラーが発生しました";
+  }
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+struct CddbCandidate { std::string category, title, performer; };
+// What the lookup driver needs of the status window and the candidates dialog. The Win32 shell
+// installs one; without one a lookup runs with no window and no wait.
+class CddbStatusUi {
+ public:
+  virtual ~CddbStatusUi() = default;
+  virtual bool Open(std::uint32_t discId) = 0;           // create+show on this thread; false: cannot (result 8)
+  virtual void SetMessage(const std::string& text) = 0;  // message line, CP932
+  virtual void EnableClose() = 0;                        // enables "閉じる(&C)"
+  virtual void Wait(std::uint32_t waitMs) = 0;           // pump until waitMs passed or the user closed it
+  virtual void Close() = 0;                              // destroy if it exists
+  // Candidates dialog over the status window: the chosen row + 1 (= reply line number), 0 = no choice.
+  virtual int ChooseCandidate(const std::vector<CddbCandidate>& candidates) = 0;
+};
+void InstallCddbStatusUi(CddbStatusUi* ui);   // nullptr: none
+CddbStatusUi* InstalledCddbStatusUi();
+// The status window's message for a CddbResult ("CD情報の取得に成功しました" ...).
+const char* CddbResultMessage(int result);

@@ -1,0 +1,9 @@
+#include "cddb/cddb_windows.h"
+
+// Without windows a lookup runs with no status window and no wait.
+namespace cddb_windows {
+
+void Install() {}
+void Uninstall() {}
+
+}  // namespace cddb_windows

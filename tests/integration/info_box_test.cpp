@@ -1,0 +1,203 @@
+// The track information box and the device-change window through the real
+// DLL in the test host: a watcher thread reads and drives the modal box.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dbt.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_api/host_messages.h"
+#include "resources/in_quorvo_cddb_info_res.h"
+#include "tests/host/recording_output.h"
+#include "tests/integration/dialog_helpers.h"
+#include "tests/integration/virtual_aspi.h"
+
+namespace {
+
+using namespace dialog_helpers;
+
+const char kInfoCaption[] = "CD-TEXT/CDDB情報";
+const char kMonitorCaption[] = "ステータスモニタ";
+constexpr int kTrackFrames = 13636;  // 3:01.61
+
+std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
+
+struct Shown {
+  std::string title, length, drive, track, sourceTitle, performer, songwriter, composer, arranger;
+  bool operator==(const Shown& o) const {
+    return title == o.title && length == o.length && drive == o.drive && track == o.track &&
+           sourceTitle == o.sourceTitle && performer == o.performer && songwriter == o.songwriter &&
+           composer == o.composer && arranger == o.arranger;
+  }
+};
+
+Shown Read(HWND box) {
+  return {ItemText(box, IDC_INFO_TITLE),     ItemText(box, IDC_INFO_LENGTH),       ItemText(box, IDC_INFO_DRIVE),
+          ItemText(box, IDC_INFO_TRACK),     ItemText(box, IDC_INFO_SOURCE_TITLE), ItemText(box, IDC_INFO_PERFORMER),
+          ItemText(box, IDC_INFO_SONGWRITER), ItemText(box, IDC_INFO_COMPOSER),    ItemText(box, IDC_INFO_ARRANGER)};
+}
+
+// D: holds a one-track disc of 13636 frames with English and Japanese CD-TEXT.
+class InfoBoxTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    discgen::DiscOptions options;
+    options.audioTracks = 1;
+    options.trackFrames = kTrackFrames;
+    options.text = discgen::TextMode::EnglishJapanese;
+    cue_ = virtual_aspi::MakeDisc(options, "info_box");
+  }
+  void SetUp() override {
+    ASSERT_FALSE(cue_.empty());
+    ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\ncue=" + cue_ + "\r\n"));
+    recording_output::Reset();
+    recording_output::SetPace(0);
+    ASSERT_TRUE(host_.CreateMainWindow());
+    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n"
+                               "TitlePriority0=CD-TEXT(JP)\r\nTitlePriority1=CD-TEXT(EN)\r\n"
+                               "TitlePriority2=default\r\nTitlePriority3=CDDB\r\n");
+    in_ = host_.LoadInputPlugin();
+    ASSERT_NE(nullptr, in_);
+    in_->Init();
+  }
+  void TearDown() override {
+    if (in_) {
+      in_->Stop();
+      in_->Quit();
+    }
+    host_.UnloadInputPlugin();
+    DeleteFileA(IniPath().c_str());
+  }
+
+  // Opens the box for `file` and lets `drive` work on it from another thread;
+  // the box is closed with OK at the end whatever happened.
+  template <class Drive>
+  int RunBox(const char* file, Drive drive) {
+    std::thread watcher([&] {
+      HWND box = WaitForWindow(kInfoCaption, 20000);
+      if (!box) return;
+      drive(box);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    std::string name = file;
+    const int result = in_->InfoBox(&name[0], host_.MainWindow());
+    watcher.join();
+    return result;
+  }
+
+  static std::string cue_;
+  TestHost host_;
+  In_Module* in_ = nullptr;
+};
+
+std::string InfoBoxTest::cue_;
+
+TEST_F(InfoBoxTest, ShowsTheFirstSourceAndRefreshesOnlyOnAnotherSource) {
+  Shown opened, same, english, defaults, back;
+  std::vector<std::string> sources;
+  bool pictured = false;
+  const int result = RunBox("cda://D,1", [&](HWND box) {
+    const HWND combo = GetDlgItem(box, IDC_INFO_SOURCE);
+    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      char text[256] = {};
+      SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+      sources.push_back(text);
+    }
+    opened = Read(box);
+    pictured = SaveScreenshot(box, "102_info_box");
+    SelectComboItem(box, IDC_INFO_SOURCE, 0);
+    same = Read(box);
+    SelectComboItem(box, IDC_INFO_SOURCE, 1);
+    english = Read(box);
+    SelectComboItem(box, IDC_INFO_SOURCE, 2);
+    defaults = Read(box);
+    SelectComboItem(box, IDC_INFO_SOURCE, 0);
+    back = Read(box);
+  });
+  EXPECT_EQ(0, result);
+  EXPECT_TRUE(pictured);
+  EXPECT_EQ(sources, (std::vector<std::string>{"CD-TEXT(日本語)", "CD-TEXT(英語)", "デフォルト", "CDDB"}));
+  EXPECT_EQ(opened.title, "トラック１ - 演奏者１");
+  EXPECT_EQ(opened.length, "3:01.61");
+  EXPECT_EQ(opened.drive, "D:\\");
+  EXPECT_EQ(opened.track, "1");
+  EXPECT_EQ(opened.sourceTitle, "トラック１");
+  EXPECT_EQ(opened.performer, "演奏者１");
+  EXPECT_TRUE(same == opened);
+
+  EXPECT_EQ(english.title, "Track 01 Title - Performer 1");
+  EXPECT_EQ(english.sourceTitle, "Track 01 Title");
+  EXPECT_EQ(english.performer, "Performer 1");
+  EXPECT_EQ(english.songwriter, "Songwriter One");
+  EXPECT_EQ(english.length, "3:01.61");  // length, drive and track stay
+  EXPECT_EQ(english.drive, "D:\\");
+
+  EXPECT_EQ(defaults.title, "CD-DA TRACK - D:\\Track1");
+  EXPECT_EQ(defaults.sourceTitle, "");
+  EXPECT_EQ(defaults.songwriter, "");
+  EXPECT_TRUE(back == opened);
+}
+
+TEST_F(InfoBoxTest, ASecondOpeningStartsAgainAtTheFirstSource) {
+  Shown ended;
+  RunBox("D:\\Track01.cda", [&](HWND box) {
+    SelectComboItem(box, IDC_INFO_SOURCE, 2);
+    ended = Read(box);
+  });
+  EXPECT_EQ(ended.title, "CD-DA TRACK - D:\\Track1");
+  Shown reopened, again;
+  int selection = -1;
+  RunBox("D:\\Track01.cda", [&](HWND box) {
+    selection = static_cast<int>(SendDlgItemMessageA(box, IDC_INFO_SOURCE, CB_GETCURSEL, 0, 0));
+    reopened = Read(box);
+    SelectComboItem(box, IDC_INFO_SOURCE, 2);
+    again = Read(box);
+  });
+  EXPECT_EQ(0, selection);
+  EXPECT_EQ(reopened.title, "トラック１ - 演奏者１");
+  EXPECT_EQ(reopened.track, "1");
+  EXPECT_TRUE(again == ended);
+}
+
+TEST_F(InfoBoxTest, NoDiscNameShowsTheMessageAndNoDriveFields) {
+  Shown shown;
+  RunBox("cda://Q,1", [&](HWND box) { shown = Read(box); });
+  EXPECT_EQ(shown.title, "指定されたデバイスは存在しません。");
+  EXPECT_EQ(shown.drive, "Q:\\");  // the name is a track address all the same
+  EXPECT_EQ(shown.length, "0:00.00");
+  EXPECT_EQ(shown.sourceTitle, "");
+}
+
+TEST_F(InfoBoxTest, DeviceChangeWindowLivesFromInitToQuitAndEndsPlaybackOnRemoval) {
+  const HWND monitor = FindOwnWindow(kMonitorCaption);
+  ASSERT_NE(nullptr, monitor);
+  EXPECT_FALSE(IsWindowVisible(monitor));
+  EXPECT_EQ(nullptr, GetWindow(monitor, GW_OWNER));
+
+  // Another drive's removal and an event of no interest leave playback alone.
+  recording_output::SetPace(1.0);  // the track would otherwise end by itself at once
+  std::string name = "cda://D,1";
+  ASSERT_EQ(0, in_->Play(&name[0]));
+  static DEV_BROADCAST_VOLUME other = {sizeof other, DBT_DEVTYP_VOLUME, 0, 1u << ('E' - 'A'), 0};
+  EXPECT_EQ(TRUE, SendMessageA(monitor, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&other)));
+  EXPECT_EQ(FALSE, SendMessageA(monitor, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0));
+  host_.PumpFor(300);
+  for (const WindowMessage& m : host_.Messages()) EXPECT_NE(host::kMsgEndOfStream, m.msg);
+
+  static DEV_BROADCAST_VOLUME playing = {sizeof playing, DBT_DEVTYP_VOLUME, 0, 1u << ('D' - 'A'), 0};
+  // The system sends these (a record pointer cannot be posted).
+  EXPECT_EQ(TRUE, SendMessageA(monitor, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&playing)));
+  EXPECT_TRUE(host_.PumpUntilMessage(host::kMsgEndOfStream, 30000));
+
+  in_->Stop();
+  in_->Quit();
+  in_ = nullptr;
+  EXPECT_FALSE(IsWindow(monitor));
+  EXPECT_EQ(nullptr, FindOwnWindow(kMonitorCaption));
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+// The portable halves of the information box and the cache manager.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cddb/cache_rows.h"
+#include "input/plugin_settings.h"
+#include "ui/info_box_model.h"
+
+namespace {
+
+TEST(InfoBoxModel, LengthCountsFramesNotHundredths) {
+  struct Case {
+    unsigned frames;
+    const char* text;
+  } cases[] = {{13636, "3:01.61"}, {0, "0:00.00"}, {74, "0:00.74"}, {75, "0:01.00"},
+               {4499, "0:59.74"}, {4500, "1:00.00"}, {449999, "99:59.74"}, {0xFFFFFFFFu, "954437:10.45"}};
+  for (const Case& c : cases) EXPECT_EQ(FormatTrackLength(c.frames), c.text) << c.frames;
+}
+
+TEST(InfoBoxModel, SourcesFollowThePriorityAndSkipUnknownNames) {
+  PluginSettings settings;
+  settings.titlePriority = {"CDDB", "nonsense", "default", "CD-TEXT(EN)"};
+  const std::vector<InfoBoxSource> sources = InfoBoxSources(settings);
+  ASSERT_EQ(sources.size(), 3u);
+  EXPECT_EQ(sources[0].name, "CDDB");
+  EXPECT_EQ(sources[1].displayName, "デフォルト");
+  EXPECT_EQ(sources[2].displayName, "CD-TEXT(英語)");
+}
+
+// A resolver that answers with the source's name in every text and counts calls.
+struct Recorder {
+  std::vector<std::string> asked;
+  InfoBoxModel::Resolve Function() {
+    return [this](const std::string& file, const char* source, TrackDescription& record) {
+      asked.push_back(file + "|" + (source ? source : "(none)"));
+      record.text = std::string("T:") + (source ? source : "");
+      record.track.title = std::string("title ") + (source ? source : "");
+      record.track.arranger = "arr";
+      record.entry.length = 13636;
+    };
+  }
+};
+
+std::vector<InfoBoxSource> ThreeSources() { return {{"JP", "jp"}, {"EN", "en"}, {"DB", "db"}}; }
+
+TEST(InfoBoxModel, OpenFillsEverythingFromTheFirstSource) {
+  Recorder recorder;
+  InfoBoxModel model(ThreeSources(), recorder.Function());
+  model.Open("cda://E,7");
+  EXPECT_EQ(recorder.asked, std::vector<std::string>{"cda://E,7|JP"});
+  EXPECT_EQ(model.Fields().title, "T:JP");
+  EXPECT_EQ(model.Fields().length, "3:01.61");
+  EXPECT_EQ(model.Fields().drive, "E:\\");
+  EXPECT_EQ(model.Fields().track, "7");
+  EXPECT_EQ(model.Fields().texts.arranger, "arr");
+
+  model.Open("not a track");
+  EXPECT_EQ(model.Fields().drive, "");
+  EXPECT_EQ(model.Fields().track, "");
+}
+
+TEST(InfoBoxModel, ChoosingRefreshesOnlyForAnotherSourceAndReopeningStartsAtTheFirst) {
+  Recorder recorder;
+  InfoBoxModel model(ThreeSources(), recorder.Function());
+  model.Open("D:\\Track03.cda");
+  EXPECT_FALSE(model.Choose(0));   // the source shown
+  EXPECT_FALSE(model.Choose(-1));  // a combo with no selection
+  EXPECT_FALSE(model.Choose(3));
+  EXPECT_EQ(recorder.asked.size(), 1u);
+
+  EXPECT_TRUE(model.Choose(2));
+  EXPECT_EQ(model.Fields().title, "T:DB");
+  EXPECT_EQ(model.Fields().texts.title, "title DB");
+  EXPECT_EQ(model.Fields().drive, "D:\\");  // not refreshed, still there
+  EXPECT_FALSE(model.Choose(2));
+  EXPECT_TRUE(model.Choose(0));
+  EXPECT_EQ(model.Fields().title, "T:JP");
+
+  EXPECT_TRUE(model.Choose(2));
+  model.Open("D:\\Track03.cda");
+  EXPECT_EQ(model.Shown(), 0);
+  EXPECT_EQ(model.Fields().title, "T:JP");
+  EXPECT_TRUE(model.Choose(2));
+  EXPECT_EQ(recorder.asked.back(), "D:\\Track03.cda|DB");
+}
+
+TEST(InfoBoxModel, NoSourceAtAllStillAsksTheResolverInItsOwnOrder) {
+  Recorder recorder;
+  InfoBoxModel model({}, recorder.Function());
+  model.Open("cda://D,1");
+  EXPECT_EQ(recorder.asked, std::vector<std::string>{"cda://D,1|(none)"});
+  EXPECT_FALSE(model.Choose(0));
+}
+
+std::vector<CacheRow> Rows() {
+  return {{0x0A000001u, "k1", "beta", "Zed"},
+          {0xF0000000u, "k2", "alpha", "amy"},
+          {0x00000002u, "k3", "alphabet", ""},
+          {0x7FFFFFFFu, "k4", "\x93\xfa\x96\x7b", "Amy"}};  // Shift-JIS sorts above ASCII bytewise
+}
+
+std::vector<std::string> KeysSorted(std::vector<CacheRow> rows, const CacheSortState& state) {
+  std::stable_sort(rows.begin(), rows.end(),
+                   [&](const CacheRow& a, const CacheRow& b) { return state.Compare(a, b) < 0; });
+  std::vector<std::string> keys;
+  for (const CacheRow& row : rows) keys.push_back(row.key);
+  return keys;
+}
+
+TEST(CacheRows, ColumnsCompareUnsignedIdsAndBytewiseTextsShorterFirst) {
+  const std::vector<CacheRow> rows = Rows();
+  EXPECT_LT(CompareCacheRows(rows[0], rows[1], 0), 0);  // 0xF0000000 is large, not negative
+  EXPECT_LT(CompareCacheRows(rows[1], rows[2], 1), 0);  // "alpha" before "alphabet"
+  EXPECT_LT(CompareCacheRows(rows[0], rows[3], 1), 0);  // bytes above 0x80 are not negative
+  EXPECT_LT(CompareCacheRows(rows[3], rows[1], 2), 0);  // case matters: 'A' < 'a'
+  EXPECT_LT(CompareCacheRows(rows[2], rows[0], 2), 0);  // empty first
+  EXPECT_EQ(CompareCacheRows(rows[1], rows[1], 1), 0);
+  EXPECT_EQ(CompareCacheRows(rows[0], rows[1], 7), 0);
+  EXPECT_EQ(DiscIdText(0x0A0B0C0Du), "0A0B0C0D");
+  EXPECT_EQ(DiscIdText(2), "00000002");
+}
+
+TEST(CacheRows, ClicksTurnTheSameColumnAndKeepEachColumnsDirection) {
+  const std::vector<CacheRow> rows = Rows();
+  CacheSortState state;
+  state.Click(0);  // the column sorted at the start: the first click turns it
+  EXPECT_EQ(KeysSorted(rows, state), (std::vector<std::string>{"k2", "k4", "k1", "k3"}));
+  state.Click(1);
+  EXPECT_EQ(KeysSorted(rows, state), (std::vector<std::string>{"k2", "k3", "k1", "k4"}));
+  state.Click(1);
+  EXPECT_EQ(KeysSorted(rows, state), (std::vector<std::string>{"k4", "k1", "k3", "k2"}));
+  state.Click(2);
+  EXPECT_EQ(KeysSorted(rows, state), (std::vector<std::string>{"k3", "k4", "k1", "k2"}));
+  state.Click(0);  // id keeps the descending direction it was left in
+  EXPECT_FALSE(state.Ascending(0));
+  EXPECT_EQ(KeysSorted(rows, state).front(), "k2");
+  state.Click(3);
+  state.Click(-1);
+  EXPECT_EQ(state.Column(), 0);
+  EXPECT_FALSE(state.Ascending(1));
+}
+
+}  // namespace

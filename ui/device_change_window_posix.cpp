@@ -1,0 +1,10 @@
+#include "ui/device_change_window.h"
+
+// No broadcasts to receive outside Windows.
+namespace ui {
+
+void CreateDeviceChangeWindow() {}
+void DestroyDeviceChangeWindow() {}
+HWND DeviceChangeWindow() { return nullptr; }
+
+}  // namespace ui

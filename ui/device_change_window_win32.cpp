@@ -1,0 +1,48 @@
+#include "ui/device_change_window.h"
+
+#include <windows.h>
+#include <dbt.h>
+
+#include "input/playback_engine.h"
+#include "input/plugin_strings.h"
+#include "resources/in_quorvo_cddb_info_res.h"
+
+namespace ui {
+
+namespace {
+
+HWND g_window = nullptr;
+
+INT_PTR CALLBACK DeviceChangeProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_DEVICECHANGE) return FALSE;
+  const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+  bool volume = false;
+  DWORD unitMask = 0;
+  // Only arrival and removal events carry a record worth looking at.
+  if (header && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEQUERYREMOVEFAILED ||
+                 wParam == DBT_DEVICEREMOVECOMPLETE) &&
+      header->dbch_devicetype == DBT_DEVTYP_VOLUME) {
+    volume = true;
+    unitMask = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lParam)->dbcv_unitmask;
+  }
+  const int handled = Engine().OnDeviceChange(static_cast<std::uint32_t>(wParam), volume, unitMask);
+  SetWindowLongPtrA(window, DWLP_MSGRESULT, handled ? TRUE : FALSE);
+  return handled ? TRUE : FALSE;
+}
+
+}  // namespace
+
+void CreateDeviceChangeWindow() {
+  if (g_window) return;
+  g_window = CreateDialogParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_DEVICE_MONITOR), nullptr, DeviceChangeProc, 0);
+}
+
+void DestroyDeviceChangeWindow() {
+  if (!g_window) return;
+  DestroyWindow(g_window);
+  g_window = nullptr;
+}
+
+HWND DeviceChangeWindow() { return g_window; }
+
+}  // namespace ui
