@@ -122,7 +122,12 @@ class StatusWindows : public CddbStatusUi {
     MSG msg;
     while (NowMs() < deadline) {
       if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-        if (!GetMessageA(&msg, nullptr, 0, 0)) break;  // the window was closed
+        if (!GetMessageA(&msg, nullptr, 0, 0)) {
+          // Our close ends the wait; anybody else's quit is the thread's own
+          // business and is handed back to its loop.
+          if (msg.wParam != kQuitByClose) PostQuitMessage(static_cast<int>(msg.wParam));
+          break;
+        }
         if (!window_ || !IsDialogMessageA(window_, &msg)) {
           TranslateMessage(&msg);
           DispatchMessageA(&msg);

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "cddb/plugin_cddb.h"
 #include "device/device_map.h"
 #include "input/plugin_settings.h"
 #include "input/readers.h"
@@ -43,6 +44,7 @@ struct DriveLockHolder {
 
 void BackgroundInitialisation() {
   BuildChoiceTables();
+  StartCddb();
   if (Settings().aspi) {
     DeviceMap map;
     LoadDeviceMap(SystemProfile(), SettingsPath().c_str(), map);
@@ -90,6 +92,7 @@ void Quit() {
   WaitForInitialisation();
   if (g_init.thread.joinable()) g_init.thread.join();
   ui::ClosePluginWindows();
+  StopCddb();
   Settings().Save(SystemProfile(), SettingsPath(), kVersion);
 }
 

@@ -1,168 +1,151 @@
 #pragma once
-// Thin wrappers over the system's dialogs, controls and tooltips on which the
-// plug-ins' dialogs and property pages are built. Win32 only.
+// Thin wrappers over dialogs, controls and tooltips, shared by every dialog
+// and property page of both plug-ins. Win32 only.
+#ifdef _WIN32
 #include <windows.h>
 #include <commctrl.h>
-#include <prsht.h>
 
-#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <string>
 
-namespace dlg {
+namespace ui {
 
-// Common controls (tooltips, list views, property sheets): once per process.
-void InitCommonControlsOnce();
-
-// One control of a dialog: its window, its dialog and the module owning it.
+// One bound dialog item: its window, its dialog and the module that owns the
+// dialog's resources (tooltip strings, icons).
 class Control {
  public:
-  virtual ~Control() = default;
-  void Bind(HWND dialog, int id);
+  static constexpr int kMaxValues = 1024;
+  // What ComboValue() reports for "no selection": no stored value matches it
+  // in practice, and callers test Selection() first.
+  static constexpr std::uint32_t kNoValue = 0xFFFFFFFFu;
+
+  Control() = default;
+  ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  bool Bind(HWND dialog, int itemId);
   HWND Window() const { return window_; }
   HWND Parent() const { return parent_; }
-  HINSTANCE Instance() const { return instance_; }
+  HINSTANCE Module() const { return module_; }
   int Id() const { return id_; }
 
-  LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-  // Up to `limit` bytes of the window text.
-  std::string Text(std::size_t limit = 1023) const;
-  void SetText(const std::string& text) const;
-  void Enable(bool enabled) const;
-
-  // Check boxes.
+  // Check box.
   bool Checked() const;
-  void SetChecked(bool checked) const;  // checked or unchecked, nothing else
+  void SetChecked(bool checked);
 
-  // Edits.
-  void SelectText(int first, int last) const;
-  void Copy() const;
+  // Combo box; the value array stays parallel to the items in insertion order.
+  int ComboAdd(const char* text);
+  int ComboAddWithValue(const char* text, std::uint32_t value);  // -1: full or failed
+  int ComboInsert(int index, const char* text);
+  int ComboSelect(int index);
+  int ComboSelection() const;
+  int ComboFind(const char* text) const;   // exact match, -1 none
+  void ComboReset();
+  int ComboSelectValue(std::uint32_t value);   // index selected, -1: none matches
+  std::uint32_t ComboValueAt(int index) const;  // kNoValue when out of range
+  std::uint32_t ComboSelectedValue() const;     // kNoValue when nothing selected
+  int ComboCount() const { return valueCount_; }
+
+  // List box.
+  int ListAdd(const char* text);
+  int ListInsert(int index, const char* text);
+  int ListDelete(int index);
+  int ListText(int index, char* out, int size) const;   // length, -1 bad index
+  int ListSelection() const;
+  int ListSelect(int index);
+  int ListCount() const;
+
+  // Edit.
+  void EditSelect(int first, int last);
+  void EditCopy();
+  int Text(char* out, int size) const;
+  void SetText(const char* text);
+
+  // List view: creates a "SysListView32" in place of this item's rectangle
+  // (or binds an existing one when the item already is a list view).
+  bool CreateListView(DWORD style, DWORD exStyle);
+  int ListViewAddColumn(int index, const char* text, int width);
+  int ListViewInsertItem(int index, const char* text, LPARAM param);
+  bool ListViewSetText(int item, int subItem, const char* text);
+  bool ListViewSetState(int item, UINT state, UINT mask);
+  UINT ListViewState(int item, UINT mask) const;
+  int ListViewCount() const;
+  int ListViewNextSelected(int after) const;   // -1: none
+  LPARAM ListViewParam(int item) const;
+  bool ListViewDelete(int item);
+  bool ListViewDeleteAll();
+  bool ListViewSort(PFNLVCOMPARE compare, LPARAM param);
+  void ListViewSetExtendedStyle(DWORD style);
+
+  // Icons and font.
+  bool SetButtonIcon(int iconId);                  // 16 x 16, from Module()
+  bool SetWindowIcons(int iconId);                 // 16 x 16 and 32 x 32 on this window
+  bool SetFont(const LOGFONTA& font);              // kept and deleted with the binding
+  bool ResizeClient(int width, int height);        // position unchanged
+
+  // Tooltip for the whole control, string from Module(); multiLine sets the
+  // maximum width to the screen width.
+  bool AddTooltip(int stringId, bool multiLine, int autoPopMs);
+  HWND Tooltip() const { return tooltip_; }
 
  private:
+  void Release();
   HWND window_ = nullptr;
   HWND parent_ = nullptr;
-  HINSTANCE instance_ = nullptr;
+  HINSTANCE module_ = nullptr;
   int id_ = 0;
-};
-
-// A combo box whose items may carry a 32-bit value each, kept parallel to the
-// items in insertion order.
-class ComboBox : public Control {
- public:
-  static constexpr int kMaxValues = 1024;
-
-  int Add(const std::string& text) const;
-  int Insert(int index, const std::string& text) const;
-  int Select(int index) const;
-  int Selection() const;  // CB_ERR (-1) for none
-  int Find(const std::string& text) const;
-  int Count() const;
-  void Reset();  // items and values
-
-  // Appends the item and stores its value at the next slot; -1 when full.
-  int AddWithValue(const std::string& text, std::uint32_t value);
-  // Selects the first item with that value; -1 (nothing changed) when none.
-  int SelectByValue(std::uint32_t value) const;
-  // The value of an item; `none` for an index without one.
-  std::uint32_t ValueOf(int index, std::uint32_t none) const;
-
- private:
-  std::array<std::uint32_t, kMaxValues> values_{};
+  HWND tooltip_ = nullptr;
+  HFONT font_ = nullptr;
+  HICON buttonIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  HICON largeIcon_ = nullptr;
+  std::unique_ptr<std::uint32_t[]> values_;
   int valueCount_ = 0;
 };
 
-class ListBox : public Control {
- public:
-  int Add(const std::string& text) const;
-  int Insert(int index, const std::string& text) const;
-  int Delete(int index) const;
-  std::string TextAt(int index) const;  // "" for no such item
-  int Selection() const;                // LB_ERR (-1) for none
-  void SetSelection(int index) const;
-  int Count() const;
-};
-
-// A tooltip for one control: the text is a string of the control's module.
-class Tooltip {
- public:
-  Tooltip() = default;
-  Tooltip(const Tooltip&) = delete;
-  Tooltip& operator=(const Tooltip&) = delete;
-  ~Tooltip() { Destroy(); }
-
-  // Multi-line turns the maximum width to the screen width. False when the
-  // window could not be made.
-  bool Attach(const Control& control, UINT stringId, bool multiLine, UINT autoPopMs);
-  void Destroy();
-  HWND Window() const { return window_; }
-
- private:
-  HWND window_ = nullptr;
-};
-
-// Every caller in this system shows its tooltips this way.
-constexpr UINT kTooltipAutoPopMs = 10000;
-
 // A dialog from a template: modal or modeless. The common procedure stores
-// the window at WM_INITDIALOG and then hands the dialog to `proc`.
+// the window at WM_INITDIALOG, installs the user procedure and forwards the
+// message; later messages go to the user procedure directly.
 class Dialog {
  public:
-  Dialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc);
+  Dialog(HINSTANCE module, int templateId, HWND owner, DLGPROC userProc);
+  ~Dialog();
   Dialog(const Dialog&) = delete;
   Dialog& operator=(const Dialog&) = delete;
 
-  INT_PTR RunModal(LPARAM param);
-  HWND CreateModeless(LPARAM param);
+  INT_PTR RunModal(LPARAM param);       // EndDialog's result, -1 on failure
+  HWND CreateModeless(LPARAM param);    // nullptr on failure
   HWND Window() const { return window_; }
-  // Bound on first use, kept as long as the object.
-  Control& Item(int id);
+  HINSTANCE Module() const { return module_; }
+  // The binding for an item, made on first use and kept with the object.
+  Control& Item(int itemId);
+
+  // The Dialog a window was created by (nullptr if none).
+  static Dialog* FromWindow(HWND window);
 
  private:
-  static INT_PTR CALLBACK CommonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-  HINSTANCE instance_;
+  struct Start;
+  static INT_PTR CALLBACK CommonProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  HINSTANCE module_;
   int templateId_;
   HWND owner_;
-  DLGPROC proc_;
-  LPARAM param_ = 0;
+  DLGPROC userProc_;
   HWND window_ = nullptr;
   std::map<int, std::unique_ptr<Control>> items_;
 };
 
-// The window grows or shrinks so that its client area gets this size.
-void ResizeClient(HWND window, int width, int height);
+// Common controls: once per process, before the first dialog.
+void InitCommonControlsOnce();
 
-// Property pages: `Page` is made at WM_INITDIALOG from the page's window,
-// asked to apply at PSN_APPLY and freed at WM_DESTROY. It provides
-// `explicit Page(HWND)`, `void Apply()` and `bool OnCommand(int id, int code)`.
-template <class Page>
-INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Page* page = reinterpret_cast<Page*>(GetWindowLongPtrA(window, DWLP_USER));
-  switch (message) {
-    case WM_INITDIALOG:
-      page = new Page(window);
-      SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
-      return TRUE;
-    case WM_COMMAND:
-      return page && page->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    case WM_NOTIFY: {
-      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (page && header && header->code == static_cast<UINT>(PSN_APPLY)) {
-        page->Apply();
-        SetWindowLongPtrA(window, DWLP_MSGRESULT, PSNRET_NOERROR);
-        return TRUE;
-      }
-      return FALSE;
-    }
-    case WM_DESTROY:
-      SetWindowLongPtrA(window, DWLP_USER, 0);
-      delete page;
-      return FALSE;
-    default:
-      return FALSE;
-  }
-}
+// Optional layered-window functions, looked up in user32 at first use.
+bool LayeredWindowsAvailable();
+BOOL SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);   // 0 if missing
+BOOL UpdateLayered(HWND window, HDC dst, POINT* dstPos, SIZE* size, HDC src, POINT* srcPos,
+                   COLORREF key, BLENDFUNCTION* blend, DWORD flags);             // 0 if missing
+// Releases the library (at unload).
+void ReleaseLayeredWindows();
 
-}  // namespace dlg
+}  // namespace ui
+#endif

@@ -1,187 +1,414 @@
 #include "util/dialog.h"
 
+#include <cstring>
 #include <mutex>
-#include <vector>
 
-namespace dlg {
+namespace ui {
 
-void InitCommonControlsOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
-    if (!InitCommonControlsEx(&controls)) InitCommonControls();
-  });
+// --- Control ---------------------------------------------------------------
+
+Control::~Control() { Release(); }
+
+void Control::Release() {
+  if (tooltip_ != nullptr) DestroyWindow(tooltip_);
+  tooltip_ = nullptr;
+  if (font_ != nullptr) DeleteObject(font_);
+  font_ = nullptr;
+  for (HICON* icon : {&buttonIcon_, &smallIcon_, &largeIcon_}) {
+    if (*icon != nullptr) DestroyIcon(*icon);
+    *icon = nullptr;
+  }
 }
 
-void Control::Bind(HWND dialog, int id) {
+bool Control::Bind(HWND dialog, int itemId) {
+  Release();
   parent_ = dialog;
-  id_ = id;
-  window_ = GetDlgItem(dialog, id);
-  instance_ = window_ ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE)) : nullptr;
-}
-
-LRESULT Control::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
-  return window_ ? SendMessageA(window_, message, wParam, lParam) : 0;
-}
-
-std::string Control::Text(std::size_t limit) const {
-  std::vector<char> buffer(limit + 1, '\0');
-  if (window_) GetWindowTextA(window_, buffer.data(), static_cast<int>(buffer.size()));
-  return buffer.data();
-}
-
-void Control::SetText(const std::string& text) const {
-  if (window_) SetWindowTextA(window_, text.c_str());
-}
-
-void Control::Enable(bool enabled) const {
-  if (window_) EnableWindow(window_, enabled ? TRUE : FALSE);
-}
-
-bool Control::Checked() const { return Send(BM_GETCHECK) == BST_CHECKED; }
-
-void Control::SetChecked(bool checked) const { Send(BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED); }
-
-void Control::SelectText(int first, int last) const {
-  Send(EM_SETSEL, static_cast<WPARAM>(first), static_cast<LPARAM>(last));
-}
-
-void Control::Copy() const { Send(WM_COPY); }
-
-int ComboBox::Add(const std::string& text) const {
-  return static_cast<int>(Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
-}
-
-int ComboBox::Insert(int index, const std::string& text) const {
-  return static_cast<int>(Send(CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str())));
-}
-
-int ComboBox::Select(int index) const { return static_cast<int>(Send(CB_SETCURSEL, static_cast<WPARAM>(index))); }
-
-int ComboBox::Selection() const { return Window() ? static_cast<int>(Send(CB_GETCURSEL)) : CB_ERR; }
-
-int ComboBox::Find(const std::string& text) const {
-  return static_cast<int>(Send(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str())));
-}
-
-int ComboBox::Count() const { return static_cast<int>(Send(CB_GETCOUNT)); }
-
-void ComboBox::Reset() {
-  Send(CB_RESETCONTENT);
+  id_ = itemId;
+  window_ = GetDlgItem(dialog, itemId);
+  module_ = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
   valueCount_ = 0;
+  return window_ != nullptr;
 }
 
-int ComboBox::AddWithValue(const std::string& text, std::uint32_t value) {
+bool Control::Checked() const {
+  return SendMessageA(window_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Control::SetChecked(bool checked) {
+  SendMessageA(window_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+int Control::ComboAdd(const char* text) {
+  return static_cast<int>(SendMessageA(window_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+}
+
+int Control::ComboAddWithValue(const char* text, std::uint32_t value) {
   if (valueCount_ >= kMaxValues) return -1;
-  // Appended, not sorted in: the value array follows insertion order.
-  const int index = static_cast<int>(Send(CB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str())));
+  int index = ComboAdd(text);
   if (index < 0) return -1;
-  values_[static_cast<std::size_t>(valueCount_++)] = value;
+  if (!values_) values_.reset(new std::uint32_t[kMaxValues]);
+  values_[valueCount_++] = value;
   return index;
 }
 
-int ComboBox::SelectByValue(std::uint32_t value) const {
+int Control::ComboInsert(int index, const char* text) {
+  return static_cast<int>(
+      SendMessageA(window_, CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
+}
+
+int Control::ComboSelect(int index) {
+  return static_cast<int>(SendMessageA(window_, CB_SETCURSEL, static_cast<WPARAM>(index), 0));
+}
+
+int Control::ComboSelection() const {
+  return static_cast<int>(SendMessageA(window_, CB_GETCURSEL, 0, 0));
+}
+
+int Control::ComboFind(const char* text) const {
+  return static_cast<int>(
+      SendMessageA(window_, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)));
+}
+
+void Control::ComboReset() {
+  SendMessageA(window_, CB_RESETCONTENT, 0, 0);
+  valueCount_ = 0;
+}
+
+int Control::ComboSelectValue(std::uint32_t value) {
   for (int i = 0; i < valueCount_; ++i) {
-    if (values_[static_cast<std::size_t>(i)] == value) return Select(i);
+    if (values_[i] == value) {
+      ComboSelect(i);
+      return i;
+    }
   }
   return -1;
 }
 
-std::uint32_t ComboBox::ValueOf(int index, std::uint32_t none) const {
-  if (index < 0 || index >= valueCount_) return none;
-  return values_[static_cast<std::size_t>(index)];
+std::uint32_t Control::ComboValueAt(int index) const {
+  if (index < 0 || index >= valueCount_) return kNoValue;
+  return values_[index];
 }
 
-int ListBox::Add(const std::string& text) const {
-  return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+std::uint32_t Control::ComboSelectedValue() const { return ComboValueAt(ComboSelection()); }
+
+int Control::ListAdd(const char* text) {
+  return static_cast<int>(SendMessageA(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
 }
 
-int ListBox::Insert(int index, const std::string& text) const {
-  return static_cast<int>(Send(LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str())));
+int Control::ListInsert(int index, const char* text) {
+  return static_cast<int>(
+      SendMessageA(window_, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
 }
 
-int ListBox::Delete(int index) const { return static_cast<int>(Send(LB_DELETESTRING, static_cast<WPARAM>(index))); }
-
-std::string ListBox::TextAt(int index) const {
-  const LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
-  if (length <= 0) return std::string();
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-  Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-  return buffer.data();
+int Control::ListDelete(int index) {
+  return static_cast<int>(SendMessageA(window_, LB_DELETESTRING, static_cast<WPARAM>(index), 0));
 }
 
-int ListBox::Selection() const { return Window() ? static_cast<int>(Send(LB_GETCURSEL)) : LB_ERR; }
+int Control::ListText(int index, char* out, int size) const {
+  if (out == nullptr || size <= 0) return -1;
+  out[0] = '\0';
+  LRESULT length = SendMessageA(window_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == LB_ERR || length >= size) return -1;   // LB_GETTEXT has no size limit
+  return static_cast<int>(
+      SendMessageA(window_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(out)));
+}
 
-void ListBox::SetSelection(int index) const { Send(LB_SETCURSEL, static_cast<WPARAM>(index)); }
+int Control::ListSelection() const { return static_cast<int>(SendMessageA(window_, LB_GETCURSEL, 0, 0)); }
 
-int ListBox::Count() const { return static_cast<int>(Send(LB_GETCOUNT)); }
+int Control::ListSelect(int index) {
+  return static_cast<int>(SendMessageA(window_, LB_SETCURSEL, static_cast<WPARAM>(index), 0));
+}
 
-bool Tooltip::Attach(const Control& control, UINT stringId, bool multiLine, UINT autoPopMs) {
-  Destroy();
-  if (!control.Window()) return false;
-  char text[1024] = {};
-  LoadStringA(control.Instance(), stringId, text, sizeof text);
-  window_ = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, control.Window(), nullptr,
-                            control.Instance(), nullptr);
-  if (!window_) return false;
-  TOOLINFOA tool = {};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = control.Parent();
-  tool.uId = reinterpret_cast<UINT_PTR>(control.Window());
-  tool.hinst = control.Instance();
-  tool.lpszText = text;
-  SendMessageA(window_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-  if (multiLine) SendMessageA(window_, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN));
-  SendMessageA(window_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(autoPopMs, 0));
-  SendMessageA(window_, TTM_ACTIVATE, TRUE, 0);
+int Control::ListCount() const { return static_cast<int>(SendMessageA(window_, LB_GETCOUNT, 0, 0)); }
+
+void Control::EditSelect(int first, int last) {
+  SendMessageA(window_, EM_SETSEL, static_cast<WPARAM>(first), static_cast<LPARAM>(last));
+}
+
+void Control::EditCopy() { SendMessageA(window_, WM_COPY, 0, 0); }
+
+int Control::Text(char* out, int size) const {
+  if (out == nullptr || size <= 0) return 0;
+  out[0] = '\0';
+  return GetWindowTextA(window_, out, size);
+}
+
+void Control::SetText(const char* text) { SetWindowTextA(window_, text); }
+
+bool Control::CreateListView(DWORD style, DWORD exStyle) {
+  char className[32] = {};
+  if (window_ != nullptr && GetClassNameA(window_, className, sizeof className) > 0 &&
+      std::strcmp(className, WC_LISTVIEWA) == 0) {
+    if (exStyle != 0) ListViewSetExtendedStyle(exStyle);
+    ShowWindow(window_, SW_SHOW);
+    return true;
+  }
+  RECT rect = {0, 0, 100, 100};
+  if (window_ != nullptr) {
+    GetWindowRect(window_, &rect);
+    MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&rect), 2);
+    DestroyWindow(window_);
+  }
+  window_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", style | WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                            rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), module_, nullptr);
+  if (window_ == nullptr) return false;
+  SendMessageA(window_, WM_SETFONT, SendMessageA(parent_, WM_GETFONT, 0, 0), FALSE);
+  if (exStyle != 0) ListViewSetExtendedStyle(exStyle);
+  ShowWindow(window_, SW_SHOW);
   return true;
 }
 
-void Tooltip::Destroy() {
-  if (window_ && IsWindow(window_)) DestroyWindow(window_);
-  window_ = nullptr;
+int Control::ListViewAddColumn(int index, const char* text, int width) {
+  LVCOLUMNA column = {};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.pszText = const_cast<char*>(text);
+  column.cx = width;
+  column.iSubItem = index;
+  return static_cast<int>(
+      SendMessageA(window_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column)));
 }
 
-Dialog::Dialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc)
-    : instance_(instance), templateId_(templateId), owner_(owner), proc_(proc) {}
+int Control::ListViewInsertItem(int index, const char* text, LPARAM param) {
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = index;
+  item.pszText = const_cast<char*>(text);
+  item.lParam = param;
+  return static_cast<int>(SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+bool Control::ListViewSetText(int itemIndex, int subItem, const char* text) {
+  LVITEMA item = {};
+  item.iSubItem = subItem;
+  item.pszText = const_cast<char*>(text);
+  return SendMessageA(window_, LVM_SETITEMTEXTA, static_cast<WPARAM>(itemIndex),
+                      reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
+bool Control::ListViewSetState(int itemIndex, UINT state, UINT mask) {
+  LVITEMA item = {};
+  item.state = state;
+  item.stateMask = mask;
+  return SendMessageA(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(itemIndex),
+                      reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
+UINT Control::ListViewState(int itemIndex, UINT mask) const {
+  return static_cast<UINT>(SendMessageA(window_, LVM_GETITEMSTATE, static_cast<WPARAM>(itemIndex), mask));
+}
+
+int Control::ListViewCount() const { return static_cast<int>(SendMessageA(window_, LVM_GETITEMCOUNT, 0, 0)); }
+
+int Control::ListViewNextSelected(int after) const {
+  return static_cast<int>(SendMessageA(window_, LVM_GETNEXTITEM, static_cast<WPARAM>(after), LVNI_SELECTED));
+}
+
+LPARAM Control::ListViewParam(int itemIndex) const {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = itemIndex;
+  if (!SendMessageA(window_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return 0;
+  return item.lParam;
+}
+
+bool Control::ListViewDelete(int itemIndex) {
+  return SendMessageA(window_, LVM_DELETEITEM, static_cast<WPARAM>(itemIndex), 0) != 0;
+}
+
+bool Control::ListViewDeleteAll() { return SendMessageA(window_, LVM_DELETEALLITEMS, 0, 0) != 0; }
+
+bool Control::ListViewSort(PFNLVCOMPARE compare, LPARAM param) {
+  return SendMessageA(window_, LVM_SORTITEMS, static_cast<WPARAM>(param), reinterpret_cast<LPARAM>(compare)) != 0;
+}
+
+void Control::ListViewSetExtendedStyle(DWORD style) {
+  SendMessageA(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(style));
+}
+
+bool Control::SetButtonIcon(int iconId) {
+  HICON icon = static_cast<HICON>(LoadImageA(module_, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 16, 16, 0));
+  if (icon == nullptr) return false;
+  if (buttonIcon_ != nullptr) DestroyIcon(buttonIcon_);
+  buttonIcon_ = icon;
+  SendMessageA(window_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+  return true;
+}
+
+bool Control::SetWindowIcons(int iconId) {
+  HICON small16 = static_cast<HICON>(LoadImageA(module_, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 16, 16, 0));
+  HICON large32 = static_cast<HICON>(LoadImageA(module_, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 32, 32, 0));
+  if (small16 == nullptr || large32 == nullptr) {
+    if (small16 != nullptr) DestroyIcon(small16);
+    if (large32 != nullptr) DestroyIcon(large32);
+    return false;
+  }
+  SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small16));
+  SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large32));
+  if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+  if (largeIcon_ != nullptr) DestroyIcon(largeIcon_);
+  smallIcon_ = small16;
+  largeIcon_ = large32;
+  return true;
+}
+
+bool Control::SetFont(const LOGFONTA& logFont) {
+  HFONT font = CreateFontIndirectA(&logFont);
+  if (font == nullptr) return false;
+  SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (font_ != nullptr) DeleteObject(font_);
+  font_ = font;
+  return true;
+}
+
+bool Control::ResizeClient(int width, int height) {
+  RECT window = {}, client = {};
+  if (!GetWindowRect(window_, &window) || !GetClientRect(window_, &client)) return false;
+  int frameWidth = (window.right - window.left) - (client.right - client.left);
+  int frameHeight = (window.bottom - window.top) - (client.bottom - client.top);
+  return SetWindowPos(window_, nullptr, 0, 0, width + frameWidth, height + frameHeight,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != 0;
+}
+
+bool Control::AddTooltip(int stringId, bool multiLine, int autoPopMs) {
+  char text[1024] = {};
+  if (LoadStringA(module_, static_cast<UINT>(stringId), text, sizeof text) <= 0) return false;
+  if (tooltip_ != nullptr) DestroyWindow(tooltip_);
+  tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                             module_, nullptr);
+  if (tooltip_ == nullptr) return false;
+  TOOLINFOA tool = {};
+  // The version-1 size works with every comctl32 the host may run with.
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = parent_;
+  tool.uId = reinterpret_cast<UINT_PTR>(window_);
+  tool.hinst = module_;
+  tool.lpszText = text;
+  if (!SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool))) {
+    DestroyWindow(tooltip_);
+    tooltip_ = nullptr;
+    return false;
+  }
+  if (multiLine) SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN));
+  SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(autoPopMs, 0));
+  SendMessageA(tooltip_, TTM_ACTIVATE, TRUE, 0);
+  return true;
+}
+
+// --- Dialog ----------------------------------------------------------------
+
+namespace {
+const char kDialogProperty[] = "quorvo.dialog";
+}
+
+struct Dialog::Start {
+  Dialog* dialog;
+  LPARAM param;
+};
+
+Dialog::Dialog(HINSTANCE module, int templateId, HWND owner, DLGPROC userProc)
+    : module_(module), templateId_(templateId), owner_(owner), userProc_(userProc) {}
+
+Dialog::~Dialog() {
+  items_.clear();
+  if (window_ != nullptr && IsWindow(window_)) RemovePropA(window_, kDialogProperty);
+}
 
 INT_PTR Dialog::RunModal(LPARAM param) {
-  param_ = param;
-  return DialogBoxParamA(instance_, MAKEINTRESOURCEA(templateId_), owner_, CommonProc, reinterpret_cast<LPARAM>(this));
+  InitCommonControlsOnce();
+  Start start{this, param};
+  return DialogBoxParamA(module_, MAKEINTRESOURCEA(templateId_), owner_, &Dialog::CommonProc,
+                         reinterpret_cast<LPARAM>(&start));
 }
 
 HWND Dialog::CreateModeless(LPARAM param) {
-  param_ = param;
-  return CreateDialogParamA(instance_, MAKEINTRESOURCEA(templateId_), owner_, CommonProc,
-                            reinterpret_cast<LPARAM>(this));
+  InitCommonControlsOnce();
+  Start start{this, param};
+  return CreateDialogParamA(module_, MAKEINTRESOURCEA(templateId_), owner_, &Dialog::CommonProc,
+                            reinterpret_cast<LPARAM>(&start));
 }
 
-Control& Dialog::Item(int id) {
-  std::unique_ptr<Control>& item = items_[id];
-  if (!item) {
-    item.reset(new Control);
-    item->Bind(window_, id);
+Control& Dialog::Item(int itemId) {
+  std::unique_ptr<Control>& slot = items_[itemId];
+  if (!slot) {
+    slot.reset(new Control);
+    slot->Bind(window_, itemId);
   }
-  return *item;
+  return *slot;
 }
 
-INT_PTR CALLBACK Dialog::CommonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != WM_INITDIALOG) return FALSE;
-  Dialog* self = reinterpret_cast<Dialog*>(lParam);
-  if (!self || !self->proc_) return FALSE;
+Dialog* Dialog::FromWindow(HWND window) { return static_cast<Dialog*>(GetPropA(window, kDialogProperty)); }
+
+INT_PTR CALLBACK Dialog::CommonProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_INITDIALOG) return FALSE;
+  Start* start = reinterpret_cast<Start*>(lParam);
+  Dialog* self = start->dialog;
   self->window_ = window;
-  SetWindowLongPtrA(window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(self->proc_));
-  return self->proc_(window, message, wParam, self->param_);
+  SetPropA(window, kDialogProperty, self);
+  SetWindowLongPtrA(window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(self->userProc_));
+  return self->userProc_(window, msg, wParam, start->param);
 }
 
-void ResizeClient(HWND window, int width, int height) {
-  RECT outer, inner;
-  if (!GetWindowRect(window, &outer) || !GetClientRect(window, &inner)) return;
-  const int frameW = (outer.right - outer.left) - (inner.right - inner.left);
-  const int frameH = (outer.bottom - outer.top) - (inner.bottom - inner.top);
-  SetWindowPos(window, nullptr, 0, 0, width + frameW, height + frameH, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+// --- Process-wide ----------------------------------------------------------
+
+void InitCommonControlsOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    INITCOMMONCONTROLSEX init = {sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&init);
+  });
 }
 
-}  // namespace dlg
+namespace {
+typedef BOOL(WINAPI* SetLayeredFn)(HWND, COLORREF, BYTE, DWORD);
+typedef BOOL(WINAPI* UpdateLayeredFn)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD);
+struct Layered {
+  std::once_flag once;
+  HMODULE library = nullptr;
+  SetLayeredFn setAttributes = nullptr;
+  UpdateLayeredFn update = nullptr;
+};
+Layered& LayeredFunctions() {
+  static Layered layered;
+  std::call_once(layered.once, [] {
+    layered.library = LoadLibraryA("user32.dll");
+    if (layered.library == nullptr) return;
+    // Through void*: the looked-up functions have their own signatures.
+    layered.setAttributes = reinterpret_cast<SetLayeredFn>(
+        reinterpret_cast<void*>(GetProcAddress(layered.library, "SetLayeredWindowAttributes")));
+    layered.update = reinterpret_cast<UpdateLayeredFn>(
+        reinterpret_cast<void*>(GetProcAddress(layered.library, "UpdateLayeredWindow")));
+  });
+  return layered;
+}
+}  // namespace
+
+bool LayeredWindowsAvailable() {
+  Layered& l = LayeredFunctions();
+  return l.setAttributes != nullptr && l.update != nullptr;
+}
+
+BOOL SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
+  Layered& l = LayeredFunctions();
+  if (!LayeredWindowsAvailable()) return 0;
+  return l.setAttributes(window, key, alpha, flags);
+}
+
+BOOL UpdateLayered(HWND window, HDC dst, POINT* dstPos, SIZE* size, HDC src, POINT* srcPos, COLORREF key,
+                   BLENDFUNCTION* blend, DWORD flags) {
+  Layered& l = LayeredFunctions();
+  if (!LayeredWindowsAvailable()) return 0;
+  return l.update(window, dst, dstPos, size, src, srcPos, key, blend, flags);
+}
+
+void ReleaseLayeredWindows() {
+  Layered& l = LayeredFunctions();
+  l.setAttributes = nullptr;
+  l.update = nullptr;
+  if (l.library != nullptr) FreeLibrary(l.library);
+  l.library = nullptr;
+}
+
+}  // namespace ui

@@ -56,12 +56,14 @@ class InfoBoxTest : public ::testing::Test {
     recording_output::Reset();
     recording_output::SetPace(0);
     ASSERT_TRUE(host_.CreateMainWindow());
-    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n"
-                               "TitlePriority0=CD-TEXT(JP)\r\nTitlePriority1=CD-TEXT(EN)\r\n"
-                               "TitlePriority2=default\r\nTitlePriority3=CDDB\r\n");
+    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n" + Priorities());
     in_ = host_.LoadInputPlugin();
     ASSERT_NE(nullptr, in_);
     in_->Init();
+  }
+  virtual std::string Priorities() const {
+    return "TitlePriority0=CD-TEXT(JP)\r\nTitlePriority1=CD-TEXT(EN)\r\nTitlePriority2=default\r\n"
+           "TitlePriority3=CDDB\r\n";
   }
   void TearDown() override {
     if (in_) {
@@ -198,6 +200,91 @@ TEST_F(InfoBoxTest, DeviceChangeWindowLivesFromInitToQuitAndEndsPlaybackOnRemova
   in_ = nullptr;
   EXPECT_FALSE(IsWindow(monitor));
   EXPECT_EQ(nullptr, FindOwnWindow(kMonitorCaption));
+}
+
+// CDDB first, on a server port where nobody listens: every lookup ends at
+// once with "not reachable", which is all the status window needs.
+class CddbStatusTest : public InfoBoxTest {
+ protected:
+  std::string Priorities() const override {
+    return "TitlePriority0=CDDB\r\nTitlePriority1=CD-TEXT(JP)\r\nCDDB_URL=http://127.0.0.1:1/~cddb/cddb.cgi\r\n"
+           "CDDB_DialogAutoClose=" + std::string(autoClose_ ? "true" : "false") + "\r\n";
+  }
+  bool autoClose_ = true;
+};
+
+struct StatusSeen {
+  bool found = false, ownedByMonitor = false, stayed = false, gone = false;
+  std::string message;
+  DWORD resultShownAt = 0, goneAt = 0;
+};
+
+// Waits for the status window, its result, and (when `closeAfterMs`) clicks
+// "閉じる(&C)" that long after the result was shown.
+void WatchStatus(StatusSeen* seen, DWORD closeAfterMs) {
+  const HWND status = WaitForWindow("CDDBステータス", 20000);
+  if (!status) return;
+  seen->found = true;
+  seen->ownedByMonitor = GetWindow(status, GW_OWNER) == FindOwnWindow("ステータスモニタ");
+  const HWND close = GetDlgItem(status, IDC_STATUS_CLOSE);
+  for (int i = 0; i < 1000 && IsWindow(status) && !IsWindowEnabled(close); ++i) Sleep(20);
+  seen->resultShownAt = GetTickCount();
+  seen->message = ItemText(status, IDC_STATUS_MESSAGE);
+  if (closeAfterMs) {
+    Sleep(closeAfterMs);
+    seen->stayed = IsWindow(status) != FALSE;
+    PostMessageA(status, WM_COMMAND, MAKEWPARAM(IDC_STATUS_CLOSE, BN_CLICKED), reinterpret_cast<LPARAM>(close));
+  }
+  seen->gone = WaitForWindowGone(status, 20000);
+  seen->goneAt = GetTickCount();
+}
+
+TEST_F(CddbStatusTest, WithoutAutoCloseTheImmediateLookupWaitsForTheCloseButton) {
+  in_->Quit();
+  host_.UnloadInputPlugin();
+  autoClose_ = false;
+  ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n" + Priorities());
+  in_ = host_.LoadInputPlugin();
+  ASSERT_NE(nullptr, in_);
+  in_->Init();
+
+  StatusSeen seen;
+  std::thread status([&] { WatchStatus(&seen, 4000); });  // longer than the auto-close delay
+  Shown shown;
+  RunBox("cda://D,1", [&](HWND box) { shown = Read(box); });
+  status.join();
+  EXPECT_TRUE(seen.found);
+  EXPECT_TRUE(seen.ownedByMonitor);
+  EXPECT_EQ("CDDBサーバに接続できません", seen.message);
+  EXPECT_TRUE(seen.stayed);
+  EXPECT_TRUE(seen.gone);
+  EXPECT_EQ("タイトル情報がありません", shown.title);
+}
+
+TEST_F(CddbStatusTest, BackgroundLookupClosesItsWindowByItselfThenTellsTheHost) {
+  StatusSeen seen;
+  std::thread status([&] { WatchStatus(&seen, 0); });
+  char title[GETFILEINFO_TITLE_LENGTH] = {};
+  int length = 0;
+  std::string name = "cda://D,1";
+  in_->GetFileInfo(&name[0], title, &length);  // returns at once: the lookup runs behind
+  const DWORD asked = GetTickCount();
+  bool updated = false, refreshed = false;
+  while (!(updated && refreshed) && GetTickCount() - asked < 30000) {
+    host_.PumpFor(20);  // the host's thread stays free the whole time
+    for (const WindowMessage& m : host_.Messages()) {
+      if (m.msg == WM_USER && m.lParam == 243) updated = true;
+      if (m.msg == WM_USER && m.lParam == 247) refreshed = refreshed || updated;
+    }
+  }
+  status.join();
+  EXPECT_TRUE(seen.found);
+  EXPECT_TRUE(seen.ownedByMonitor);
+  EXPECT_EQ("CDDBサーバに接続できません", seen.message);
+  EXPECT_TRUE(seen.gone);
+  EXPECT_GE(seen.goneAt - seen.resultShownAt, 2500u);  // it waited out the delay, not closed early
+  EXPECT_TRUE(updated);
+  EXPECT_TRUE(refreshed);  // 247 after 243
 }
 
 }  // namespace

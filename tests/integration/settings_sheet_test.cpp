@@ -275,7 +275,18 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
 }
 
 TEST_F(SettingsSheetTest, CancelChangesNothingAndAKnownUrlLeavesTheHistory) {
+  HWND cacheOwner = nullptr, sheetWindow = nullptr;
   RunSheet([&](HWND sheet) {
+    // The cache manager opens over the CDDB page (posted: it is modal).
+    sheetWindow = sheet;
+    HWND cddbPage = ShowPage(sheet, 3);
+    PostMessageA(cddbPage, WM_COMMAND, MAKEWPARAM(IDC_CDDB_CACHE_MANAGER, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(cddbPage, IDC_CDDB_CACHE_MANAGER)));
+    if (HWND cache = WaitForWindow("CDDB情報 キャッシュ管理", 10000)) {
+      cacheOwner = GetWindow(cache, GW_OWNER);
+      PostMessageA(cache, WM_CLOSE, 0, 0);
+      WaitForWindowGone(cache, 5000);
+    }
     HWND page = ShowPage(sheet, 0);
     SetDlgItemTextA(page, IDC_DEFAULT_FORMAT, "changed");
     SendDlgItemMessageA(page, IDC_PRIORITY_LIST, LB_SETCURSEL, 1, 0);
@@ -285,6 +296,8 @@ TEST_F(SettingsSheetTest, CancelChangesNothingAndAKnownUrlLeavesTheHistory) {
     PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
   });
   EXPECT_TRUE(boxes_.empty());
+  ASSERT_NE(nullptr, cacheOwner);
+  EXPECT_EQ(sheetWindow, cacheOwner);  // the page's top-level window
   in_->Quit();
   const std::string afterCancel = ini_file::Read(IniPath());
   EXPECT_EQ("CD-TEXT(JP)", IniValue("TitlePriority0"));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cddb/cache_manager.h"
 #include "cddb/cache_rows.h"
 #include "input/plugin_settings.h"
 #include "ui/info_box_model.h"
@@ -28,71 +29,6 @@ TEST(InfoBoxModel, SourcesFollowThePriorityAndSkipUnknownNames) {
   EXPECT_EQ(sources[0].name, "CDDB");
   EXPECT_EQ(sources[1].displayName, "デフォルト");
   EXPECT_EQ(sources[2].displayName, "CD-TEXT(英語)");
-}
-
-// A resolver that answers with the source's name in every text and counts calls.
-struct Recorder {
-  std::vector<std::string> asked;
-  InfoBoxModel::Resolve Function() {
-    return [this](const std::string& file, const char* source, TrackDescription& record) {
-      asked.push_back(file + "|" + (source ? source : "(none)"));
-      record.text = std::string("T:") + (source ? source : "");
-      record.track.title = std::string("title ") + (source ? source : "");
-      record.track.arranger = "arr";
-      record.entry.length = 13636;
-    };
-  }
-};
-
-std::vector<InfoBoxSource> ThreeSources() { return {{"JP", "jp"}, {"EN", "en"}, {"DB", "db"}}; }
-
-TEST(InfoBoxModel, OpenFillsEverythingFromTheFirstSource) {
-  Recorder recorder;
-  InfoBoxModel model(ThreeSources(), recorder.Function());
-  model.Open("cda://E,7");
-  EXPECT_EQ(recorder.asked, std::vector<std::string>{"cda://E,7|JP"});
-  EXPECT_EQ(model.Fields().title, "T:JP");
-  EXPECT_EQ(model.Fields().length, "3:01.61");
-  EXPECT_EQ(model.Fields().drive, "E:\\");
-  EXPECT_EQ(model.Fields().track, "7");
-  EXPECT_EQ(model.Fields().texts.arranger, "arr");
-
-  model.Open("not a track");
-  EXPECT_EQ(model.Fields().drive, "");
-  EXPECT_EQ(model.Fields().track, "");
-}
-
-TEST(InfoBoxModel, ChoosingRefreshesOnlyForAnotherSourceAndReopeningStartsAtTheFirst) {
-  Recorder recorder;
-  InfoBoxModel model(ThreeSources(), recorder.Function());
-  model.Open("D:\\Track03.cda");
-  EXPECT_FALSE(model.Choose(0));   // the source shown
-  EXPECT_FALSE(model.Choose(-1));  // a combo with no selection
-  EXPECT_FALSE(model.Choose(3));
-  EXPECT_EQ(recorder.asked.size(), 1u);
-
-  EXPECT_TRUE(model.Choose(2));
-  EXPECT_EQ(model.Fields().title, "T:DB");
-  EXPECT_EQ(model.Fields().texts.title, "title DB");
-  EXPECT_EQ(model.Fields().drive, "D:\\");  // not refreshed, still there
-  EXPECT_FALSE(model.Choose(2));
-  EXPECT_TRUE(model.Choose(0));
-  EXPECT_EQ(model.Fields().title, "T:JP");
-
-  EXPECT_TRUE(model.Choose(2));
-  model.Open("D:\\Track03.cda");
-  EXPECT_EQ(model.Shown(), 0);
-  EXPECT_EQ(model.Fields().title, "T:JP");
-  EXPECT_TRUE(model.Choose(2));
-  EXPECT_EQ(recorder.asked.back(), "D:\\Track03.cda|DB");
-}
-
-TEST(InfoBoxModel, NoSourceAtAllStillAsksTheResolverInItsOwnOrder) {
-  Recorder recorder;
-  InfoBoxModel model({}, recorder.Function());
-  model.Open("cda://D,1");
-  EXPECT_EQ(recorder.asked, std::vector<std::string>{"cda://D,1|(none)"});
-  EXPECT_FALSE(model.Choose(0));
 }
 
 std::vector<CacheRow> Rows() {
@@ -121,6 +57,20 @@ TEST(CacheRows, ColumnsCompareUnsignedIdsAndBytewiseTextsShorterFirst) {
   EXPECT_EQ(CompareCacheRows(rows[0], rows[1], 7), 0);
   EXPECT_EQ(DiscIdText(0x0A0B0C0Du), "0A0B0C0D");
   EXPECT_EQ(DiscIdText(2), "00000002");
+}
+
+TEST(CacheRows, ARowShowsTheDiscEntryOrNothing) {
+  CddbDiscRecord record;
+  record.discId = 0x0D012C02u;
+  record.tracks[1].title = "First";
+  CacheRow row = MakeCacheRow("key", record);
+  EXPECT_EQ(row.discId, 0x0D012C02u);
+  EXPECT_EQ(row.key, "key");
+  EXPECT_EQ(row.title, "");  // a track's texts never stand in for the disc's
+  record.tracks[0] = {"Album", "Band", "", "", ""};
+  row = MakeCacheRow("key", record);
+  EXPECT_EQ(row.title, "Album");
+  EXPECT_EQ(row.performer, "Band");
 }
 
 TEST(CacheRows, ClicksTurnTheSameColumnAndKeepEachColumnsDirection) {

@@ -9,7 +9,7 @@
 
 #include "device/cd_device.h"
 #include "input/plugin_settings.h"
-#include "ui/settings_links.h"
+#include "util/http_client.h"
 #include "util/message_box.h"
 
 namespace {
@@ -116,14 +116,15 @@ TEST_F(ReadPageApply, AListWithoutSelectionKeepsItsSetting) {
   EXPECT_EQ(1u, msgbox::RecordedForTesting().size());
 }
 
-// Records what the page hands the client; accepts proxies as the HTTP client does.
+// Records what the page hands the client; proxies are judged by the HTTP client.
 struct RecordingClient : CddbClientSettings {
   std::vector<std::string> calls;
+  HttpClient http;
   void SetServerUrl(const std::string& url) override { calls.push_back("url " + url); }
   void SetUseUtf8(bool flag) override { calls.push_back(std::string("utf8 ") + (flag ? "1" : "0")); }
   int SetProxy(const std::string& text) override {
     calls.push_back("proxy " + text);
-    return settings_links::IsProxyText(text) ? 1 : 0;
+    return http.SetProxy(text.c_str());
   }
   void SetUseProxy(bool flag) override { calls.push_back(std::string("useproxy ") + (flag ? "1" : "0")); }
 };

@@ -1,0 +1,140 @@
+#include "cddb/cddb_client.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "cddb/cddb_lookup.h"
+#include "cddb/cddb_reply.h"
+#include "cddb/disc_id.h"
+
+namespace {
+
+// A CDDB reply is a few kilobytes; a server that streams without end is cut
+// off here rather than filling memory.
+constexpr std::size_t kMaxBody = 1 << 20;
+
+std::string Limited(const std::string& text, std::size_t limit) {
+  return text.size() > limit ? text.substr(0, limit) : text;
+}
+
+}  // namespace
+
+CddbClient::CddbClient() : serverUrl_(kCddbDefaultServerUrl) { StartSocketLayer(); }
+
+CddbClient::~CddbClient() { StopSocketLayer(); }
+
+int CddbClient::SetServerUrl(const char* url) {
+  std::lock_guard<std::mutex> lock(configMutex_);
+  serverUrl_ = url ? url : "";
+  return 1;
+}
+
+std::string CddbClient::ServerUrl() const {
+  std::lock_guard<std::mutex> lock(configMutex_);
+  return serverUrl_;
+}
+
+void CddbClient::SetClientInfo(const char* name, const char* version) {
+  std::lock_guard<std::mutex> lock(configMutex_);
+  clientName_ = name ? name : "";
+  clientVersion_ = version ? version : "";
+}
+
+void CddbClient::SetUseUtf8(bool flag) { proto_.store(flag ? 6 : 1); }
+
+int CddbClient::SetProtocolLevel(int level) {
+  if (level != 1 && level != 6) return 0;
+  proto_.store(level);
+  return 1;
+}
+
+std::string CddbClient::CommandUrl(const std::string& command) const {
+  std::lock_guard<std::mutex> lock(configMutex_);
+  // Every formatted text stops at 1023 characters; the pieces are limited
+  // first so that nothing is formatted past its own width.
+  std::string url = Limited(serverUrl_, 512) + "?cmd=" + Limited(command, 1024) + "&hello=username+hostname+" +
+                    Limited(clientName_, 256) + "+" + Limited(clientVersion_, 64) + "&proto=" +
+                    std::to_string(proto_.load());
+  return Limited(url, 1023);
+}
+
+int CddbClient::OnData(const char* bytes, int length) {
+  if (length <= 0) return length;
+  const std::size_t n = strnlen(bytes, static_cast<std::size_t>(length));
+  if (body_.size() + n > kMaxBody) return 0;
+  body_.append(bytes, n);
+  return length;
+}
+
+int CddbClient::OnProgress(int, int) { return cancelled_.load() ? 0 : 1; }
+
+int CddbClient::ChooseCandidate(const std::vector<CddbCandidate>&) { return 1; }
+
+int CddbClient::Fetch(const std::string& url) {
+  body_.clear();
+  if (cancelled_.load()) return kHttpCancelled;
+  HttpResponseInfo info;
+  return Get(url.c_str(), info);
+}
+
+int CddbClient::FindInCache(const std::string& key) {
+  CddbDiscRecord record;
+  if (!cache_.Find(key, &record)) return 0;
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  result_ = std::move(record);
+  return 1;
+}
+
+void CddbClient::StoreInCache(const std::string& key) { cache_.Store(key, CurrentResult()); }
+
+CddbDiscRecord CddbClient::CurrentResult() const {
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  return result_;
+}
+
+int CddbClient::GetTrackText(int number, TitleInfo* out) const {
+  if (number < 0) return 0;
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  auto it = result_.tracks.find(static_cast<std::uint32_t>(number));
+  if (it == result_.tracks.end()) return 0;
+  if (out) *out = it->second;
+  return 1;
+}
+
+int CddbClient::Lookup(const DiscToc& toc) {
+  {
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    result_.tracks.clear();
+  }
+  std::string key;
+  const std::uint32_t id = BuildQueryKey(toc, &key);
+  if (id == 0) return kCddbNoDisc;
+  if (cacheEnabled_ && FindInCache(key)) return kCddbFoundInCache;
+
+  if (Fetch(CommandUrl("motd")) != kHttpOk) return kCddbServerUnreachable;
+
+  CddbDiscRecord record;
+  record.discId = id;
+  std::string category;
+  if (Fetch(CommandUrl("cddb+query+" + key)) != kHttpOk) return kCddbServerUnreachable;
+  int r = ParseQueryReply(
+      body_, proto_.load(), [this](const std::vector<CddbCandidate>& c) { return ChooseCandidate(c); }, &record,
+      &category);
+  if (r != 0) return r;
+
+  // The reply's own disc id is not used: the computed one names the disc.
+  char id8[16];
+  std::snprintf(id8, sizeof id8, "%.8X", static_cast<unsigned>(id));
+  if (Fetch(CommandUrl("cddb+read+" + Limited(category, 128) + "+" + id8)) != kHttpOk)
+    return kCddbServerUnreachable;
+  r = ParseReadReply(body_, proto_.load(), &record);
+  if (r != 0) return r;
+
+  const bool store = !record.tracks.empty();
+  {
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    result_ = record;
+  }
+  if (store) cache_.Store(key, record);
+  return kCddbFoundOnServer;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The CDDB exchange over HTTP: motd, query and read, each a GET of the
+// server's cddb.cgi, and the cache consulted before the network.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cddb/cddb_cache.h"
+#include "cddb/cddb_record.h"
+#include "cddb/cddb_status_ui.h"
+#include "device/disc_toc.h"
+#include "util/http_client.h"
+
+constexpr char kCddbDefaultServerUrl[] = "http://gnudb.gnudb.org:80/~cddb/cddb.cgi";
+
+class CddbClient : public HttpClient {
+ public:
+  CddbClient();
+  ~CddbClient() override;
+  CddbClient(const CddbClient&) = delete;
+  CddbClient& operator=(const CddbClient&) = delete;
+
+  int SetServerUrl(const char* url);  // 1
+  void SetClientInfo(const char* name, const char* version);
+  void SetUseUtf8(bool flag);
+  int SetProtocolLevel(int level);  // 1 for 1 or 6; 0 and unchanged otherwise
+  int ProtocolLevel() const { return proto_.load(); }
+  std::string ServerUrl() const;
+
+  // Motd, query, read and store; a CddbResult 0-7. Callers serialise.
+  int Lookup(const DiscToc& toc);
+
+  // 1 with the texts of `number` (0: the disc) of the current result.
+  int GetTrackText(int number, TitleInfo* out) const;
+  CddbDiscRecord CurrentResult() const;
+
+  CddbCache& Cache() { return cache_; }
+  int LoadCache(const std::string& path) { return cache_.Load(path); }
+  int SaveCache(const std::string& path) const { return cache_.Save(path); }
+  // 1 and the current result replaced by the cached entry; 0 if absent.
+  int FindInCache(const std::string& key);
+  void StoreInCache(const std::string& key);
+  int DeleteFromCache(const std::string& key) { return cache_.Delete(key); }
+  void FirstCacheEntry() { cache_.First(); }
+  int NextCacheEntry(std::string* key, CddbDiscRecord* record) { return cache_.Next(key, record); }
+
+  // Makes the request in progress (and every later one) stop at its next
+  // chunk; used at shutdown.
+  void Cancel(bool flag) { cancelled_.store(flag); }
+
+  // The request URL for a command, as sent.
+  std::string CommandUrl(const std::string& command) const;
+
+ protected:
+  int OnData(const char* bytes, int length) override;
+  int OnProgress(int received, int expected) override;
+  // The seventh operation: the number of the candidate to read (from 1).
+  virtual int ChooseCandidate(const std::vector<CddbCandidate>& candidates);
+  // One GET into the response body; an HttpResult. Tests replace it to feed
+  // canned replies.
+  virtual int Fetch(const std::string& url);
+
+  std::string body_;
+
+ private:
+  mutable std::mutex configMutex_;
+  std::string serverUrl_;
+  std::string clientName_ = "cddb_client";
+  std::string clientVersion_ = "Ver.0.01";
+  std::atomic<int> proto_{1};
+  const bool cacheEnabled_ = true;
+  std::atomic<bool> cancelled_{false};
+
+  mutable std::mutex resultMutex_;
+  CddbDiscRecord result_;
+  CddbCache cache_;
+};

@@ -1,0 +1,26 @@
+#pragma once
+// The two CDDB replies that carry disc texts: the query reply (status line
+// and, for several exact matches, candidate lines) and the xmcd read reply.
+// Portable and self-contained, so that they can be fuzzed.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cddb/cddb_record.h"
+#include "cddb/cddb_status_ui.h"
+
+// Picks one of several exact matches: the candidate's number counted from 1,
+// anything else for no choice.
+using CddbChooser = std::function<int(const std::vector<CddbCandidate>&)>;
+
+// Query reply: 0 with the disc's title and performer in record->tracks[0]
+// and the category for the read command; 5 when the disc is not registered
+// (any status but 200 and 210, a short line, no choice made); 7 for an
+// unknown protocol level.
+int ParseQueryReply(const std::string& body, int proto, const CddbChooser& choose, CddbDiscRecord* record,
+                    std::string* category);
+
+// Read reply: 0 with the track titles (TTITLEn is track n+1) in `record`,
+// the disc performer of entry 0 as the default; 6 when the reply is not a
+// "210" reply; 7 for an unknown protocol level.
+int ParseReadReply(const std::string& body, int proto, CddbDiscRecord* record);

@@ -1,0 +1,81 @@
+#include "cddb/cddb_text.h"
+
+#include "cddb/cddb_lookup.h"
+#include "util/codepage.h"
+#include "util/sjis.h"
+
+namespace {
+
+// Reply lines and converted texts live in 2048-byte buffers in the protocol's
+// model; longer texts are cut, never in the middle of a character.
+constexpr std::size_t kTextLimit = 2047;
+
+// Byte positions where " / " starts, stepping over double-byte characters so
+// that a trail byte 0x2F never counts as a slash.
+std::vector<std::string> SplitSlash(const std::string& text) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (sjis::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+      i += 2;
+      continue;
+    }
+    if (text.compare(i, 3, " / ") == 0) {
+      pieces.push_back(text.substr(start, i - start));
+      i += 3;
+      start = i;
+      continue;
+    }
+    ++i;
+  }
+  pieces.push_back(text.substr(start));
+  return pieces;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitText(const std::string& text, const std::string& separator) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = text.find(separator, start);
+    if (at == std::string::npos || separator.empty()) break;
+    pieces.push_back(text.substr(start, at - start));
+    start = at + separator.size();
+  }
+  pieces.push_back(text.substr(start));
+  return pieces;
+}
+
+std::string TextAfterNth(const std::string& text, char c, int n) {
+  std::size_t at = 0;
+  for (int i = 0; i < n; ++i) {
+    at = text.find(c, at);
+    if (at == std::string::npos) return std::string();
+    ++at;
+  }
+  return text.substr(at);
+}
+
+int ConvertCddbText(int proto, const std::string& text, const std::string& defaultPerformer, std::string* title,
+                    std::string* performer) {
+  std::string converted;
+  if (proto == kCddbProtoPlain) {
+    converted = text;
+  } else if (proto == kCddbProtoUtf8) {
+    if (!codepage::Utf8ToAnsi(text, &converted)) converted.clear();
+  } else {
+    return kCddbUnexpectedData;
+  }
+  converted.resize(sjis::SafePrefixLength(converted.data(), converted.size(), kTextLimit));
+  const std::vector<std::string> pieces = SplitSlash(converted);
+  if (pieces.size() == 2) {
+    *performer = pieces[0];
+    *title = pieces[1];
+  } else {
+    *title = converted;
+    *performer = defaultPerformer;
+  }
+  return 0;
+}

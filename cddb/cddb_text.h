@@ -1,0 +1,22 @@
+#pragma once
+// Texts of CDDB replies: splitting, and turning a reply text into a title
+// and a performer in the ANSI code page.
+#include <string>
+#include <vector>
+
+// Cuts at every occurrence of `separator`; consecutive separators give empty
+// pieces, a text without one is one piece.
+std::vector<std::string> SplitText(const std::string& text, const std::string& separator);
+
+// Everything after the n-th occurrence of `c` ("" when there are fewer).
+std::string TextAfterNth(const std::string& text, char c, int n);
+
+constexpr int kCddbProtoPlain = 1;
+constexpr int kCddbProtoUtf8 = 6;
+
+// Converts a reply text for protocol level `proto` (1: as it is, 6: UTF-8)
+// and splits "performer / title". Returns 0, or 7 (kCddbUnexpectedData)
+// for any other level. Without exactly one " / " the whole text is the
+// title and `performer` keeps `defaultPerformer`.
+int ConvertCddbText(int proto, const std::string& text, const std::string& defaultPerformer, std::string* title,
+                    std::string* performer);

@@ -1,0 +1,309 @@
+#!/usr/bin/env python3
+"""A CDDB server for the tests: the freedb/gnudb cddb.cgi interface over
+HTTP/1.0 on 127.0.0.1, answered from a folder of xmcd records, plus scripted
+faults. See README.md beside this file."""
+import argparse
+import os
+import re
+import signal
+import socket
+import socketserver
+import sys
+import threading
+import time
+import urllib.parse
+
+LOG_LOCK = threading.Lock()
+REQUEST_LOG = []
+LOG_FILE = None
+RECORDS = {}  # discid (lower-case hex) -> list of (category, Record)
+
+
+class Record:
+    def __init__(self, category, discid, text):
+        self.category = category
+        self.discid = discid
+        self.text = text
+        self.offsets = []
+        self.length = 0
+        self.dtitle = ''
+        lines = text.splitlines()
+        in_offsets = False
+        for line in lines:
+            if line.startswith('#'):
+                body = line[1:].strip()
+                if body.startswith('Track frame offsets'):
+                    in_offsets = True
+                    continue
+                if in_offsets and body.isdigit():
+                    self.offsets.append(int(body))
+                    continue
+                in_offsets = False
+                m = re.match(r'Disc length:\s*(\d+)', body)
+                if m:
+                    self.length = int(m.group(1))
+                continue
+            in_offsets = False
+            if line.startswith('DTITLE='):
+                self.dtitle += line[len('DTITLE='):]
+
+
+def load_records(folder):
+    for category in sorted(os.listdir(folder)):
+        cat_dir = os.path.join(folder, category)
+        if not os.path.isdir(cat_dir):
+            continue
+        for name in sorted(os.listdir(cat_dir)):
+            if not re.fullmatch(r'[0-9a-f]{8}', name):
+                continue
+            with open(os.path.join(cat_dir, name), encoding='utf-8') as f:
+                rec = Record(category, name, f.read())
+            RECORDS.setdefault(name, []).append(rec)
+
+
+def encode(text, proto):
+    if proto >= 6:
+        return text.encode('utf-8')
+    return text.encode('cp932', errors='replace')
+
+
+def inexact_matches(key_parts):
+    """Records with the same track count whose offsets all lie within 10 s
+    of the queried ones (the way fuzzy matching finds re-pressings)."""
+    try:
+        count = int(key_parts[1])
+        offsets = [int(x) for x in key_parts[2:2 + count]]
+        length = int(key_parts[2 + count])
+    except (IndexError, ValueError):
+        return []
+    found = []
+    for recs in RECORDS.values():
+        for rec in recs:
+            if len(rec.offsets) != count or not rec.offsets:
+                continue
+            if all(abs(a - b) <= 750 for a, b in zip(rec.offsets, offsets)) and abs(rec.length - length) <= 10:
+                found.append(rec)
+    return found
+
+
+def cddb_reply(params):
+    cmd = params.get('cmd', '')
+    try:
+        proto = int(params.get('proto', '1'))
+    except ValueError:
+        proto = 1
+    words = cmd.split(' ')
+    lower = [w.lower() for w in words]
+    crlf = '\r\n'
+    if not params.get('hello'):
+        return '500 Command syntax error: incorrect number of arguments.' + crlf, proto
+    if lower[:1] == ['motd']:
+        return ("210 Last modified: 12/01/2026 09:00:00 MOTD follows (until terminating `.')" + crlf +
+                'Welcome to the quorvo test CDDB server.' + crlf + '.' + crlf), proto
+    if lower[:2] == ['cddb', 'query']:
+        parts = words[2:]
+        if len(parts) < 3:
+            return '500 Command syntax error: incorrect number of arguments.' + crlf, proto
+        discid = parts[0].lower()
+        exact = RECORDS.get(discid, [])
+        if len(exact) == 1:
+            rec = exact[0]
+            return '200 %s %s %s%s' % (rec.category, rec.discid, rec.dtitle, crlf), proto
+        if len(exact) > 1:
+            body = "210 Found exact matches, list follows (until terminating `.')" + crlf
+            for rec in exact:
+                body += '%s %s %s%s' % (rec.category, rec.discid, rec.dtitle, crlf)
+            return body + '.' + crlf, proto
+        fuzzy = inexact_matches(parts)
+        if fuzzy:
+            body = "211 Found inexact matches, list follows (until terminating `.')" + crlf
+            for rec in fuzzy:
+                body += '%s %s %s%s' % (rec.category, rec.discid, rec.dtitle, crlf)
+            return body + '.' + crlf, proto
+        return '202 No match for disc ID %s.%s' % (discid, crlf), proto
+    if lower[:2] == ['cddb', 'read'] and len(words) >= 4:
+        category, discid = words[2].lower(), words[3].lower()
+        for rec in RECORDS.get(discid, []):
+            if rec.category == category:
+                lines = rec.text.replace('\r\n', '\n').rstrip('\n').split('\n')
+                body = "210 %s %s CD database entry follows (until terminating `.')%s" % (category, discid, crlf)
+                body += crlf.join(lines) + crlf + '.' + crlf
+                return body, proto
+        return '401 %s %s No such CD entry in database.%s' % (category, discid, crlf), proto
+    return '500 Unrecognized command.' + crlf, proto
+
+
+def log_request(line):
+    with LOG_LOCK:
+        REQUEST_LOG.append(line)
+        if LOG_FILE:
+            with open(LOG_FILE, 'a', encoding='latin-1') as f:
+                f.write(line + '\n')
+
+
+class Handler(socketserver.BaseRequestHandler):
+    def read_header(self):
+        data = b''
+        self.request.settimeout(30)
+        while b'\r\n\r\n' not in data and len(data) < 65536:
+            try:
+                chunk = self.request.recv(4096)
+            except OSError:
+                return None
+            if not chunk:
+                return None
+            data += chunk
+        return data.split(b'\r\n\r\n', 1)[0].decode('latin-1')
+
+    def send(self, data):
+        try:
+            self.request.sendall(data)
+        except OSError:
+            pass
+
+    def reply(self, status, body, length=True, extra=''):
+        head = 'HTTP/1.0 %s\r\n' % status
+        head += 'Server: quorvo-cddb-fixture\r\nContent-Type: text/plain\r\n'
+        if length:
+            head += 'Content-Length: %d\r\n' % len(body)
+        head += extra
+        self.send(head.encode('latin-1') + b'\r\n' + body)
+
+    def wait_for_close(self, seconds):
+        """Silence: hold the connection open until the client gives up."""
+        self.request.settimeout(seconds)
+        try:
+            while self.request.recv(1024):
+                pass
+        except OSError:
+            pass
+
+    def handle(self):
+        header = self.read_header()
+        if header is None:
+            return
+        lines = header.split('\r\n')
+        request_line = lines[0]
+        host = ''
+        for line in lines[1:]:
+            if line.lower().startswith('host:'):
+                host = line[5:].strip()
+        pieces = request_line.split(' ')
+        target = pieces[1] if len(pieces) >= 2 else '/'
+        # A proxy forwards the absolute form or the origin form; both name a path here.
+        parsed = urllib.parse.urlsplit(target)
+        path = parsed.path or '/'
+        query = parsed.query
+        if path == '/__log':
+            with LOG_LOCK:
+                text = ''.join(l + '\n' for l in REQUEST_LOG)
+            self.reply('200 OK', text.encode('latin-1', errors='replace'))
+            return
+        if path == '/__reset':
+            with LOG_LOCK:
+                REQUEST_LOG.clear()
+            self.reply('200 OK', b'reset\n')
+            return
+        log_request('%s\tHost: %s' % (request_line, host))
+        if path.endswith('/cddb.cgi'):
+            self.serve_cddb(path, query)
+        elif path.startswith('/fault/'):
+            self.serve_fault(path[len('/fault/'):], query, host)
+        elif path.startswith('/moved/'):
+            self.reply('301 Moved Permanently', b'moved\r\n',
+                       extra='Location: http://%s/%s\r\n' % (host, path[len('/moved/'):] + ('?' + query if query else '')))
+        else:
+            self.reply('404 Not Found', b'404 Not Found\r\n')
+
+    def serve_cddb(self, path, query):
+        # '+' stands for a blank in the cddb.cgi query, as in every form encoding.
+        params = dict(urllib.parse.parse_qsl(query, keep_blank_values=True))
+        text, proto = cddb_reply(params)
+        body = encode(text, proto)
+        self.reply('200 OK', body, length='/nolen/' not in path)
+
+    def serve_fault(self, name, query, host):
+        args = dict(urllib.parse.parse_qsl(query))
+        if name == 'silent':
+            self.wait_for_close(60)
+        elif name == 'silent-body':
+            # Header with a Content-Length, part of the body, then nothing.
+            self.send(b'HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789')
+            self.wait_for_close(60)
+        elif name == 'silent-body-nolen':
+            self.send(b'HTTP/1.0 200 OK\r\n\r\n0123456789')
+            self.wait_for_close(60)
+        elif name == 'slow':
+            # The reply trickles in: one byte every `ms` milliseconds.
+            delay = int(args.get('ms', '100')) / 1000.0
+            data = b'HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nslow reply'
+            for i in range(len(data)):
+                self.send(data[i:i + 1])
+                time.sleep(delay)
+        elif name == 'short':
+            self.send(b'HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100\r\n\r\n' + b'x' * 40)
+        elif name == 'nolength':
+            self.reply('200 OK', b'body without a length\r\n', length=False)
+        elif name == 'big':
+            size = int(args.get('size', '5000'))
+            self.reply('200 OK', bytes((i * 7) % 256 for i in range(size)), length=args.get('len', '1') == '1')
+        elif name.startswith('chain/'):
+            # /fault/chain/N: N more 301 hops, then the final page.
+            try:
+                n = int(name[len('chain/'):])
+            except ValueError:
+                n = 0
+            if n <= 0:
+                self.reply('200 OK', b'end of chain\r\n')
+            else:
+                self.reply('301 Moved Permanently', b'',
+                           extra='Location: http://%s/fault/chain/%d\r\n' % (host, n - 1))
+        elif name == 'loop':
+            self.reply('301 Moved Permanently', b'', extra='Location: http://%s/fault/loop\r\n' % host)
+        elif name == 'relative':
+            self.reply('301 Moved Permanently', b'', extra='Location: /fault/nolength\r\n')
+        elif name == 'no-location':
+            self.reply('301 Moved Permanently', b'')
+        elif name == 'badstatus':
+            self.reply('200 OK.', b'body after a malformed status line\r\n')
+        elif name == 'http11':
+            self.send(b'HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody')
+        elif name == 'garbage':
+            self.send(bytes((i * 37 + 11) % 256 for i in range(3000)).replace(b'\r\n\r\n', b'....'))
+        elif name.startswith('status/'):
+            code = name[len('status/'):]
+            self.reply('%s Fixture' % code, ('status %s\r\n' % code).encode())
+        else:
+            self.reply('404 Not Found', b'no such fault\r\n')
+
+
+class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    global LOG_FILE
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--records', required=True)
+    ap.add_argument('--port-file', required=True)
+    ap.add_argument('--log')
+    ap.add_argument('--port', type=int, default=0)
+    args = ap.parse_args()
+    LOG_FILE = args.log
+    load_records(args.records)
+    server = Server(('127.0.0.1', args.port), Handler)
+    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
+    tmp = args.port_file + '.tmp'
+    with open(tmp, 'w') as f:
+        f.write('%d\n' % server.server_address[1])
+    os.replace(tmp, args.port_file)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    except KeyboardInterrupt:
+        pass
+    server.server_close()
+
+
+if __name__ == '__main__':
+    main()

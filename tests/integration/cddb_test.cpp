@@ -1,0 +1,172 @@
+// CDDB through the real DLL: a disc without CD-TEXT, CDDB first in the order
+// of title sources, the fixture server on 127.0.0.1 (started around the test
+// program by tests/cddb_server/with_servers.sh, which passes its port in
+// QUORVO_CDDB_PORT), and the cache file beside the plug-in.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "host_api/host_messages.h"
+#include "tests/host/test_host.h"
+#include "tests/integration/virtual_aspi.h"
+#include "util/http_client.h"
+
+namespace {
+
+using ExtendedInfo = int (*)(const char*, const char*, char*, int);
+
+// Collects a reply body; for the server's request log.
+class BodyClient : public HttpClient {
+ public:
+  std::string body;
+
+ protected:
+  int OnData(const char* bytes, int length) override {
+    body.append(bytes, static_cast<size_t>(length));
+    return length;
+  }
+};
+
+std::string ServerGet(const std::string& port, const std::string& path) {
+  StartSocketLayer();
+  BodyClient client;
+  client.SetTimeouts(5000, 5000);
+  HttpResponseInfo info;
+  const int r = client.Get(("http://127.0.0.1:" + port + path).c_str(), info);
+  StopSocketLayer();
+  return r == kHttpOk ? client.body : "(request failed)";
+}
+
+int LineCount(const std::string& text) {
+  int n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+// The fixture server's record 0D012C02+2+150+18430+302: tracks at 00:02:00
+// and 04:05:55, lead-out at 05:02:00. The gap before track 2 is silence the
+// drive makes up, so the image stays small.
+std::string MakeCddbDisc() {
+  const std::string dir = TestHost::ProgramDirectory() + "\\discs";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  const std::string bin = dir + "\\cddb_0d012c02.bin";
+  FILE* f = std::fopen(bin.c_str(), "wb");
+  if (!f) return std::string();
+  std::string frame(2352, '\0');
+  for (int i = 0; i < 150 + 4220; ++i) std::fwrite(frame.data(), 1, frame.size(), f);
+  std::fclose(f);
+  f = std::fopen((dir + "\\cddb_0d012c02.cue").c_str(), "wb");
+  if (!f) return std::string();
+  std::fputs("FILE \"cddb_0d012c02.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
+             "  TRACK 02 AUDIO\r\n    PREGAP 04:01:55\r\n    INDEX 01 00:02:00\r\n",
+             f);
+  std::fclose(f);
+  return "discs\\cddb_0d012c02.cue";
+}
+
+class CddbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* port = std::getenv("QUORVO_CDDB_PORT");
+    if (!port || !*port) GTEST_SKIP() << "no CDDB fixture server (run through tests/cddb_server/with_servers.sh)";
+    port_ = port;
+    const std::string cue = MakeCddbDisc();
+    ASSERT_FALSE(cue.empty());
+    ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\ncue=" + cue + "\r\n"));
+    DeleteFileA(CachePath().c_str());
+    ASSERT_TRUE(host_.CreateMainWindow());
+  }
+  void TearDown() override {
+    Quit();
+    DeleteFileA(IniPath().c_str());
+    DeleteFileA(CachePath().c_str());
+  }
+
+  static std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
+  static std::string CachePath() { return TestHost::ProgramDirectory() + "\\cddb_cache.dat"; }
+
+  void Start() {
+    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n"
+                               "TitlePriority0=CDDB\r\nTitlePriority1=default\r\n"
+                               "CDDB_URL=http://127.0.0.1:" + port_ + "/~cddb/cddb.cgi\r\n"
+                               "CDDB_DialogAutoClose=true\r\nCDDB_UseProxy=false\r\n");
+    in_ = host_.LoadInputPlugin();
+    ASSERT_NE(nullptr, in_);
+    in_->Init();
+    extended_ = reinterpret_cast<ExtendedInfo>(
+        reinterpret_cast<void*>(GetProcAddress(host_.InputLibrary(), "winampGetExtendedFileInfo")));
+    ASSERT_NE(nullptr, extended_);
+  }
+  void Quit() {
+    if (in_) in_->Quit();
+    in_ = nullptr;
+    host_.UnloadInputPlugin();
+  }
+  std::string Title(const std::string& name) {
+    char title[GETFILEINFO_TITLE_LENGTH];
+    std::string copy = name;
+    in_->GetFileInfo(&copy[0], title, nullptr);
+    return title;
+  }
+  std::string Extended(const std::string& name, const char* key) {
+    char buffer[256] = "";
+    extended_(name.c_str(), key, buffer, sizeof buffer);
+    return buffer;
+  }
+  // Index of the first logged host message of that code (-1: none).
+  int IpcIndex(LPARAM code) {
+    const auto messages = host_.Messages();
+    for (size_t i = 0; i < messages.size(); ++i)
+      if (messages[i].msg == host::kMsgIpc && messages[i].lParam == code) return static_cast<int>(i);
+    return -1;
+  }
+
+  std::string port_;
+  TestHost host_;
+  In_Module* in_ = nullptr;
+  ExtendedInfo extended_ = nullptr;
+};
+
+TEST_F(CddbTest, BackgroundLookupThenTitlesFromServerAndCache) {
+  ServerGet(port_, "/__reset");
+  Start();
+  // The first query starts the lookup and falls through to the next source.
+  EXPECT_EQ("CD-DA TRACK - D:\\Track1", Title("cda://D,1"));
+  // Asked again at once, CDDB either still searches or has the answer.
+  const std::string meanwhile = Title("cda://D,2");
+  EXPECT_TRUE(meanwhile == "CDDBを検索中です..." || meanwhile == "E=mc2 (Live) - Artist") << meanwhile;
+
+  ASSERT_TRUE(host_.PumpUntilMessage(host::kMsgIpc, 20000));
+  host_.PumpFor(200);
+  const int update = IpcIndex(host::kIpcUpdateTitle);
+  const int refresh = IpcIndex(host::kIpcRefreshPlaylistCache);
+  ASSERT_GE(update, 0);
+  EXPECT_GT(refresh, update);
+
+  EXPECT_EQ("First Song - Artist", Title("cda://D,1"));
+  EXPECT_EQ("E=mc2 (Live) - Artist", Title("cda://D,2"));  // a title holding "="
+  EXPECT_EQ("E=mc2 (Live)", Extended("cda://D,2", "TITLE"));
+  EXPECT_EQ("Artist", Extended("cda://D,2", "ARTIST"));
+  EXPECT_EQ("Album", Extended("cda://D,2", "ALBUM"));
+
+  const std::string log = ServerGet(port_, "/__log");
+  EXPECT_EQ(3, LineCount(log)) << log;
+  EXPECT_NE(std::string::npos, log.find("cmd=motd&hello=username+hostname+in_quorvo.dll+Ver.0.26&proto=1")) << log;
+  EXPECT_NE(std::string::npos, log.find("cmd=cddb+query+0D012C02+2+150+18430+302&")) << log;
+  EXPECT_NE(std::string::npos, log.find("cmd=cddb+read+rock+0D012C02&")) << log;
+
+  // A new load answers from cddb_cache.dat without any request.
+  Quit();
+  ServerGet(port_, "/__reset");
+  host_.ClearMessages();
+  Start();
+  EXPECT_EQ("First Song - Artist", Title("cda://D,1"));
+  EXPECT_EQ("Album", Extended("cda://D,1", "ALBUM"));
+  host_.PumpFor(300);
+  EXPECT_EQ(0, LineCount(ServerGet(port_, "/__log")));
+  EXPECT_EQ(-1, IpcIndex(host::kIpcUpdateTitle));
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// The CDDB cache and its file.
+#include "cddb/cddb_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+CddbDiscRecord Disc(std::uint32_t id, std::vector<std::pair<std::string, std::string>> texts) {
+  CddbDiscRecord r;
+  r.discId = id;
+  r.trackCount = static_cast<std::uint32_t>(texts.size()) - 1;
+  for (std::size_t i = 0; i < texts.size(); ++i) r.tracks[static_cast<std::uint32_t>(i)] = {texts[i].first, texts[i].second, "", "", ""};
+  return r;
+}
+
+void ExpectSame(const CddbDiscRecord& a, const CddbDiscRecord& b) {
+  EXPECT_EQ(a.discId, b.discId);
+  EXPECT_EQ(a.trackCount, b.trackCount);
+  ASSERT_EQ(a.tracks.size(), b.tracks.size());
+  for (const auto& t : a.tracks) {
+    ASSERT_EQ(1u, b.tracks.count(t.first));
+    EXPECT_EQ(t.second.title, b.tracks.at(t.first).title);
+    EXPECT_EQ(t.second.performer, b.tracks.at(t.first).performer);
+  }
+}
+
+}  // namespace
+
+TEST(CddbCacheFile, WrittenFormatAndRoundTrip) {
+  CddbCache cache;
+  cache.Store("0D012C02+2+150+18430+302", Disc(0x0D012C02, {{"Album", "Band"}, {"First", "Band"}, {"Second", "Band"}}));
+  EXPECT_EQ(
+      "[0D012C02+2+150+18430+302]\r\nDiscID=0D012C02\r\nTrackCount=2\r\n"
+      "Title0=Album\r\nPerformer0=Band\r\nTitle1=First\r\nPerformer1=Band\r\nTitle2=Second\r\nPerformer2=Band\r\n",
+      cache.SaveText());
+
+  // Titles with "=", Japanese texts (CP932 bytes whose trail bytes include
+  // '[' ']' '=' look-alikes), empty texts, and a key that prefixes another.
+  cache.Store("0D012C02+2", Disc(0xFFFFFFFF, {{"a=b=c", "=lead"}, {"日本語のタイトル", "アーティスト"}, {"", ""}}));
+  cache.Store("ABCDEF01+1+150+999", Disc(0x00000001, {{"表示", "ソ"}, {"x", "y"}}));
+  const std::string path = ::testing::TempDir() + "cddb_cache_roundtrip.dat";
+  ASSERT_EQ(1, cache.Save(path));
+  CddbCache loaded;
+  ASSERT_EQ(1, loaded.Load(path));
+  std::remove(path.c_str());
+  ASSERT_EQ(3u, loaded.Size());
+  std::string key;
+  CddbDiscRecord a, b;
+  cache.First();
+  loaded.First();
+  while (cache.Next(&key, &a)) {
+    std::string loadedKey;
+    ASSERT_EQ(1, loaded.Next(&loadedKey, &b));
+    EXPECT_EQ(key, loadedKey);
+    ExpectSame(a, b);
+  }
+  EXPECT_EQ(0, loaded.Next(&key, &b));
+  EXPECT_EQ(0, loaded.Load(path));  // gone: unchanged
+  EXPECT_EQ(3u, loaded.Size());
+}
+
+TEST(CddbCacheFile, ReaderTolerance) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::map<std::string, std::string> expected;  // key -> "id|count|n:title/performer;..."
+  } cases[] = {
+      {"LF only", "[K1]\nDiscID=0a0b0c0d\nTrackCount=1\nTitle0=T\nPerformer0=P\n",
+       {{"K1", "0A0B0C0D|1|0:T/P;"}}},
+      {"sections without DiscID inherit the one before; lines before the first header join it",
+       "Title1=early\n[K1]\r\nDiscID=11\r\nTitle0=a\r\n[K2]\r\nTitle0=b\r\n",
+       {{"K1", "00000011|0|0:a/;1:early/;"}, {"K2", "00000011|0|0:b/;"}}},
+      {"a later duplicate replaces the earlier",
+       "[K1]\nDiscID=1\nTrackCount=3\nTitle0=old\n[K1]\nDiscID=2\nTrackCount=1\nTitle1=new\n",
+       {{"K1", "00000002|1|1:new/;"}}},
+      {"header without ] stores the section before and starts none",
+       "[K1]\nDiscID=1\nTitle0=a\n[broken\nTitle1=b\n[K2]\nTitle0=c\n",
+       {{"K1", "00000001|0|1:b/;"}, {"K2", "00000001|0|0:c/;"}}},
+      {"junk, signs, hex noise and blank lines",
+       "\n\n[K1]\nnonsense\nDiscID=zz1x2\nTrackCount=+7q\nTitlex=none\nPerformer-0=s\n=\n",
+       {{"K1", "00000012|7|0:none/s;"}}},
+      {"nothing but junk", "no sections here\nTitle0=x\n", {}},
+  };
+  for (const Case& c : cases) {
+    CddbCache cache;
+    cache.LoadText(c.text);
+    std::map<std::string, std::string> got;
+    std::string key;
+    CddbDiscRecord r;
+    cache.First();
+    while (cache.Next(&key, &r)) {
+      char head[32];
+      std::snprintf(head, sizeof head, "%.8X|%u|", static_cast<unsigned>(r.discId), static_cast<unsigned>(r.trackCount));
+      std::string s = head;
+      for (const auto& t : r.tracks) s += std::to_string(t.first) + ":" + t.second.title + "/" + t.second.performer + ";";
+      got[key] = s;
+    }
+    EXPECT_EQ(c.expected, got) << c.name;
+  }
+}
+
+TEST(CddbCacheFile, LongLinesReadInPieces) {
+  CddbCache cache;
+  // A 5000-byte title: its first 4095 bytes are one line, the rest another
+  // line that is no setting; the next line is read normally.
+  cache.LoadText("[K]\nTitle0=" + std::string(5000, 'x') + "\nPerformer0=p\n");
+  CddbDiscRecord r;
+  ASSERT_EQ(1, cache.Find("K", &r));
+  EXPECT_EQ(4095u - 7u, r.tracks[0].title.size());
+  EXPECT_EQ("p", r.tracks[0].performer);
+}
+
+TEST(CddbCache, IterationSurvivesDeletion) {
+  CddbCache cache;
+  for (const char* k : {"A", "B", "C", "D"}) cache.Store(k, CddbDiscRecord());
+  std::string key;
+  cache.First();
+  ASSERT_EQ(1, cache.Next(&key, nullptr));
+  EXPECT_EQ("A", key);
+  EXPECT_EQ(1, cache.Delete("A"));
+  EXPECT_EQ(1, cache.Delete("B"));
+  EXPECT_EQ(1, cache.Delete("nothing"));
+  ASSERT_EQ(1, cache.Next(&key, nullptr));
+  EXPECT_EQ("C", key);
+  ASSERT_EQ(1, cache.Next(&key, nullptr));
+  EXPECT_EQ("D", key);
+  EXPECT_EQ(0, cache.Next(&key, nullptr));
+  EXPECT_EQ(2u, cache.Size());
+}

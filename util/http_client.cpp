@@ -1,0 +1,270 @@
+#include "util/http_client.h"
+
+#include <boost/regex.hpp>
+
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "util/sjis.h"
+#include "util/socket.h"
+
+namespace {
+
+constexpr int kChunk = 1024;
+// A redirect chain longer than this is treated as a loop.
+constexpr int kMaxRedirects = 10;
+// A reply header is a few hundred bytes; a peer that never ends it must not
+// make us buffer without limit.
+constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+
+std::string Format(const char* format, ...) {
+  char text[kChunk];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
+
+// Decimal digits to int; a value beyond int is clamped rather than wrapped.
+int DecimalValue(const std::string& digits) {
+  long long n = 0;
+  for (char c : digits) {
+    n = n * 10 + (c - '0');
+    if (n > INT_MAX) return INT_MAX;
+  }
+  return static_cast<int>(n);
+}
+
+std::string LowerCopy(const std::string& line) {
+  std::string lower = line;
+  for (std::size_t i = 0; i < lower.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(lower[i]);
+    if (sjis::IsLeadByte(c)) {
+      ++i;  // the trail byte may look like a Latin letter
+    } else if (c >= 'A' && c <= 'Z') {
+      lower[i] = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return lower;
+}
+
+}  // namespace
+
+struct HttpClient::Target {
+  std::string host, portText, path;
+  int port = 80;
+};
+
+bool HttpClient::ParseUrl(const std::string& url, Target* out) {
+  static const boost::regex pattern(
+      "(([a-z]+):)?//([^:/]+)(:([0-9]+))?/([-_.!~*'()a-zA-Z0-9;/?:@&=+$,%#]*)");
+  boost::smatch m;
+  if (!boost::regex_match(url, m, pattern)) return false;
+  if (m[2].str() != "http") return false;
+  out->host = m[3].str();
+  out->portText = m[5].matched && m[5].length() > 0 ? m[5].str() : "80";
+  out->path = m[6].str();
+  int port = DecimalValue(out->portText);
+  if (port > 65535) return false;  // not a port: no wrap to another one
+  out->port = port;
+  return true;
+}
+
+void ParseHttpHeader(const std::string& header, HttpResponseInfo& info) {
+  static const boost::regex lengthPattern("content-length: ([0-9]+)");
+  static const boost::regex statusPattern("http/([0-9\\.]+) ([0-9]+) ([a-z0-9 ]+)");
+  int status = 0;
+  int length = 0;
+  std::size_t start = 0;
+  while (start <= header.size()) {
+    std::size_t end = header.find("\r\n", start);
+    if (end == std::string::npos) end = header.size();
+    const std::string line = header.substr(start, end - start);
+    start = end + 2;
+    if (line.empty()) continue;
+    const std::string lower = LowerCopy(line);
+    boost::smatch m;
+    switch (lower[0]) {
+      case 'c':
+        if (lower.compare(0, 16, "content-length: ") == 0 && boost::regex_match(lower, m, lengthPattern))
+          length = DecimalValue(m[1].str());
+        break;
+      case 'h':
+        if (lower.compare(0, 5, "http/") == 0 && boost::regex_match(lower, m, statusPattern))
+          status = DecimalValue(m[2].str());
+        break;
+      case 'l':
+        if (lower.compare(0, 10, "location: ") == 0) info.location = line.substr(10);
+        break;
+      default:
+        break;
+    }
+  }
+  info.status = status;
+  info.contentLength = length;
+  info.expected = length;
+}
+
+HttpClient::HttpClient() = default;
+HttpClient::~HttpClient() = default;
+
+int HttpClient::SetProxy(const char* text) {
+  static const boost::regex pattern("([^:/]+)(:([0-9]+))");
+  if (text == nullptr) return 0;
+  boost::cmatch m;
+  if (!boost::regex_match(text, m, pattern)) return 0;
+  int port = DecimalValue(m[3].str());
+  if (port > 65535) return 0;
+  proxyHost_ = m[1].str();
+  proxyPort_ = port;
+  return 1;
+}
+
+int HttpClient::SetUseProxy(bool flag) {
+  useProxy_ = flag;
+  return 1;
+}
+bool HttpClient::UseProxy() const { return useProxy_; }
+const std::string& HttpClient::ProxyHost() const { return proxyHost_; }
+int HttpClient::ProxyPort() const { return proxyPort_; }
+
+void HttpClient::SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs) {
+  connectMs_ = connectMs;
+  receiveMs_ = receiveMs;
+}
+
+int HttpClient::Request(const char* method, const char* url, HttpResponseInfo& info) {
+  std::string current = url != nullptr ? url : "";
+  const std::string verb = method != nullptr ? method : "GET";
+  for (int redirects = 0;; ++redirects) {
+    info = HttpResponseInfo();
+    if (redirects > kMaxRedirects) return kHttpBadUrl;
+    bool redirected = false;
+    int result = RequestOnce(verb, current, info, &redirected);
+    if (!redirected) return result;
+    current = info.location;
+  }
+}
+
+// One connection: steps from the socket to its close. Sets *redirected and
+// leaves the target in info.location when a 301 is to be followed.
+int HttpClient::RequestOnce(const std::string& method, const std::string& url, HttpResponseInfo& info,
+                            bool* redirected) {
+  Target target;
+  if (!ParseUrl(url, &target)) return kHttpBadUrl;
+
+  OnStatusText("ソケットを作成します");
+  net::Socket s = net::CreateTcpSocket();
+  if (s == net::kInvalidSocket) {
+    OnStatusText("ソケットの作成に失敗しました");
+    return kHttpNoSocket;
+  }
+  int result = Exchange(s, method, url, target, info, redirected);
+  if (result != kHttpHostNotFound && result != kHttpConnectFailed) {
+    OnStatusText("切断します");
+    if (!net::ShutdownBoth(s)) result = kHttpCloseFailed;
+  }
+  OnStatusText("ソケットを閉じます");
+  net::Close(s);
+  return result;
+}
+
+int HttpClient::Exchange(net::Socket s, const std::string& method, const std::string& url, const Target& target,
+                         HttpResponseInfo& info, bool* redirected) {
+  const std::string& peer = useProxy_ ? proxyHost_ : target.host;
+  const int peerPort = useProxy_ ? proxyPort_ : target.port;
+  OnStatusText(Format("%s を探しています...", peer.c_str()));
+  std::uint32_t address = 0;
+  if (!net::ResolveHost(peer, &address)) {
+    OnStatusText(Format("%s が見つかりません", peer.c_str()));
+    return kHttpHostNotFound;
+  }
+  const std::string dotted = net::AddressText(address);
+  const unsigned portNumber = static_cast<unsigned>(peerPort);
+  OnStatusText(Format("%s[%s] が見つかりました", peer.c_str(), dotted.c_str()));
+  OnStatusText(Format("%s:%u に接続しています...", dotted.c_str(), portNumber));
+  if (net::Connect(s, address, static_cast<std::uint16_t>(peerPort), connectMs_) != 0) {
+    OnStatusText(Format("%s:%u に接続できません", dotted.c_str(), portNumber));
+    return kHttpConnectFailed;
+  }
+  OnStatusText(Format("%s:%u に接続しました", dotted.c_str(), portNumber));
+
+  // Built whole rather than cut at a buffer size: a cut request line would
+  // lose its protocol version and mean something else to the server.
+  std::string request = method + (useProxy_ ? " " + url : " /" + target.path) + " HTTP/1.0\r\n";
+  request += "Host: " + target.host + ":" + target.portText + "\r\n";
+  request += "User-Agent: " + userAgent_ + "\r\n\r\n";
+  OnRequestSent(request);
+  for (std::size_t sent = 0; sent < request.size();) {
+    int n = net::Send(s, request.data() + sent, static_cast<int>(request.size() - sent));
+    if (n <= 0) {
+      OnStatusText("Getリクエストの送信に失敗しました");
+      return kHttpSendFailed;
+    }
+    sent += static_cast<std::size_t>(n);
+  }
+
+  char chunk[kChunk];
+  std::string header;
+  std::size_t headerEnd = std::string::npos;
+  while (headerEnd == std::string::npos) {
+    int n = net::Receive(s, chunk, kChunk, receiveMs_);
+    if (n <= 0 || header.size() + static_cast<std::size_t>(n) > kMaxHeaderBytes) {
+      OnStatusText("レスポンスヘッダーの取得に失敗しました。");
+      return kHttpHeaderFailed;
+    }
+    // The blank line may straddle two chunks: search from just before the new bytes.
+    std::size_t from = header.size() >= 3 ? header.size() - 3 : 0;
+    header.append(chunk, static_cast<std::size_t>(n));
+    headerEnd = header.find("\r\n\r\n", from);
+  }
+  std::string body = header.substr(headerEnd + 4);
+  header.resize(headerEnd + 4);
+  OnHeaderReceived(header);
+  ParseHttpHeader(header, info);
+
+  if (KeepRedirect(info) == 0 && info.status == 301) {
+    *redirected = true;
+    return kHttpOk;
+  }
+  OnStatusText("データの受信を開始します...");
+  int result = Deliver(body.data(), static_cast<int>(body.size()), info);
+  while (result == kHttpOk) {
+    int n = net::Receive(s, chunk, kChunk, receiveMs_);
+    if (n == net::kNetTimeout) {
+      // A stalled body is never a complete one, length or not.
+      return kHttpShortBody;
+    }
+    if (n <= 0) break;
+    result = Deliver(chunk, n, info);
+  }
+  if (result == kHttpOk && info.expected != 0 && info.received != info.expected) result = kHttpShortBody;
+  return result;
+}
+
+int HttpClient::Deliver(const char* bytes, int length, HttpResponseInfo& info) {
+  if (length <= 0) return kHttpOk;
+  if (OnData(bytes, length) == 0) {
+    OnStatusText("データ出力に失敗しました。");
+    return kHttpOutputFailed;
+  }
+  info.received += length;
+  if (OnProgress(info.received, info.expected) == 0) {
+    OnStatusText("キャンセルされました。");
+    return kHttpCancelled;
+  }
+  return kHttpOk;
+}
+
+int HttpClient::OnStatusText(const std::string&) { return 1; }
+int HttpClient::OnData(const char*, int) { return 0; }
+int HttpClient::OnProgress(int, int) { return 1; }
+void HttpClient::OnRequestSent(const std::string&) {}
+void HttpClient::OnHeaderReceived(const std::string&) {}
+int HttpClient::KeepRedirect(const HttpResponseInfo&) { return 0; }
+
+bool StartSocketLayer() { return net::StartLayer(); }
+void StopSocketLayer() { net::StopLayer(); }

@@ -1,0 +1,76 @@
+#pragma once
+// An HTTP/1.0 client: one request per connection, optionally through a
+// proxy, with the reply body streamed to a hook.
+#include <cstdint>
+#include <string>
+
+struct HttpResponseInfo {
+  int status = 0;
+  int received = 0;
+  int expected = 0;
+  int contentLength = 0;
+  std::string location;
+};
+
+enum HttpResult : int {
+  kHttpOk = 0,
+  kHttpShortBody = 2,
+  kHttpBadUrl = 3,
+  kHttpNoSocket = 4,
+  kHttpHostNotFound = 5,
+  kHttpConnectFailed = 6,
+  kHttpSendFailed = 7,
+  kHttpHeaderFailed = 8,
+  kHttpCloseFailed = 9,
+  kHttpCancelled = 10,
+  kHttpOutputFailed = 11
+};
+
+class HttpClient {
+ public:
+  HttpClient();
+  virtual ~HttpClient();
+
+  int Request(const char* method, const char* url, HttpResponseInfo& info);  // an HttpResult
+  int Get(const char* url, HttpResponseInfo& info) { return Request("GET", url, info); }
+  int SetProxy(const char* text);  // 1 accepted ("host:port"), 0 refused (unchanged)
+  int SetUseProxy(bool flag);      // returns 1
+  bool UseProxy() const;
+  const std::string& ProxyHost() const;
+  int ProxyPort() const;
+  // Time-outs in ms for connect and for each receive (default 30000); a seam
+  // for tests, not a setting.
+  void SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs);
+
+ protected:  // the six hooks, in this slot order
+  virtual int OnStatusText(const std::string& text);       // base: 1
+  virtual int OnData(const char* bytes, int length);       // base: 0
+  virtual int OnProgress(int received, int expected);      // base: 1
+  virtual void OnRequestSent(const std::string& request);  // base: nothing
+  virtual void OnHeaderReceived(const std::string& header);  // base: nothing
+  virtual int KeepRedirect(const HttpResponseInfo& info);  // base: 0 (follow)
+
+ private:
+  struct Target;
+  static bool ParseUrl(const std::string& url, Target* out);
+  int RequestOnce(const std::string& method, const std::string& url, HttpResponseInfo& info, bool* redirected);
+  int Exchange(std::intptr_t socket, const std::string& method, const std::string& url, const Target& target,
+               HttpResponseInfo& info, bool* redirected);
+  int Deliver(const char* bytes, int length, HttpResponseInfo& info);
+
+  std::string userAgent_ = "http client ";
+  bool useProxy_ = false;
+  std::string proxyHost_;
+  int proxyPort_ = 8080;
+  std::uint32_t connectMs_ = 30000;
+  std::uint32_t receiveMs_ = 30000;
+};
+
+// Header parsing, portable and fuzzable: fills status, contentLength,
+// location of `info`.
+void ParseHttpHeader(const std::string& header, HttpResponseInfo& info);
+
+// Starts/stops the socket layer (WinSock 1.1 on Windows; nothing elsewhere).
+// Counted, thread-safe.
+bool StartSocketLayer();
+void StopSocketLayer();

@@ -1,0 +1,105 @@
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "util/socket.h"
+
+// Only WinSock 1.1 calls: the plug-in must run on systems that have nothing newer.
+namespace net {
+
+namespace {
+
+SOCKET S(Socket s) { return static_cast<SOCKET>(s); }
+
+timeval ToTimeval(std::uint32_t ms) {
+  timeval tv;
+  tv.tv_sec = static_cast<long>(ms / 1000);
+  tv.tv_usec = static_cast<long>((ms % 1000) * 1000);
+  return tv;
+}
+
+}  // namespace
+
+Socket CreateTcpSocket() {
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  return s == INVALID_SOCKET ? kInvalidSocket : static_cast<Socket>(s);
+}
+
+bool ResolveHost(const std::string& host, std::uint32_t* address) {
+  unsigned long dotted = ::inet_addr(host.c_str());
+  if (dotted != INADDR_NONE || host == "255.255.255.255") {
+    *address = dotted;
+    return true;
+  }
+  hostent* entry = ::gethostbyname(host.c_str());
+  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 || entry->h_addr_list == nullptr ||
+      entry->h_addr_list[0] == nullptr)
+    return false;
+  std::uint32_t a;
+  memcpy(&a, entry->h_addr_list[0], 4);
+  *address = a;
+  return true;
+}
+
+std::string AddressText(std::uint32_t address) {
+  in_addr a;
+  a.s_addr = address;
+  const char* text = ::inet_ntoa(a);
+  return text != nullptr ? text : "";
+}
+
+int Connect(Socket s, std::uint32_t address, std::uint16_t port, std::uint32_t timeoutMs) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = address;
+  u_long on = 1;
+  if (::ioctlsocket(S(s), FIONBIO, &on) != 0) return kNetFailed;
+  if (::connect(S(s), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    if (::WSAGetLastError() != WSAEWOULDBLOCK) return kNetFailed;
+    // A failed non-blocking connect shows in the exception set on Windows.
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(S(s), &writable);
+    FD_SET(S(s), &failed);
+    timeval tv = ToTimeval(timeoutMs);
+    int r = ::select(0, nullptr, &writable, &failed, &tv);
+    if (r == 0) return kNetTimeout;
+    if (r < 0 || FD_ISSET(S(s), &failed) || !FD_ISSET(S(s), &writable)) return kNetFailed;
+    int error = 0;
+    int len = sizeof error;
+    if (::getsockopt(S(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0 || error != 0)
+      return kNetFailed;
+  }
+  u_long off = 0;
+  ::ioctlsocket(S(s), FIONBIO, &off);
+  return 0;
+}
+
+int Send(Socket s, const char* bytes, int length) { return ::send(S(s), bytes, length, 0); }
+
+int Receive(Socket s, char* buffer, int capacity, std::uint32_t timeoutMs) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(S(s), &readable);
+  timeval tv = ToTimeval(timeoutMs);
+  int r = ::select(0, &readable, nullptr, nullptr, &tv);
+  if (r == 0) return kNetTimeout;
+  if (r < 0) return kNetFailed;
+  int n = ::recv(S(s), buffer, capacity, 0);
+  return n == SOCKET_ERROR ? kNetFailed : n;
+}
+
+bool ShutdownBoth(Socket s) { return ::shutdown(S(s), SD_BOTH) == 0; }
+void Close(Socket s) { ::closesocket(S(s)); }
+
+// WinSock counts WSAStartup calls itself and is safe to call from any thread.
+bool StartLayer() {
+  WSADATA data;
+  return ::WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+void StopLayer() { ::WSACleanup(); }
+
+}  // namespace net
