@@ -12,6 +12,7 @@
 #include "resources/in_quorvo_res.h"
 #include "ui/plugin_windows.h"
 #include "ui/info_box.h"
+#include "ui/settings_sheet.h"
 #include "util/host_dir.h"
 #include "util/message_box.h"
 #include "util/named_event.h"
@@ -103,8 +104,9 @@ void About(HWND parent) {
   msgbox::Show(parent, text, LoadPluginString(IDS_ABOUT_CAPTION), msgbox::kOk);
 }
 
-void Config(HWND) {
+void Config(HWND parent) {
   WaitForInitialisation();
+  ui::ShowSettingsSheet(parent);
 }
 
 int InfoBox(const char* fileName, HWND parent) {

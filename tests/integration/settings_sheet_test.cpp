@@ -1,0 +1,319 @@
+// The settings property sheet through the real DLL in the test host. Config
+// is modal: a watcher thread finds the sheet by its caption and drives it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "resources/in_quorvo_res.h"
+#include "resources/in_quorvo_strings.h"
+#include "tests/integration/dialog_helpers.h"
+#include "tests/integration/virtual_aspi.h"
+
+namespace {
+
+using namespace dialog_helpers;
+
+const char kSheetCaption[] = "設定  -  音楽CD再生プラグイン [in_quorvo.dll]";
+const char kBoxCaption[] = "in_quorvo.dll";
+const char kSection[] = "QZ_CDDAPLAYER";
+
+std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
+std::string IniValue(const char* key) { return ini_file::Value(ini_file::Read(IniPath()), kSection, key); }
+
+HWND ShowPage(HWND sheet, int index) {
+  SendMessageA(sheet, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
+  return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+std::vector<std::string> ListItems(HWND page, int id) {
+  std::vector<std::string> items;
+  const int count = static_cast<int>(SendDlgItemMessageA(page, id, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    char text[256] = {};
+    SendDlgItemMessageA(page, id, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    items.push_back(text);
+  }
+  return items;
+}
+
+int ComboIndexOf(HWND page, int id, const char* labelPart) {
+  const int count = static_cast<int>(SendDlgItemMessageA(page, id, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    char text[256] = {};
+    SendDlgItemMessageA(page, id, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    if (std::string(text).find(labelPart) != std::string::npos) return i;
+  }
+  return -1;
+}
+
+struct Tip {
+  std::string text;
+  LRESULT maxWidth = 0;
+  LRESULT autoPop = 0;
+};
+
+// Every tooltip of the sheet's thread, by the control it belongs to, read
+// through the tooltip windows' own messages.
+std::map<HWND, Tip> ReadTooltips(HWND sheet) {
+  std::vector<HWND> windows;
+  EnumThreadWindows(
+      GetWindowThreadProcessId(sheet, nullptr),
+      [](HWND w, LPARAM list) {
+        char name[64] = {};
+        GetClassNameA(w, name, sizeof name);
+        if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  std::map<HWND, Tip> tips;
+  for (HWND w : windows) {
+    TOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    if (!SendMessageA(w, TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&tool))) continue;
+    // The wide form: the narrow one stops at 80 characters.
+    TOOLINFOW wide = {};
+    wide.cbSize = sizeof wide;
+    wide.hwnd = tool.hwnd;
+    wide.uId = tool.uId;
+    wchar_t text[1024] = {};
+    wide.lpszText = text;
+    SendMessageW(w, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&wide));
+    char narrow[2048] = {};
+    WideCharToMultiByte(932, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    Tip& tip = tips[reinterpret_cast<HWND>(tool.uId)];
+    tip.text = narrow;
+    tip.maxWidth = SendMessageA(w, TTM_GETMAXTIPWIDTH, 0, 0);
+    tip.autoPop = SendMessageA(w, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0);
+  }
+  return tips;
+}
+
+// The message text of a box: its longest static text.
+std::string BoxText(HWND box) {
+  std::string longest;
+  HWND child = nullptr;
+  while ((child = FindWindowExA(box, child, "Static", nullptr)) != nullptr) {
+    char text[1024] = {};
+    GetWindowTextA(child, text, sizeof text);
+    if (std::string(text).size() > longest.size()) longest = text;
+  }
+  return longest;
+}
+
+class SettingsSheetTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    discgen::DiscOptions options;
+    options.audioTracks = 1;
+    cue_ = virtual_aspi::MakeDisc(options, "settings_sheet");
+  }
+  void SetUp() override {
+    ASSERT_FALSE(cue_.empty());
+    ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\ncue=" + cue_ + "\r\n"));
+    ASSERT_TRUE(host_.CreateMainWindow());
+    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n"
+                               "TitlePriority0=CD-TEXT(JP)\r\nTitlePriority1=CD-TEXT(EN)\r\n"
+                               "TitlePriority2=default\r\nTitlePriority3=CDDB\r\n"
+                               "BufferSize=882000\r\nPreReadSize=176400\r\nReadSpeed=2000\r\n"
+                               "CDDB_URL=http://a.example/~cddb/cddb.cgi\r\n"
+                               "CDDB_URLHistory=1\r\nCDDB_URLHistory0=http://a.example/~cddb/cddb.cgi\r\n"
+                               "CDDB_ProxyHistory=1\r\nCDDB_ProxyHistory0=old.example:8080\r\n"
+                               "CDDB_Proxy=old.example:8080\r\nCDDB_UseProxy=true\r\n");
+    initial_ = ini_file::Read(IniPath());
+    in_ = host_.LoadInputPlugin();
+    ASSERT_NE(nullptr, in_);
+    in_->Init();
+  }
+  void TearDown() override {
+    if (in_) in_->Quit();
+    host_.UnloadInputPlugin();
+    DeleteFileA(IniPath().c_str());
+  }
+
+  // Runs Config with `drive` on a watcher thread; `drive` ends the sheet.
+  // Message boxes titled "in_quorvo.dll" are closed and their texts kept.
+  template <class Drive>
+  void RunSheet(Drive drive) {
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+      HWND sheet = WaitForWindow(kSheetCaption, 20000);
+      if (!sheet) return;
+      sheet_ = sheet;
+      drive(sheet);
+      while (!done.load() && IsWindow(sheet)) {
+        if (HWND box = FindOwnWindow(kBoxCaption)) {
+          boxes_.push_back(BoxText(box));
+          PostMessageA(box, WM_COMMAND, IDOK, 0);
+          WaitForWindowGone(box, 5000);
+        }
+        Sleep(20);
+      }
+    });
+    std::thread guard([&] {  // never leave the test waiting on the modal sheet
+      for (int i = 0; i < 600 && !done.load(); ++i) Sleep(100);
+      if (!done.load() && sheet_) PostMessageA(sheet_, WM_COMMAND, IDCANCEL, 0);
+    });
+    in_->Config(host_.MainWindow());
+    done = true;
+    watcher.join();
+    guard.join();
+  }
+
+  static std::string cue_;
+  std::string initial_;
+  std::vector<std::string> boxes_;
+  std::atomic<HWND> sheet_{nullptr};
+  TestHost host_;
+  In_Module* in_ = nullptr;
+};
+
+std::string SettingsSheetTest::cue_;
+
+const std::vector<std::string> kSourceRows = {"CD-TEXT(日本語)", "CD-TEXT(英語)", "デフォルト", "CDDB"};
+
+// One pass over every page: pictures, tooltips, the priority moves, the
+// buffer rule and the proxy check, then OK; the file changes only at Quit.
+TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
+  struct PageControls {
+    const char* picture;
+    std::vector<std::pair<int, const char*>> tips;
+  };
+  const std::vector<PageControls> pages = {
+      {"104_settings_title", {{IDC_DEFAULT_FORMAT, STR_TIP_DEFAULT_FORMAT}, {IDC_PRIORITY_LIST, STR_TIP_PRIORITY}}},
+      {"114_settings_extended",
+       {{IDC_EXTENDED_DEFAULT, STR_TIP_EXTENDED_DEFAULT}, {IDC_EXTENDED_TITLE, STR_TIP_EXTENDED_TITLE}}},
+      {"108_settings_cdtext", {{IDC_CDTEXT_FORMAT, STR_TIP_CDTEXT_FORMAT}}},
+      {"109_settings_cddb1", {{IDC_CDDB_FORMAT, STR_TIP_CDDB_FORMAT}}},
+      {"111_settings_cddb2",
+       {{IDC_CDDB_URL, STR_TIP_CDDB_URL},
+        {IDC_CDDB_UTF8, STR_TIP_CDDB_UTF8},
+        {IDC_CDDB_PROXY, STR_TIP_CDDB_PROXY},
+        {IDC_CDDB_USE_PROXY, STR_TIP_CDDB_USE_PROXY},
+        {IDC_CDDB_AUTO_CLOSE, STR_TIP_CDDB_AUTO_CLOSE}}},
+      {"105_settings_read",
+       {{IDC_READ_SPEED, STR_TIP_READ_SPEED},
+        {IDC_JITTER, STR_TIP_JITTER},
+        {IDC_BUFFER_SIZE, STR_TIP_BUFFER_SIZE},
+        {IDC_PRE_READ_SIZE, STR_TIP_PRE_READ_SIZE}}},
+      {"113_settings_other", {{IDC_MULTITHREAD_INIT, STR_TIP_MULTITHREAD_INIT}}},
+  };
+  std::vector<std::string> opened, afterDown, afterUp, transport, pictured, tipFaults;
+  int pageCount = 0, speedSelection = -2, tipCount = 0;
+  bool hasApply = true;
+  RunSheet([&](HWND sheet) {
+    pageCount = TabCtrl_GetItemCount(PropSheet_GetTabControl(sheet));
+    hasApply = IsWindowVisible(GetDlgItem(sheet, 0x3021)) != FALSE;  // the sheet's Apply button
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      HWND page = ShowPage(sheet, static_cast<int>(i));
+      if (!SaveScreenshot(sheet, pages[i].picture)) pictured.push_back(pages[i].picture);
+      const std::map<HWND, Tip> tips = ReadTooltips(sheet);
+      for (const auto& [id, expected] : pages[i].tips) {
+        const auto it = tips.find(GetDlgItem(page, id));
+        ++tipCount;
+        if (it == tips.end()) {
+          tipFaults.push_back(std::to_string(id) + " has none");
+          continue;
+        }
+        if (it->second.text != expected) tipFaults.push_back(std::to_string(id) + " text " + it->second.text);
+        if (it->second.maxWidth <= 0) tipFaults.push_back(std::to_string(id) + " single-line");
+        if (it->second.autoPop != 10000) tipFaults.push_back(std::to_string(id) + " delay");
+      }
+    }
+    HWND page = ShowPage(sheet, 0);
+    opened = ListItems(page, IDC_PRIORITY_LIST);
+    SendDlgItemMessageA(page, IDC_PRIORITY_LIST, LB_SETCURSEL, 3, 0);
+    Click(page, IDC_PRIORITY_DOWN);
+    afterDown = ListItems(page, IDC_PRIORITY_LIST);
+    Click(page, IDC_PRIORITY_UP);
+    afterUp = ListItems(page, IDC_PRIORITY_LIST);
+
+    page = ShowPage(sheet, 4);
+    SetDlgItemTextA(page, IDC_CDDB_PROXY, "proxyhost");
+    SendDlgItemMessageA(page, IDC_CDDB_USE_PROXY, BM_SETCHECK, BST_CHECKED, 0);
+
+    page = ShowPage(sheet, 5);
+    transport.push_back(ItemText(page, IDC_TRANSPORT));
+    speedSelection = static_cast<int>(SendDlgItemMessageA(page, IDC_READ_SPEED, CB_GETCURSEL, 0, 0));
+    SelectComboItem(page, IDC_BUFFER_SIZE, ComboIndexOf(page, IDC_BUFFER_SIZE, "   2秒"));
+    SelectComboItem(page, IDC_PRE_READ_SIZE, ComboIndexOf(page, IDC_PRE_READ_SIZE, "   3秒"));
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+  });
+  EXPECT_EQ(7, pageCount);
+  EXPECT_FALSE(hasApply);
+  EXPECT_TRUE(pictured.empty());
+  EXPECT_EQ(16, tipCount);
+  EXPECT_EQ(std::vector<std::string>{}, tipFaults);
+  EXPECT_EQ(kSourceRows, opened);
+  EXPECT_EQ(kSourceRows, afterDown);  // the last row does not move down
+  EXPECT_EQ((std::vector<std::string>{"CD-TEXT(日本語)", "CD-TEXT(英語)", "CDDB", "デフォルト"}), afterUp);
+  EXPECT_EQ(std::vector<std::string>{"使用ドライバ : ASPI"}, transport);
+  EXPECT_EQ(2, speedSelection);  // 2000 kB/s: the next larger speed, 16x
+  EXPECT_EQ((std::vector<std::string>{"プロキシサーバアドレスの書式が不正です。\nプロキシサーバの設定を無効にします。",
+                                      "\"再生開始サイズ\"は\"バッファサイズ\"以下である必要があります。"}),
+            boxes_);
+
+  EXPECT_EQ(initial_, ini_file::Read(IniPath()));  // nothing written before Quit
+  in_->Quit();
+  in_ = nullptr;
+  EXPECT_EQ("CD-TEXT(JP)", IniValue("TitlePriority0"));
+  EXPECT_EQ("CD-TEXT(EN)", IniValue("TitlePriority1"));
+  EXPECT_EQ("CDDB", IniValue("TitlePriority2"));
+  EXPECT_EQ("default", IniValue("TitlePriority3"));
+  EXPECT_EQ("352800", IniValue("BufferSize"));
+  EXPECT_EQ("352800", IniValue("PreReadSize"));
+  EXPECT_EQ("2822", IniValue("ReadSpeed"));
+  EXPECT_EQ("false", IniValue("CDDB_UseProxy"));
+  EXPECT_EQ("old.example:8080", IniValue("CDDB_Proxy"));
+}
+
+TEST_F(SettingsSheetTest, CancelChangesNothingAndAKnownUrlLeavesTheHistory) {
+  HWND cacheOwner = nullptr, sheetWindow = nullptr;
+  RunSheet([&](HWND sheet) {
+    // The cache manager opens over the CDDB page (posted: it is modal).
+    sheetWindow = sheet;
+    HWND cddbPage = ShowPage(sheet, 3);
+    PostMessageA(cddbPage, WM_COMMAND, MAKEWPARAM(IDC_CDDB_CACHE_MANAGER, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(cddbPage, IDC_CDDB_CACHE_MANAGER)));
+    if (HWND cache = WaitForWindow("CDDB情報 キャッシュ管理", 10000)) {
+      cacheOwner = GetWindow(cache, GW_OWNER);
+      PostMessageA(cache, WM_CLOSE, 0, 0);
+      WaitForWindowGone(cache, 5000);
+    }
+    HWND page = ShowPage(sheet, 0);
+    SetDlgItemTextA(page, IDC_DEFAULT_FORMAT, "changed");
+    SendDlgItemMessageA(page, IDC_PRIORITY_LIST, LB_SETCURSEL, 1, 0);
+    Click(page, IDC_PRIORITY_UP);
+    page = ShowPage(sheet, 4);
+    SetDlgItemTextA(page, IDC_CDDB_PROXY, "proxyhost");
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  });
+  EXPECT_TRUE(boxes_.empty());
+  ASSERT_NE(nullptr, cacheOwner);
+  EXPECT_EQ(sheetWindow, cacheOwner);  // the page's top-level window
+  in_->Quit();
+  const std::string afterCancel = ini_file::Read(IniPath());
+  EXPECT_EQ("CD-TEXT(JP)", IniValue("TitlePriority0"));
+  EXPECT_EQ("true", IniValue("CDDB_UseProxy"));
+
+  // The stored URL chosen again: OK stores the same file as before.
+  in_->Init();
+  RunSheet([&](HWND sheet) {
+    HWND page = ShowPage(sheet, 4);
+    SetDlgItemTextA(page, IDC_CDDB_URL, "http://a.example/~cddb/cddb.cgi");
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+  });
+  in_->Quit();
+  in_ = nullptr;
+  EXPECT_EQ(afterCancel, ini_file::Read(IniPath()));
+  EXPECT_EQ("3", IniValue("CDDB_URLHistory"));  // the two built-in servers and a.example
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+#include "ui/settings_links.h"
+
+#include "cddb/cache_manager.h"
+#include "cddb/cddb_ui_client.h"
+#include "cddb/plugin_cddb.h"
+
+namespace settings_links {
+
+namespace {
+
+class PluginClient : public settings_pages::CddbClientSettings {
+ public:
+  void SetServerUrl(const std::string& url) override { PluginCddbClient().SetServerUrl(url.c_str()); }
+  void SetUseUtf8(bool flag) override { PluginCddbClient().SetUseUtf8(flag); }
+  int SetProxy(const std::string& text) override { return PluginCddbClient().SetProxy(text.c_str()); }
+  void SetUseProxy(bool flag) override { PluginCddbClient().SetUseProxy(flag); }
+};
+
+}  // namespace
+
+settings_pages::CddbClientSettings& CddbClient() {
+  static PluginClient client;
+  return client;
+}
+
+void OpenCacheManager(HWND owner) { cddb_windows::ShowCacheManager(owner); }
+
+}  // namespace settings_links

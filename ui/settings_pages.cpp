@@ -1,0 +1,106 @@
+#include "ui/settings_pages.h"
+
+#include "device/cd_device.h"
+#include "input/plugin_settings.h"
+#include "input/title_sources.h"
+#include "util/message_box.h"
+
+namespace settings_pages {
+
+const char kProxyRefusedMessage[] = "プロキシサーバアドレスの書式が不正です。\nプロキシサーバの設定を無効にします。";
+const char kStartSizeMessage[] = "\"再生開始サイズ\"は\"バッファサイズ\"以下である必要があります。";
+const char kMessageCaption[] = "in_quorvo.dll";
+
+namespace {
+
+constexpr std::uint32_t kOneSecondBytes = 176400;
+
+std::vector<Choice> ListOf(const std::map<std::uint32_t, std::string>& table, std::uint32_t atLeast) {
+  std::vector<Choice> list;
+  for (const auto& entry : table) {
+    if (entry.first >= atLeast) list.push_back({entry.second, entry.first});
+  }
+  return list;
+}
+
+}  // namespace
+
+int PriorityNeighbour(int count, int selected, int direction) {
+  if (selected < 0 || selected >= count) return -1;
+  const int neighbour = selected + (direction < 0 ? -1 : 1);
+  return neighbour < 0 || neighbour >= count ? -1 : neighbour;
+}
+
+std::string PriorityDisplayName(const std::string& identifier) {
+  const TitleSource* source = FindTitleSource(identifier.c_str());
+  return source ? source->displayName : identifier;
+}
+
+std::string PriorityIdentifier(const std::string& displayName) {
+  for (const TitleSource& source : TitleSources()) {
+    if (displayName == source.displayName) return source.name;
+  }
+  return std::string();
+}
+
+std::vector<Choice> ReadSpeedList() { return ListOf(ReadSpeedChoices(), 0); }
+std::vector<Choice> PreReadSizeList() { return ListOf(BufferSizeChoices(), 0); }
+std::vector<Choice> BufferSizeList() { return ListOf(BufferSizeChoices(), kOneSecondBytes); }
+
+int ChoiceIndexFor(const std::vector<Choice>& list, std::uint32_t setting) {
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i].value == setting) return static_cast<int>(i);
+  }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i].value > setting) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void ApplyReadPage(PluginSettings& settings, const ReadPageInput& input, HWND owner) {
+  const std::vector<Choice> speeds = ReadSpeedList();
+  const std::vector<Choice> buffers = BufferSizeList();
+  const std::vector<Choice> starts = PreReadSizeList();
+  auto valueAt = [](const std::vector<Choice>& list, int index, std::uint32_t current) {
+    return index >= 0 && static_cast<std::size_t>(index) < list.size() ? list[static_cast<std::size_t>(index)].value
+                                                                        : current;
+  };
+  const std::uint32_t b = valueAt(buffers, input.bufferIndex, settings.bufferSize);
+  std::uint32_t s = valueAt(starts, input.preReadIndex, settings.preReadSize);
+  if (b < s) {
+    msgbox::Show(owner, kStartSizeMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
+    s = b;
+  }
+  settings.readSpeed = valueAt(speeds, input.speedIndex, settings.readSpeed);
+  settings.jitterCorrection = input.jitter;
+  settings.preReadSize = s;
+  settings.bufferSize = b;
+  settings.doubleBufferSize = 2 * b;
+}
+
+void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbClientSettings& client, HWND owner) {
+  if (input.url != settings.cddbUrl) client.SetServerUrl(input.url);
+  settings.cddbUrl = input.url;
+  settings.cddbUseUtf8 = input.useUtf8;
+  settings.cddbDialogAutoClose = input.autoClose;
+  if (input.proxy.empty()) {
+    settings.cddbUseProxy = false;
+  } else if (client.SetProxy(input.proxy) == 1) {
+    settings.cddbProxy = input.proxy;
+    settings.cddbUseProxy = input.useProxy;
+  } else {
+    msgbox::Show(owner, kProxyRefusedMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
+    settings.cddbUseProxy = false;
+  }
+  client.SetUseUtf8(settings.cddbUseUtf8);
+  client.SetUseProxy(settings.cddbUseProxy);
+  settings.urlHistory.insert(settings.cddbUrl);
+  settings.proxyHistory.insert(settings.cddbProxy);
+}
+
+std::string TransportLabel(int transportKind) {
+  const char* name = transportKind == kTransportSpti ? "SPTI" : transportKind == kTransportAspi ? "ASPI" : "不明";
+  return std::string("使用ドライバ : ") + name;
+}
+
+}  // namespace settings_pages

@@ -1,0 +1,66 @@
+#pragma once
+// What the settings pages decide, apart from their windows: the priority
+// list's moves and names, the choice lists and their selection, and the two
+// apply sequences that check what the user entered.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host_api/win_types.h"
+
+struct PluginSettings;
+
+namespace settings_pages {
+
+// Priority list. Up (-1) or down (+1) swaps the selected row with that
+// neighbour; the neighbour's index (the row's new place), or -1 when the
+// move is not possible (nothing selected, first row up, last row down).
+int PriorityNeighbour(int count, int selected, int direction);
+// "CD-TEXT(JP)" <-> "CD-TEXT(日本語)" ...; an unknown identifier shows as
+// itself, an unknown display name gives "".
+std::string PriorityDisplayName(const std::string& identifier);
+std::string PriorityIdentifier(const std::string& displayName);
+
+// One item of a drop-down list: its label and the value it stands for.
+struct Choice {
+  std::string label;
+  std::uint32_t value;
+};
+std::vector<Choice> ReadSpeedList();  // ascending values
+std::vector<Choice> PreReadSizeList();
+std::vector<Choice> BufferSizeList();  // one second and more only
+// The item whose value equals `setting`, else the first larger one, else -1.
+int ChoiceIndexFor(const std::vector<Choice>& list, std::uint32_t setting);
+
+// The read page's apply. A list without a selection (-1) keeps its setting.
+// A start size above the buffer size is cut to it after the message.
+struct ReadPageInput {
+  int speedIndex, bufferIndex, preReadIndex;
+  bool jitter;
+};
+void ApplyReadPage(PluginSettings& settings, const ReadPageInput& input, HWND owner);
+
+// The CDDB client as the CDDB page needs it.
+class CddbClientSettings {
+ public:
+  virtual ~CddbClientSettings() = default;
+  virtual void SetServerUrl(const std::string& url) = 0;
+  virtual void SetUseUtf8(bool flag) = 0;
+  virtual int SetProxy(const std::string& text) = 0;  // 1 accepted, 0 refused
+  virtual void SetUseProxy(bool flag) = 0;
+};
+
+struct CddbPageInput {
+  std::string url, proxy;
+  bool useUtf8, useProxy, autoClose;
+};
+void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbClientSettings& client, HWND owner);
+
+// "使用ドライバ : SPTI" / "ASPI" / "不明" for a transport kind.
+std::string TransportLabel(int transportKind);
+
+extern const char kProxyRefusedMessage[];
+extern const char kStartSizeMessage[];
+extern const char kMessageCaption[];
+
+}  // namespace settings_pages

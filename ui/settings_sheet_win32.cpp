@@ -1,0 +1,243 @@
+#include "ui/settings_sheet.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "input/plugin_settings.h"
+#include "input/plugin_strings.h"
+#include "input/readers.h"
+#include "resources/in_quorvo_res.h"
+#include "ui/settings_links.h"
+#include "ui/settings_pages.h"
+#include "util/dialog.h"
+#include "util/property_page.h"
+
+namespace ui {
+
+namespace {
+
+using namespace settings_pages;
+
+constexpr int kTextLimit = 1023;
+constexpr int kTipMs = 10000;
+
+std::string TextOf(const Control& control) {
+  char text[kTextLimit + 1] = {};
+  control.Text(text, sizeof text);
+  return text;
+}
+
+std::string ListTextAt(const Control& list, int index) {
+  char text[kTextLimit + 1] = {};
+  list.ListText(index, text, sizeof text);
+  return text;
+}
+
+// What every page shares: its window and the binding of its controls, each
+// with its tooltip.
+class Page {
+ public:
+  explicit Page(HWND window) : window_(window) {}
+  bool OnCommand(int, int) { return false; }
+
+ protected:
+  Control& Bind(Control& control, int id, int tipId = 0) {
+    control.Bind(window_, id);
+    if (tipId) control.AddTooltip(tipId, true, kTipMs);
+    return control;
+  }
+  HWND window_;
+};
+
+class TitlePage : public Page {
+ public:
+  explicit TitlePage(HWND window) : Page(window) {
+    Bind(format_, IDC_DEFAULT_FORMAT, IDS_TIP_DEFAULT_FORMAT).SetText(Settings().defaultTitleFormat.c_str());
+    Bind(list_, IDC_PRIORITY_LIST, IDS_TIP_PRIORITY);
+    for (const std::string& id : Settings().titlePriority) list_.ListAdd(PriorityDisplayName(id).c_str());
+  }
+  bool OnCommand(int id, int code) {
+    if (code != BN_CLICKED || (id != IDC_PRIORITY_UP && id != IDC_PRIORITY_DOWN)) return false;
+    const int selected = list_.ListSelection();
+    const int neighbour = PriorityNeighbour(list_.ListCount(), selected, id == IDC_PRIORITY_UP ? -1 : 1);
+    if (neighbour < 0) return true;
+    const std::string text = ListTextAt(list_, neighbour);
+    list_.ListDelete(neighbour);
+    list_.ListInsert(selected, text.c_str());
+    list_.ListSelect(neighbour);
+    return true;
+  }
+  void Apply() {
+    PluginSettings& s = Settings();
+    s.defaultTitleFormat = TextOf(format_);
+    for (std::size_t i = 0; i < s.titlePriority.size(); ++i) {
+      s.titlePriority[i] = PriorityIdentifier(ListTextAt(list_, static_cast<int>(i)));
+    }
+  }
+
+ private:
+  Control format_, list_;
+};
+
+class ExtendedPage : public Page {
+ public:
+  explicit ExtendedPage(HWND window) : Page(window) {
+    Bind(check_, IDC_EXTENDED_DEFAULT, IDS_TIP_EXTENDED_DEFAULT).SetChecked(Settings().extendedFileInfoDefault);
+    Bind(title_, IDC_EXTENDED_TITLE, IDS_TIP_EXTENDED_TITLE).SetText(Settings().extendedFileInfoDefaultTitle.c_str());
+  }
+  using Page::OnCommand;
+  void Apply() {
+    Settings().extendedFileInfoDefault = check_.Checked();
+    Settings().extendedFileInfoDefaultTitle = TextOf(title_);
+  }
+
+ private:
+  Control check_, title_;
+};
+
+class CdTextPage : public Page {
+ public:
+  explicit CdTextPage(HWND window) : Page(window) {
+    Bind(format_, IDC_CDTEXT_FORMAT, IDS_TIP_CDTEXT_FORMAT).SetText(Settings().cdtextTitleFormat.c_str());
+  }
+  using Page::OnCommand;
+  void Apply() { Settings().cdtextTitleFormat = TextOf(format_); }
+
+ private:
+  Control format_;
+};
+
+class CddbFormatPage : public Page {
+ public:
+  explicit CddbFormatPage(HWND window) : Page(window) {
+    Bind(format_, IDC_CDDB_FORMAT, IDS_TIP_CDDB_FORMAT).SetText(Settings().cddbTitleFormat.c_str());
+  }
+  bool OnCommand(int id, int code) {
+    if (id != IDC_CDDB_CACHE_MANAGER || code != BN_CLICKED) return false;
+    settings_links::OpenCacheManager(window_);
+    return true;
+  }
+  void Apply() { Settings().cddbTitleFormat = TextOf(format_); }
+
+ private:
+  Control format_;
+};
+
+class CddbServerPage : public Page {
+ public:
+  explicit CddbServerPage(HWND window) : Page(window) {
+    const PluginSettings& s = Settings();
+    Bind(url_, IDC_CDDB_URL, IDS_TIP_CDDB_URL);
+    for (const std::string& entry : s.urlHistory) url_.ComboAdd(entry.c_str());
+    url_.SetText(s.cddbUrl.c_str());
+    Bind(proxy_, IDC_CDDB_PROXY, IDS_TIP_CDDB_PROXY);
+    for (const std::string& entry : s.proxyHistory) proxy_.ComboAdd(entry.c_str());
+    proxy_.SetText(s.cddbProxy.c_str());
+    Bind(utf8_, IDC_CDDB_UTF8, IDS_TIP_CDDB_UTF8).SetChecked(s.cddbUseUtf8);
+    Bind(useProxy_, IDC_CDDB_USE_PROXY, IDS_TIP_CDDB_USE_PROXY).SetChecked(s.cddbUseProxy);
+    Bind(autoClose_, IDC_CDDB_AUTO_CLOSE, IDS_TIP_CDDB_AUTO_CLOSE).SetChecked(s.cddbDialogAutoClose);
+  }
+  using Page::OnCommand;
+  void Apply() {
+    const CddbPageInput input{TextOf(url_), TextOf(proxy_), utf8_.Checked(), useProxy_.Checked(),
+                              autoClose_.Checked()};
+    ApplyCddbPage(Settings(), input, settings_links::CddbClient(), window_);
+  }
+
+ private:
+  Control url_, proxy_, utf8_, useProxy_, autoClose_;
+};
+
+class ReadPage : public Page {
+ public:
+  explicit ReadPage(HWND window) : Page(window) {
+    const PluginSettings& s = Settings();
+    Fill(Bind(speed_, IDC_READ_SPEED, IDS_TIP_READ_SPEED), ReadSpeedList(), s.readSpeed);
+    Bind(jitter_, IDC_JITTER, IDS_TIP_JITTER).SetChecked(s.jitterCorrection);
+    Fill(Bind(buffer_, IDC_BUFFER_SIZE, IDS_TIP_BUFFER_SIZE), BufferSizeList(), s.bufferSize);
+    Fill(Bind(preRead_, IDC_PRE_READ_SIZE, IDS_TIP_PRE_READ_SIZE), PreReadSizeList(), s.preReadSize);
+    Bind(transport_, IDC_TRANSPORT).SetText(TransportLabel(PlaybackReader().TransportKind()).c_str());
+  }
+  using Page::OnCommand;
+  void Apply() {
+    const ReadPageInput input{speed_.ComboSelection(), buffer_.ComboSelection(), preRead_.ComboSelection(),
+                              jitter_.Checked()};
+    ApplyReadPage(Settings(), input, window_);
+  }
+
+ private:
+  static void Fill(Control& combo, const std::vector<Choice>& list, std::uint32_t setting) {
+    combo.ComboReset();
+    for (const Choice& choice : list) combo.ComboAddWithValue(choice.label.c_str(), choice.value);
+    const int index = ChoiceIndexFor(list, setting);
+    if (index >= 0) combo.ComboSelect(index);
+  }
+  Control speed_, buffer_, preRead_, jitter_, transport_;
+};
+
+class OtherPage : public Page {
+ public:
+  explicit OtherPage(HWND window) : Page(window) {
+    Bind(check_, IDC_MULTITHREAD_INIT, IDS_TIP_MULTITHREAD_INIT).SetChecked(Settings().multithreadInitialize);
+  }
+  using Page::OnCommand;
+  void Apply() { Settings().multithreadInitialize = check_.Checked(); }
+
+ private:
+  Control check_;
+};
+
+struct PageEntry {
+  int templateId;
+  UINT titleId;
+  DLGPROC proc;
+};
+
+const std::array<PageEntry, 7> kPages = {{
+    {IDD_PAGE_TITLE, IDS_PAGE_TITLE, PageProc<TitlePage>},
+    {IDD_PAGE_EXTENDED, IDS_PAGE_EXTENDED, PageProc<ExtendedPage>},
+    {IDD_PAGE_CDTEXT, IDS_PAGE_CDTEXT, PageProc<CdTextPage>},
+    {IDD_PAGE_CDDB1, IDS_PAGE_CDDB1, PageProc<CddbFormatPage>},
+    {IDD_PAGE_CDDB2, IDS_PAGE_CDDB2, PageProc<CddbServerPage>},
+    {IDD_PAGE_READ, IDS_PAGE_READ, PageProc<ReadPage>},
+    {IDD_PAGE_OTHER, IDS_PAGE_OTHER, PageProc<OtherPage>},
+}};
+
+}  // namespace
+
+void ShowSettingsSheet(HWND parent) {
+  InitCommonControlsOnce();
+  const HINSTANCE instance = PluginInstance();
+  std::array<std::string, kPages.size()> titles;
+  std::array<PROPSHEETPAGEA, kPages.size()> pages = {};
+  for (std::size_t i = 0; i < kPages.size(); ++i) {
+    titles[i] = LoadPluginString(kPages[i].titleId);
+    PROPSHEETPAGEA& page = pages[i];
+    page.dwSize = sizeof page;
+    page.dwFlags = PSP_USETITLE;
+    page.hInstance = instance;
+    page.pszTemplate = MAKEINTRESOURCEA(kPages[i].templateId);
+    page.pfnDlgProc = kPages[i].proc;
+    page.pszTitle = titles[i].c_str();
+  }
+  const std::string caption =
+      LoadPluginString(IDS_SETTINGS) + "  -  " + LoadPluginString(IDS_PLUGIN_NAME) + " [in_quorvo.dll]";
+  PROPSHEETHEADERA header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+  header.hwndParent = parent;
+  header.hInstance = instance;
+  header.pszCaption = caption.c_str();
+  header.nPages = static_cast<UINT>(pages.size());
+  header.nStartPage = 0;
+  header.ppsp = pages.data();
+  PropertySheetA(&header);
+}
+
+}  // namespace ui

@@ -1,0 +1,42 @@
+#pragma once
+// Property pages on the dialog wrappers: `Page` is made at WM_INITDIALOG from
+// the page's window, applies at PSN_APPLY and is freed at WM_DESTROY. It
+// provides `explicit Page(HWND)`, `void Apply()` and
+// `bool OnCommand(int id, int code)` (true: handled). Win32 only.
+#ifdef _WIN32
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+namespace ui {
+
+template <class Page>
+INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Page* page = reinterpret_cast<Page*>(GetWindowLongPtrA(window, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      page = new Page(window);
+      SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
+      return TRUE;
+    case WM_COMMAND:
+      return page && page->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case WM_NOTIFY: {
+      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (page && header && header->code == static_cast<UINT>(PSN_APPLY)) {
+        page->Apply();
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, PSNRET_NOERROR);
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_DESTROY:
+      SetWindowLongPtrA(window, DWLP_USER, 0);
+      delete page;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace ui
+#endif
