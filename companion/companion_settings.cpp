@@ -5,21 +5,10 @@ namespace {
 const char kSection[] = "QZ_CDDAPLAYER";
 
 bool ReadFlag(Profile& profile, const char* key, bool current, const std::string& path) {
-  return IsTrueText(profile.GetString(kSection, key, current ? "true" : "false", path.c_str()));
+  return ProfileTextIsTrue(profile.GetString(kSection, key, current ? "true" : "false", path.c_str()));
 }
 
 }  // namespace
-
-bool IsTrueText(const std::string& text) {
-  static const char kTrue[] = "true";
-  if (text.size() != 4) return false;
-  for (std::size_t i = 0; i < 4; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kTrue[i]) return false;
-  }
-  return true;
-}
 
 void CompanionSettings::Load(Profile& profile, const std::string& iniPath) {
   allDrives = ReadFlag(profile, "AllDrives", allDrives, iniPath);

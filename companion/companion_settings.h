@@ -17,6 +17,3 @@ struct CompanionSettings {
   // Writes AllDrives and QuickStart only.
   void Save(Profile& profile, const std::string& iniPath) const;
 };
-
-// "true" ignoring case.
-bool IsTrueText(const std::string& text);

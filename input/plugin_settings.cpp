@@ -12,17 +12,6 @@ const char kDefaultFormat[] = "%1 - %2";
 // file; reading it key by key would stall Init for hours.
 const long kMaxHistoryEntries = 4096;
 
-bool IsTrue(const std::string& text) {
-  static const char kTrue[] = "true";
-  if (text.size() != 4) return false;
-  for (std::size_t i = 0; i < 4; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kTrue[i]) return false;
-  }
-  return true;
-}
-
 // The C runtime's decimal-text rule (blanks, sign, digits), saturating
 // instead of overflowing.
 long DecimalValue(const std::string& text) {
@@ -44,7 +33,7 @@ class Reader {
   std::string Text(const char* key, const char* fallback) {
     return profile_.GetString(kSettingsSection, key, fallback, path_, 1024);
   }
-  void Bool(const char* key, bool* value) { *value = IsTrue(Text(key, *value ? "true" : "false")); }
+  void Bool(const char* key, bool* value) { *value = ProfileTextIsTrue(Text(key, *value ? "true" : "false")); }
   void Number(const char* key, std::uint32_t* value) {
     *value = profile_.GetInt(kSettingsSection, key, static_cast<int>(*value), path_);
   }

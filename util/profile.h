@@ -19,5 +19,9 @@ class Profile {
   virtual bool WriteString(const char* section, const char* key, const char* value, const char* path) = 0;
 };
 
+// How both plug-ins read a stored boolean: true exactly when the text is
+// "true" ignoring case.
+bool ProfileTextIsTrue(const std::string& text);
+
 // The platform's implementation.
 Profile& SystemProfile();
