@@ -305,10 +305,17 @@ TEST_F(CddbStatusTest, QuitEndsABackgroundLookupThatWaitsForItsUser) {
   char title[GETFILEINFO_TITLE_LENGTH] = {};
   std::string name = "cda://D,1";
   in_->GetFileInfo(&name[0], title, nullptr);
+  // This load's status window: visible, of this process, owned by this load's
+  // device-change window (windows of earlier tests may still be around).
   HWND status = nullptr;
   for (DWORD start = GetTickCount(); !status && GetTickCount() - start < 20000;) {
     host_.PumpFor(20);
-    status = FindWindowA(nullptr, "CDDBステータス");
+    const HWND monitor = FindOwnWindow("ステータスモニタ");
+    for (HWND w = nullptr; monitor && (w = FindWindowExA(nullptr, w, nullptr, "CDDBステータス")) != nullptr;) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      if (pid == GetCurrentProcessId() && GetWindow(w, GW_OWNER) == monitor && IsWindowVisible(w)) status = w;
+    }
   }
   ASSERT_NE(nullptr, status);
   const HWND close = GetDlgItem(status, IDC_STATUS_CLOSE);
