@@ -19,9 +19,11 @@ std::string Limited(const std::string& text, std::size_t limit) {
 
 }  // namespace
 
-CddbClient::CddbClient() : serverUrl_(kCddbDefaultServerUrl) { StartSocketLayer(); }
+// The owner starts the socket layer (the plug-in at Init, each lookup thread
+// for itself): a destructor runs at unload, where WinSock must not be touched.
+CddbClient::CddbClient() : serverUrl_(kCddbDefaultServerUrl) {}
 
-CddbClient::~CddbClient() { StopSocketLayer(); }
+CddbClient::~CddbClient() = default;
 
 int CddbClient::SetServerUrl(const char* url) {
   std::lock_guard<std::mutex> lock(configMutex_);
@@ -66,13 +68,12 @@ int CddbClient::OnData(const char* bytes, int length) {
   return length;
 }
 
-int CddbClient::OnProgress(int, int) { return cancelled_.load() ? 0 : 1; }
+int CddbClient::OnProgress(int, int) { return Aborted() ? 0 : 1; }
 
 int CddbClient::ChooseCandidate(const std::vector<CddbCandidate>&) { return 1; }
 
 int CddbClient::Fetch(const std::string& url) {
   body_.clear();
-  if (cancelled_.load()) return kHttpCancelled;
   HttpResponseInfo info;
   return Get(url.c_str(), info);
 }
@@ -90,6 +91,11 @@ void CddbClient::StoreInCache(const std::string& key) { cache_.Store(key, Curren
 CddbDiscRecord CddbClient::CurrentResult() const {
   std::lock_guard<std::mutex> lock(resultMutex_);
   return result_;
+}
+
+void CddbClient::SetCurrentResult(const CddbDiscRecord& record) {
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  result_ = record;
 }
 
 int CddbClient::GetTrackText(int number, TitleInfo* out) const {

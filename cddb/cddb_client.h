@@ -35,6 +35,7 @@ class CddbClient : public HttpClient {
   // 1 with the texts of `number` (0: the disc) of the current result.
   int GetTrackText(int number, TitleInfo* out) const;
   CddbDiscRecord CurrentResult() const;
+  void SetCurrentResult(const CddbDiscRecord& record);
 
   CddbCache& Cache() { return cache_; }
   int LoadCache(const std::string& path) { return cache_.Load(path); }
@@ -45,10 +46,6 @@ class CddbClient : public HttpClient {
   int DeleteFromCache(const std::string& key) { return cache_.Delete(key); }
   void FirstCacheEntry() { cache_.First(); }
   int NextCacheEntry(std::string* key, CddbDiscRecord* record) { return cache_.Next(key, record); }
-
-  // Makes the request in progress (and every later one) stop at its next
-  // chunk; used at shutdown.
-  void Cancel(bool flag) { cancelled_.store(flag); }
 
   // The request URL for a command, as sent.
   std::string CommandUrl(const std::string& command) const;
@@ -71,7 +68,6 @@ class CddbClient : public HttpClient {
   std::string clientVersion_ = "Ver.0.01";
   std::atomic<int> proto_{1};
   const bool cacheEnabled_ = true;
-  std::atomic<bool> cancelled_{false};
 
   mutable std::mutex resultMutex_;
   CddbDiscRecord result_;

@@ -164,6 +164,21 @@ PluginSettings& Settings() {
   return settings;
 }
 
+std::mutex& SettingsMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+PluginSettings SettingsSnapshot() {
+  std::lock_guard<std::mutex> lock(SettingsMutex());
+  return Settings();
+}
+
+void PublishSettings(const PluginSettings& settings) {
+  std::lock_guard<std::mutex> lock(SettingsMutex());
+  Settings() = settings;
+}
+
 std::string IniPathIn(const std::string& dir) { return dir + "\\winamp.ini"; }
 
 const std::map<std::uint32_t, std::string>& BufferSizeChoices() {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -46,8 +47,13 @@ struct PluginSettings {
   void Save(Profile& profile, const std::string& iniPath, const char* version) const;
 };
 
-// The plug-in's one settings record.
+// The plug-in's one settings record, for the host's thread at Init and in
+// tests. Other threads read it while the settings sheet may change it: they
+// take a snapshot, and the sheet publishes its changes whole.
 PluginSettings& Settings();
+PluginSettings SettingsSnapshot();
+void PublishSettings(const PluginSettings& settings);
+std::mutex& SettingsMutex();
 
 // "<dir>\winamp.ini".
 std::string IniPathIn(const std::string& dir);

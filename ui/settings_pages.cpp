@@ -94,6 +94,7 @@ void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbCli
   }
   client.SetUseUtf8(settings.cddbUseUtf8);
   client.SetUseProxy(settings.cddbUseProxy);
+  client.SetAutoClose(settings.cddbDialogAutoClose);
   settings.urlHistory.insert(settings.cddbUrl);
   settings.proxyHistory.insert(settings.cddbProxy);
 }

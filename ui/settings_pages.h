@@ -48,6 +48,8 @@ class CddbClientSettings {
   virtual void SetUseUtf8(bool flag) = 0;
   virtual int SetProxy(const std::string& text) = 0;  // 1 accepted, 0 refused
   virtual void SetUseProxy(bool flag) = 0;
+  // The status window's auto-close, for the next lookup.
+  virtual void SetAutoClose(bool) {}
 };
 
 struct CddbPageInput {

@@ -225,7 +225,7 @@ TEST(CddbLookupDisc, BackgroundLookupPostsAndThenAnswersFromCache) {
   EXPECT_TRUE(host_window::PostedForTesting().empty());
 #endif
   gate.Open();
-  ASSERT_TRUE(c.StopBackgroundLookup(10000));
+  ASSERT_TRUE(c.WaitForBackgroundLookup(10000));
   // Canned replies ignore the stop, so the lookup ends normally.
   EXPECT_EQ(0u, c.BusyDiscId());
   EXPECT_EQ(3u, c.urls.size());
@@ -244,7 +244,7 @@ TEST(CddbLookupDisc, BackgroundLookupPostsAndThenAnswersFromCache) {
   c.onFetch = nullptr;
   c.replies["query"] = "202 No match\r\n";
   EXPECT_EQ(kCddbLookupStarted, c.LookupDisc(kCddbModeTitle, other));
-  ASSERT_TRUE(c.StopBackgroundLookup(10000));
+  ASSERT_TRUE(c.WaitForBackgroundLookup(10000));
   EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(kCddbModeTitle, other));
   host_window::ClearPostedForTesting();
 }

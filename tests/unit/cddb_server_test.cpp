@@ -23,9 +23,14 @@ class CddbServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (test_servers::CddbPort() == 0) GTEST_SKIP() << "no CDDB fixture server";
+    ASSERT_TRUE(StartSocketLayer());  // the plug-in does this at Init
+    started_ = true;
     client_.SetServerUrl(test_servers::CddbUrl("/~cddb/cddb.cgi").c_str());
     client_.SetClientInfo("in_quorvo.dll", "Ver.0.26");
     client_.SetTimeouts(2000, 2000);
+  }
+  void TearDown() override {
+    if (started_) StopSocketLayer();
   }
   TitleInfo Text(int number) {
     TitleInfo t;
@@ -33,6 +38,7 @@ class CddbServerTest : public ::testing::Test {
     return t;
   }
   CddbUiClient client_;
+  bool started_ = false;
 };
 
 }  // namespace

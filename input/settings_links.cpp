@@ -1,8 +1,12 @@
+// What the settings sheet reaches outside itself: the plug-in's CDDB client,
+// which takes the server, proxy and status-window settings, and the cache
+// manager behind the CDDB page's button.
 #include "ui/settings_links.h"
 
 #include "cddb/cache_manager.h"
 #include "cddb/cddb_ui_client.h"
-#include "cddb/plugin_cddb.h"
+#include "input/plugin_cddb.h"
+#include "input/readers.h"
 
 namespace settings_links {
 
@@ -14,6 +18,7 @@ class PluginClient : public settings_pages::CddbClientSettings {
   void SetUseUtf8(bool flag) override { PluginCddbClient().SetUseUtf8(flag); }
   int SetProxy(const std::string& text) override { return PluginCddbClient().SetProxy(text.c_str()); }
   void SetUseProxy(bool flag) override { PluginCddbClient().SetUseProxy(flag); }
+  void SetAutoClose(bool flag) override { PluginCddbClient().SetAutoClose(flag); }
 };
 
 }  // namespace
@@ -23,6 +28,8 @@ settings_pages::CddbClientSettings& CddbClient() {
   return client;
 }
 
-void OpenCacheManager(HWND owner) { cddb_windows::ShowCacheManager(owner); }
+void OpenCacheManager(HWND owner) { cddb_windows::ShowCacheManager(owner, PluginCddbClient()); }
+
+int TransportKind() { return PlaybackReader().TransportKind(); }
 
 }  // namespace settings_links
