@@ -257,6 +257,8 @@ int Init(HWND hostWindow) {
   if (!g_quitEvent) g_quitEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ResetEvent(g_quitEvent);
 
+  // A library kept loaded past an earlier quit starts from the defaults too.
+  Settings() = CompanionSettings{};
   Settings().Load(SystemProfile(), IniPath());
 
   g_previousProc = reinterpret_cast<WNDPROC>(

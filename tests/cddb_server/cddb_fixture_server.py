@@ -205,6 +205,11 @@ class Handler(socketserver.BaseRequestHandler):
             self.reply('200 OK', b'reset\n')
             return
         log_request('%s\tHost: %s' % (request_line, host))
+        delayed = re.match(r'/delay/(\d+)(/.*)', path)
+        if delayed:
+            # A server that takes its time over every request, then answers.
+            time.sleep(int(delayed.group(1)) / 1000.0)
+            path = delayed.group(2)
         if path.endswith('/cddb.cgi'):
             self.serve_cddb(path, query)
         elif path.startswith('/fault/'):
@@ -233,9 +238,10 @@ class Handler(socketserver.BaseRequestHandler):
         elif name == 'silent-body-nolen':
             self.send(b'HTTP/1.0 200 OK\r\n\r\n0123456789')
             self.wait_for_close(60)
-        elif name == 'slow':
-            # The reply trickles in: one byte every `ms` milliseconds.
-            delay = int(args.get('ms', '100')) / 1000.0
+        elif name == 'slow' or name.startswith('slow/'):
+            # The reply trickles in: one byte every `ms` milliseconds (also
+            # as /fault/slow/<ms>, for URLs that bring a query of their own).
+            delay = int(name[len('slow/'):] if name.startswith('slow/') else args.get('ms', '100')) / 1000.0
             data = b'HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nslow reply'
             for i in range(len(data)):
                 self.send(data[i:i + 1])
@@ -282,22 +288,45 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     allow_reuse_address = True
 
 
+def open_blackhole():
+    """A port whose listen queue is full: the peer's connect neither
+    succeeds nor fails, as with a host that drops every packet."""
+    listener = socket.socket()
+    listener.bind(('127.0.0.1', 0))
+    listener.listen(0)
+    fillers = []
+    for _ in range(3):
+        s = socket.socket()
+        s.setblocking(False)
+        s.connect_ex(listener.getsockname())
+        fillers.append(s)
+    return listener, fillers
+
+
+def write_port(path, port):
+    tmp = path + '.tmp'
+    with open(tmp, 'w') as f:
+        f.write('%d\n' % port)
+    os.replace(tmp, path)
+
+
 def main():
     global LOG_FILE
     ap = argparse.ArgumentParser()
     ap.add_argument('--records', required=True)
     ap.add_argument('--port-file', required=True)
+    ap.add_argument('--blackhole-port-file')
     ap.add_argument('--log')
     ap.add_argument('--port', type=int, default=0)
     args = ap.parse_args()
+    if args.blackhole_port_file:
+        blackhole = open_blackhole()
+        write_port(args.blackhole_port_file, blackhole[0].getsockname()[1])
     LOG_FILE = args.log
     load_records(args.records)
     server = Server(('127.0.0.1', args.port), Handler)
     signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
-    tmp = args.port_file + '.tmp'
-    with open(tmp, 'w') as f:
-        f.write('%d\n' % server.server_address[1])
-    os.replace(tmp, args.port_file)
+    write_port(args.port_file, server.server_address[1])
     try:
         server.serve_forever(poll_interval=0.2)
     except KeyboardInterrupt:

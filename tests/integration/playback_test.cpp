@@ -11,12 +11,15 @@
 
 #include "host_api/host_messages.h"
 #include "tests/host/recording_output.h"
+#include "tests/integration/shutdown_support.h"
 #include "tests/host/test_host.h"
 #include "tests/integration/ini_file.h"
 #include "tools/discgen/disc_generator.h"
 #include "tools/vdrive/disc_image.h"
 
 namespace {
+
+using shutdown_support::Watchdog;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -31,35 +34,6 @@ typedef int (*LoadConfigFn)(const char*);
 
 // Ends the process if a blocking call never returns, so that a deadlock
 // fails this program instead of holding up the whole run.
-class Watchdog {
- public:
-  Watchdog(const char* what, DWORD ms) : what_(what), ms_(ms) {
-    done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-  }
-  ~Watchdog() {
-    SetEvent(done_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    CloseHandle(done_);
-  }
-
- private:
-  static DWORD WINAPI Run(void* self) {
-    auto* dog = static_cast<Watchdog*>(self);
-    if (WaitForSingleObject(dog->done_, dog->ms_) == WAIT_TIMEOUT) {
-      std::fprintf(stderr, "FATAL: %s did not return (deadlock)\n", dog->what_);
-      std::fflush(stderr);
-      ExitProcess(3);
-    }
-    return 0;
-  }
-  const char* what_;
-  DWORD ms_;
-  HANDLE done_;
-  HANDLE thread_;
-};
-
 class PlaybackTest : public ::testing::Test {
  protected:
   void SetUp() override {
