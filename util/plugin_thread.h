@@ -25,6 +25,10 @@ bool Wait(Handle thread, std::uint32_t timeoutMs);
 // Windows it keeps the library loaded until it ends; elsewhere this waits).
 void Release(Handle thread);
 
+// Makes the next `count` Start calls fail as a system out of threads would
+// (tests).
+void RefuseStartsForTesting(int count);
+
 // Wait without limit, then Release.
 void Join(Handle thread);
 

@@ -7,11 +7,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <atomic>
 #include <new>
 
 namespace plugin_thread {
 
 namespace {
+
+std::atomic<int> g_refusals{0};
 
 struct Thread {
   pthread_t id;
@@ -34,6 +37,7 @@ void* Run(void* self) {
 }  // namespace
 
 Handle Start(Entry entry, void* argument) {
+  if (g_refusals.load() > 0 && g_refusals.fetch_sub(1) > 0) return nullptr;
   auto* thread = new (std::nothrow) Thread{pthread_t(), entry, argument, {}, {}, false};
   if (thread == nullptr) return nullptr;
   if (pthread_create(&thread->id, nullptr, Run, thread) != 0) {
@@ -61,6 +65,8 @@ void Release(Handle handle) {
   pthread_join(thread->id, nullptr);
   delete thread;
 }
+
+void RefuseStartsForTesting(int count) { g_refusals.store(count); }
 
 void Join(Handle thread) { Release(thread); }
 

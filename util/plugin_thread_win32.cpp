@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <new>
 
 #include "util/no_throw.h"
@@ -9,6 +10,8 @@
 namespace plugin_thread {
 
 namespace {
+
+std::atomic<int> g_refusals{0};
 
 struct Launch {
   Entry entry;
@@ -39,6 +42,7 @@ HMODULE ReferenceOwnLibrary() {
 }  // namespace
 
 Handle Start(Entry entry, void* argument) {
+  if (g_refusals.load() > 0 && g_refusals.fetch_sub(1) > 0) return nullptr;
   auto* start = new (std::nothrow) Launch{entry, argument, ReferenceOwnLibrary()};
   if (start == nullptr) return nullptr;
   const HMODULE library = start->library;
@@ -74,6 +78,8 @@ bool Wait(Handle thread, std::uint32_t timeoutMs) {
 void Release(Handle thread) {
   if (thread != nullptr) CloseHandle(static_cast<HANDLE>(thread));
 }
+
+void RefuseStartsForTesting(int count) { g_refusals.store(count); }
 
 void Join(Handle thread) {
   Wait(thread, kForever);

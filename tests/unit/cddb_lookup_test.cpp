@@ -11,6 +11,7 @@
 #include "cddb_test_support.h"
 #include "host_api/host_messages.h"
 #include "util/host_window.h"
+#include "util/plugin_thread.h"
 
 using cddbtest::CannedClient;
 using cddbtest::CannedUiClient;
@@ -247,6 +248,22 @@ TEST(CddbLookupDisc, BackgroundLookupPostsAndThenAnswersFromCache) {
   ASSERT_TRUE(c.WaitForBackgroundLookup(10000));
   EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(kCddbModeTitle, other));
   host_window::ClearPostedForTesting();
+}
+
+TEST(CddbLookupDisc, AClosedClientRefusesLookupsAndARefusedThreadLeavesNoTrace) {
+  CannedUiClient c;
+  Serve(c, "202 No match\r\n");
+  const DiscToc other = cddbtest::MakeToc({0, 9000}, 30000);
+  plugin_thread::RefuseStartsForTesting(1);
+  EXPECT_EQ(kCddbWindowFailed, c.LookupDisc(kCddbModeTitle, ExampleToc()));
+  EXPECT_EQ(0u, c.BusyDiscId());
+  EXPECT_TRUE(c.urls.empty());
+  // Not taken for tried: the next query starts it.
+  EXPECT_EQ(kCddbLookupStarted, c.LookupDisc(kCddbModeTitle, ExampleToc()));
+  EXPECT_TRUE(c.Close(10000));
+  for (int mode : {kCddbModeTitle, kCddbModeImmediate}) EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(mode, other));
+  c.Reopen();
+  EXPECT_EQ(kCddbNotRegistered, c.LookupDisc(kCddbModeImmediate, other));
 }
 
 TEST(CddbLookupDisc, ReadersNeverSeeHalfAResult) {

@@ -26,6 +26,7 @@
 #include "tools/vdrive/virtual_scsi_transport.h"
 #include "util/host_window.h"
 #include "util/message_box.h"
+#include "util/plugin_thread.h"
 
 namespace {
 
@@ -621,7 +622,7 @@ TEST_F(PlaybackEngineTest, TracksThatCannotBeOpenedAreRefusedBeforeTheOutputOpen
   EXPECT_FALSE(Engine().HasThreads());
 }
 
-TEST_F(PlaybackEngineTest, AnOutputThatWillNotOpenStopsPlayback) {
+TEST_F(PlaybackEngineTest, AnOutputThatWillNotOpenOrAThreadThatCannotStartStopsPlayback) {
   Insert(Disc(discgen::Layout::AudioOnly, 75, 1));
   fake_.openResult = -1;
   EXPECT_EQ(1, Play("cda://D,1"));
@@ -629,6 +630,15 @@ TEST_F(PlaybackEngineTest, AnOutputThatWillNotOpenStopsPlayback) {
   EXPECT_EQ(0, fake_.Count("Close"));
   EXPECT_TRUE(fake_.Called("SAVSADeInit"));
   EXPECT_EQ("", Engine().PlayingDriveText());
+
+  fake_.openResult = 0;
+  plugin_thread::RefuseStartsForTesting(1);
+  EXPECT_EQ(1, Play("cda://D,1"));
+  EXPECT_FALSE(Engine().HasThreads());
+  EXPECT_FALSE(Engine().Running());
+  EXPECT_EQ(1, fake_.Count("Close")) << "the output opened for it is closed again";
+  EXPECT_EQ("", Engine().PlayingDriveText());
+  EXPECT_EQ(0, Play("cda://D,1")) << "nothing is left behind";
 }
 
 TEST_F(PlaybackEngineTest, AReadErrorPlaysOnlyGoodFramesDrainsAndEndsTheTrack) {
