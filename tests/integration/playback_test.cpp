@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -92,9 +94,10 @@ class PlaybackTest : public ::testing::TestWithParam<transports::Transport> {
   }
 
   // Drive D: is the virtual drive at ASPI address 0:0:0 with the disc in it.
-  void Start(const std::string& behaviour = "") {
+  void Start(const std::string& behaviour = "") { StartOver(GetParam(), behaviour); }
+  void StartOver(transports::Transport transport, const std::string& behaviour = "") {
     ini_file::Write(VdriveIni(), "[0:0:0]\r\nletter=D\r\ncue=" + cue_ + "\r\nbehaviour=" + behaviour + "\r\n");
-    ini_file::Write(WinampIni(), "[QZ_CDDAPLAYER]\r\n" + transports::DriveSettings(GetParam(), {{'D', "0:0:0"}}));
+    ini_file::Write(WinampIni(), "[QZ_CDDAPLAYER]\r\n" + transports::DriveSettings(transport, {{'D', "0:0:0"}}));
     // The layer stays loaded between tests; make it read the new file.
     if (HMODULE aspi = GetModuleHandleA("wnaspi32.dll")) {
       auto load = reinterpret_cast<LoadConfigFn>(reinterpret_cast<void (*)()>(GetProcAddress(aspi, "VDriveLoadConfig")));
@@ -275,6 +278,36 @@ TEST_P(PlaybackTest, EjectDuringPlayEndsTheTrackWithNothingButTheDiscsAudio) {
   EXPECT_LT(pcm.size(), Image(1).size()) << "the whole track was read before the eject";
   EXPECT_EQ(0u, pcm.size() % 2352);
   EXPECT_TRUE(Image(1, 0, static_cast<int>(pcm.size() / 2352)) == pcm) << "something else than the disc was played";
+}
+
+// Both transports carry the same commands: a track start and its playback
+// send each opcode as often over the pass-through as over ASPI.
+class TransportComparisonTest : public PlaybackTest {};
+
+TEST_F(TransportComparisonTest, ATrackSendsTheSameCommandsOverEitherTransport) {
+  const int opcodes[] = {0x00, 0x12, 0x43, 0xBB, 0xBE};
+  std::map<transports::Transport, std::vector<unsigned>> sent;
+  for (auto transport : {transports::Transport::kAspi, transports::Transport::kPassThrough}) {
+    StartOver(transport);
+    std::vector<unsigned> before;
+    for (int op : opcodes) before.push_back(virtual_aspi::CommandCount(0, 0, 0, op));
+    char name[] = "cda://D,1";
+    ASSERT_EQ(0, in_->Play(name));
+    ASSERT_TRUE(EndOfStream());
+    in_->Stop();
+    in_->Quit();
+    in_ = nullptr;
+    host_.UnloadInputPlugin();
+    host_.ClearMessages();
+    std::printf("commands for one track over %-11s:", transports::Name(transport).c_str());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      sent[transport].push_back(virtual_aspi::CommandCount(0, 0, 0, opcodes[i]) - before[i]);
+      std::printf(" %02X x%u", opcodes[i], sent[transport].back());
+    }
+    std::printf("\n");
+  }
+  EXPECT_EQ(sent[transports::Transport::kAspi], sent[transports::Transport::kPassThrough]);
+  EXPECT_GT(sent[transports::Transport::kAspi][4], 0u) << "no READ CD at all";
 }
 
 }  // namespace
