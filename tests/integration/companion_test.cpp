@@ -78,6 +78,13 @@ class CompanionTest : public ::testing::Test {
     ASSERT_EQ(0, gen_->init());
     host_.ClearMessages();
   }
+  // The companion, and the input plug-in beside it ready to play.
+  void StartWithInputPlugin(const std::string& settings) {
+    Start(settings);
+    in_ = host_.LoadInputPlugin();
+    ASSERT_NE(nullptr, in_);
+    in_->Init();
+  }
   void Quit() {
     if (gen_) gen_->quit();
     gen_ = nullptr;
@@ -297,10 +304,7 @@ TEST_P(CompanionTransportTest, ThreadedStartReturnsBeforeTheDrivesAreProbedAndTh
 TEST_P(CompanionTransportTest, AMenuClickPlaysTheFirstTrackThroughTheInputPlugin) {
   recording_output::Reset();
   recording_output::SetPace(0);
-  Start("QuickStart=true\r\n");
-  in_ = host_.LoadInputPlugin();
-  ASSERT_NE(nullptr, in_);
-  in_->Init();
+  ASSERT_NO_FATAL_FAILURE(StartWithInputPlugin("QuickStart=true\r\n"));
   Choose(40323);
   ASSERT_TRUE(host_.PumpUntilMessage(host::kMsgEndOfStream, 30000)) << "track 1 never ended";
   in_->Stop();
@@ -319,10 +323,7 @@ TEST_P(CompanionTransportTest, AMenuClickPlaysTheFirstTrackThroughTheInputPlugin
 TEST_P(CompanionTransportTest, AClickOnThePlayingDriveOpensItBesideThePlaybackReader) {
   recording_output::Reset();
   recording_output::SetPace(1.0);
-  Start("QuickStart=false\r\n");
-  in_ = host_.LoadInputPlugin();
-  ASSERT_NE(nullptr, in_);
-  in_->Init();
+  ASSERT_NO_FATAL_FAILURE(StartWithInputPlugin("QuickStart=false\r\n"));
   char name[] = "cda://D,2";
   ASSERT_EQ(0, in_->Play(name));
   ModalBoxCloser closer(kErrorCaption, 3000);
