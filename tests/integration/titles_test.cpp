@@ -43,9 +43,8 @@ class TitlesTest : public ::testing::TestWithParam<transports::Transport> {
   }
 
   void Start(const std::string& extraSettings) {
-    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\n" +
-                                   transports::DriveSettings(GetParam(), {{'D', "0:0:0"}, {'E', "0:1:0"}, {'F', "0:2:0"}}) +
-                                   extraSettings);
+    const std::string drives = transports::DriveSettings(GetParam(), {{'D', "0:0:0"}, {'E', "0:1:0"}, {'F', "0:2:0"}});
+    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\n" + drives + extraSettings);
     in_ = host_.LoadInputPlugin();
     ASSERT_NE(nullptr, in_);
     in_->Init();

@@ -87,19 +87,20 @@ BOOL PassThrough(const drive_units::Unit& unit, const void* in, DWORD inSize, vo
   auto* request = reinterpret_cast<SCSI_PASS_THROUGH_DIRECT*>(block.data());
   if (request->Length != sizeof(SCSI_PASS_THROUGH_DIRECT)) return Fail(ERROR_REVISION_MISMATCH);
   const std::size_t senseEnd = std::size_t(request->SenseInfoOffset) + request->SenseInfoLength;
-  if (request->CdbLength == 0 || request->CdbLength > sizeof(request->Cdb) || request->DataIn > SCSI_IOCTL_DATA_UNSPECIFIED ||
-      !out || outSize < sizeof(SCSI_PASS_THROUGH_DIRECT) ||
-      (request->SenseInfoLength && (request->SenseInfoOffset < sizeof(SCSI_PASS_THROUGH_DIRECT) || senseEnd > outSize)) ||
-      (request->DataTransferLength && !request->DataBuffer)) {
+  const bool senseFits =
+      !request->SenseInfoLength || (request->SenseInfoOffset >= sizeof(SCSI_PASS_THROUGH_DIRECT) && senseEnd <= outSize);
+  if (request->CdbLength == 0 || request->CdbLength > sizeof(request->Cdb) ||
+      request->DataIn > SCSI_IOCTL_DATA_UNSPECIFIED || !out || outSize < sizeof(SCSI_PASS_THROUGH_DIRECT) ||
+      !senseFits || (request->DataTransferLength && !request->DataBuffer)) {
     return Fail(ERROR_INVALID_PARAMETER);
   }
 
   // The model answers data-in commands only; nothing is read from an
   // outgoing buffer.
   const bool dataIn = request->DataIn == SCSI_IOCTL_DATA_IN;
+  auto* data = dataIn ? static_cast<std::uint8_t*>(request->DataBuffer) : nullptr;
   const vdrive::CommandResult r =
-      unit.drive->Execute(request->Cdb, request->CdbLength, dataIn ? static_cast<std::uint8_t*>(request->DataBuffer) : nullptr,
-                          dataIn ? request->DataTransferLength : 0);
+      unit.drive->Execute(request->Cdb, request->CdbLength, data, dataIn ? request->DataTransferLength : 0);
   if (r.hang) {
     // The command never completes: the port driver gives up after the
     // caller's time-out.
