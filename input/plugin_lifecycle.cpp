@@ -17,6 +17,7 @@
 #include "input/plugin_settings.h"
 #include "input/plugin_strings.h"
 #include "input/readers.h"
+#include "input/title_queries.h"
 #include "resources/in_quorvo_res.h"
 #include "ui/device_change_window.h"
 #include "ui/info_box.h"
@@ -184,7 +185,14 @@ int InfoBox(const char* fileName, HWND parent) {
     g_infoBoxFile = fileName ? fileName : "";
   }
   WaitForInitialisation();
-  ui::ShowInfoBox(fileName, parent);
+  ui::InfoBoxRequest request;
+  request.instance = PluginInstance();
+  request.file = fileName && *fileName ? fileName : Engine().CurrentFileName();
+  request.sources = InfoBoxSources(SettingsSnapshot());
+  request.resolve = [](const std::string& file, const char* source, TrackDescription& record) {
+    titles::PluginResolver().Resolve(kQueryInfoDialog, file.c_str(), source, nullptr, record);
+  };
+  ui::ShowInfoBox(request, parent);
   return 0;
 }
 

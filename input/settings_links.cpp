@@ -6,6 +6,7 @@
 #include "cddb/cache_manager.h"
 #include "cddb/cddb_ui_client.h"
 #include "input/plugin_cddb.h"
+#include "input/plugin_strings.h"
 #include "input/readers.h"
 
 namespace settings_links {
@@ -31,5 +32,7 @@ settings_pages::CddbClientSettings& CddbClient() {
 void OpenCacheManager(HWND owner) { cddb_windows::ShowCacheManager(owner, PluginCddbClient()); }
 
 int TransportKind() { return PlaybackReader().TransportKind(); }
+
+HINSTANCE Instance() { return PluginInstance(); }
 
 }  // namespace settings_links

@@ -83,6 +83,7 @@ void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbCli
   settings.cddbUrl = input.url;
   settings.cddbUseUtf8 = input.useUtf8;
   settings.cddbDialogAutoClose = input.autoClose;
+  client.SetAutoClose(input.autoClose);  // for the next lookup, not the next start
   if (input.proxy.empty()) {
     settings.cddbUseProxy = false;
   } else if (client.SetProxy(input.proxy) == 1) {
@@ -94,7 +95,6 @@ void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbCli
   }
   client.SetUseUtf8(settings.cddbUseUtf8);
   client.SetUseProxy(settings.cddbUseProxy);
-  client.SetAutoClose(settings.cddbDialogAutoClose);
   settings.urlHistory.insert(settings.cddbUrl);
   settings.proxyHistory.insert(settings.cddbProxy);
 }

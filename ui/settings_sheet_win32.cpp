@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "input/plugin_settings.h"
-#include "input/plugin_strings.h"
 #include "resources/in_quorvo_res.h"
 #include "ui/settings_links.h"
 #include "ui/settings_pages.h"
@@ -36,6 +35,12 @@ const PluginSettings& Shown() { return g_edit; }
 PluginSettings& Applying() {
   g_applied = true;
   return g_edit;
+}
+
+std::string LoadText(HINSTANCE instance, UINT id) {
+  char text[kTextLimit + 1] = {};
+  const int n = LoadStringA(instance, id, text, sizeof text);
+  return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
 }
 
 std::string TextOf(const Control& control) {
@@ -227,11 +232,11 @@ void ShowSettingsSheet(HWND parent) {
   InitCommonControlsOnce();
   g_edit = SettingsSnapshot();
   g_applied = false;
-  const HINSTANCE instance = PluginInstance();
+  const HINSTANCE instance = settings_links::Instance();
   std::array<std::string, kPages.size()> titles;
   std::array<PROPSHEETPAGEA, kPages.size()> pages = {};
   for (std::size_t i = 0; i < kPages.size(); ++i) {
-    titles[i] = LoadPluginString(kPages[i].titleId);
+    titles[i] = LoadText(instance, kPages[i].titleId);
     PROPSHEETPAGEA& page = pages[i];
     page.dwSize = sizeof page;
     page.dwFlags = PSP_USETITLE;
@@ -241,7 +246,7 @@ void ShowSettingsSheet(HWND parent) {
     page.pszTitle = titles[i].c_str();
   }
   const std::string caption =
-      LoadPluginString(IDS_SETTINGS) + "  -  " + LoadPluginString(IDS_PLUGIN_NAME) + " [in_quorvo.dll]";
+      LoadText(instance, IDS_SETTINGS) + "  -  " + LoadText(instance, IDS_PLUGIN_NAME) + " [in_quorvo.dll]";
   PROPSHEETHEADERA header = {};
   header.dwSize = sizeof header;
   header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;

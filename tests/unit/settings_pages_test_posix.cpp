@@ -127,6 +127,7 @@ struct RecordingClient : CddbClientSettings {
     return http.SetProxy(text.c_str());
   }
   void SetUseProxy(bool flag) override { calls.push_back(std::string("useproxy ") + (flag ? "1" : "0")); }
+  void SetAutoClose(bool flag) override { calls.push_back(std::string("autoclose ") + (flag ? "1" : "0")); }
 };
 
 class CddbPageApply : public ::testing::Test {
@@ -168,7 +169,8 @@ TEST_F(CddbPageApply, ProxyFormsAcceptedOrRefused) {
 
 TEST_F(CddbPageApply, SequenceAndHistories) {
   ApplyCddbPage(s, {"http://b.example/~cddb/cddb.cgi", "", true, true, false}, client, nullptr);
-  const std::vector<std::string> expected = {"url http://b.example/~cddb/cddb.cgi", "utf8 1", "useproxy 0"};
+  const std::vector<std::string> expected = {"url http://b.example/~cddb/cddb.cgi", "autoclose 0", "utf8 1",
+                                             "useproxy 0"};
   EXPECT_EQ(expected, client.calls);  // an empty proxy is not handed on
   EXPECT_EQ("old:8080", s.cddbProxy);
   EXPECT_FALSE(s.cddbUseProxy);
@@ -181,7 +183,7 @@ TEST_F(CddbPageApply, SequenceAndHistories) {
   // The same URL again: no new server URL, no new history entry; an empty URL is kept as an entry.
   client.calls.clear();
   ApplyCddbPage(s, {"http://b.example/~cddb/cddb.cgi", "new:1", false, false, true}, client, nullptr);
-  EXPECT_EQ((std::vector<std::string>{"proxy new:1", "utf8 0", "useproxy 0"}), client.calls);
+  EXPECT_EQ((std::vector<std::string>{"autoclose 1", "proxy new:1", "utf8 0", "useproxy 0"}), client.calls);
   EXPECT_EQ(2u, s.urlHistory.size());
   EXPECT_EQ((std::set<std::string>{"new:1", "old:8080"}), s.proxyHistory);
   ApplyCddbPage(s, {"", "new:1", false, true, true}, client, nullptr);
