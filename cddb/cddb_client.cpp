@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cddb/cddb_email.h"
 #include "cddb/cddb_lookup.h"
 #include "cddb/cddb_reply.h"
 #include "cddb/disc_id.h"
@@ -40,6 +41,14 @@ void CddbClient::SetClientInfo(const char* name, const char* version) {
   clientVersion_ = version ? version : "";
 }
 
+void CddbClient::SetEmail(const char* address) {
+  std::string user = "username", host = "hostname";
+  SplitCddbEmail(address ? address : "", &user, &host);
+  std::lock_guard<std::mutex> lock(configMutex_);
+  helloUser_ = user;
+  helloHost_ = host;
+}
+
 void CddbClient::SetUseUtf8(bool flag) { proto_.store(flag ? 6 : 1); }
 
 int CddbClient::SetProtocolLevel(int level) {
@@ -52,9 +61,9 @@ std::string CddbClient::CommandUrl(const std::string& command) const {
   std::lock_guard<std::mutex> lock(configMutex_);
   // Every formatted text stops at 1023 characters; the pieces are limited
   // first so that nothing is formatted past its own width.
-  std::string url = Limited(serverUrl_, 512) + "?cmd=" + Limited(command, 1024) + "&hello=username+hostname+" +
-                    Limited(clientName_, 256) + "+" + Limited(clientVersion_, 64) + "&proto=" +
-                    std::to_string(proto_.load());
+  std::string url = Limited(serverUrl_, 512) + "?cmd=" + Limited(command, 1024) + "&hello=" +
+                    Limited(helloUser_, 256) + "+" + Limited(helloHost_, 256) + "+" + Limited(clientName_, 256) +
+                    "+" + Limited(clientVersion_, 64) + "&proto=" + std::to_string(proto_.load());
   return Limited(url, 1023);
 }
 
@@ -101,17 +110,32 @@ int CddbClient::GetTrackText(int number, TitleInfo* out) const {
   return 1;
 }
 
+std::string CddbClient::RefusalLine() const {
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  return refusalLine_;
+}
+
+int CddbClient::Refused() {
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  refusalLine_ = CddbStatusLine(body_);
+  return kCddbServerRefused;
+}
+
 int CddbClient::Lookup(const DiscToc& toc) {
   {
     std::lock_guard<std::mutex> lock(resultMutex_);
     result_.tracks.clear();
+    refusalLine_.clear();
   }
   std::string key;
   const std::uint32_t id = BuildQueryKey(toc, &key);
   if (id == 0) return kCddbNoDisc;
   if (cacheEnabled_ && FindInCache(key)) return kCddbFoundInCache;
 
+  // The motd says nothing about the disc, but a server that refuses the
+  // hello refuses it here first.
   if (Fetch(CommandUrl("motd")) != kHttpOk) return kCddbServerUnreachable;
+  if (IsCddbRefusal(CddbReplyStatus(body_))) return Refused();
 
   CddbDiscRecord record;
   record.discId = id;
@@ -120,6 +144,7 @@ int CddbClient::Lookup(const DiscToc& toc) {
   int r = ParseQueryReply(
       body_, proto_.load(), [this](const std::vector<CddbCandidate>& c) { return ChooseCandidate(c); }, &record,
       &category);
+  if (r == kCddbServerRefused) return Refused();
   if (r != 0) return r;
 
   // The reply's own disc id is not used: the computed one names the disc.
@@ -128,6 +153,7 @@ int CddbClient::Lookup(const DiscToc& toc) {
   if (Fetch(CommandUrl("cddb+read+" + Limited(category, 128) + "+" + id8)) != kHttpOk)
     return kCddbServerUnreachable;
   r = ParseReadReply(body_, proto_.load(), &record);
+  if (r == kCddbServerRefused) return Refused();
   if (r != 0) return r;
 
   const bool store = !record.tracks.empty();

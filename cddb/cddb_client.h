@@ -24,13 +24,19 @@ class CddbClient : public HttpClient {
 
   int SetServerUrl(const char* url);  // 1
   void SetClientInfo(const char* name, const char* version);
+  // The address whose user and host make the hello of every request; empty,
+  // or not an address, sends the words "username hostname".
+  void SetEmail(const char* address);
   void SetUseUtf8(bool flag);
   int SetProtocolLevel(int level);  // 1 for 1 or 6; 0 and unchanged otherwise
   int ProtocolLevel() const { return proto_.load(); }
   std::string ServerUrl() const;
 
-  // Motd, query, read and store; a CddbResult 0-7. Callers serialise.
+  // Motd, query, read and store; a CddbResult 0-7 or 10. Callers serialise.
   int Lookup(const DiscToc& toc);
+  // The server's own status line when the last lookup was refused (10);
+  // empty otherwise.
+  std::string RefusalLine() const;
 
   // 1 with the texts of `number` (0: the disc) of the current result.
   int GetTrackText(int number, TitleInfo* out) const;
@@ -38,7 +44,8 @@ class CddbClient : public HttpClient {
 
   CddbCache& Cache() { return cache_; }
   int LoadCache(const std::string& path) { return cache_.Load(path); }
-  int SaveCache(const std::string& path) const { return cache_.Save(path); }
+  // 0 on any failure, the old file then left exactly as it was.
+  int SaveCache(const std::string& path) { return cache_.Save(path); }
   // 1 and the current result replaced by the cached entry; 0 if absent.
   int FindInCache(const std::string& key);
   void StoreInCache(const std::string& key);
@@ -69,11 +76,15 @@ class CddbClient : public HttpClient {
   std::string serverUrl_;
   std::string clientName_ = "cddb_client";
   std::string clientVersion_ = "Ver.0.01";
+  std::string helloUser_ = "username", helloHost_ = "hostname";
   std::atomic<int> proto_{1};
   const bool cacheEnabled_ = true;
   std::atomic<bool> cancelled_{false};
 
+  int Refused();  // 10, remembering the status line of body_
+
   mutable std::mutex resultMutex_;
   CddbDiscRecord result_;
+  std::string refusalLine_;
   CddbCache cache_;
 };

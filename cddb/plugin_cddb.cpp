@@ -37,6 +37,7 @@ void StartCddb() {
   client.SetUseUtf8(s.cddbUseUtf8);
   client.SetProxy(s.cddbProxy.c_str());
   client.SetUseProxy(s.cddbUseProxy);
+  client.SetEmail(s.cddbEmail.c_str());
   client.SetAutoClose(s.cddbDialogAutoClose);
   client.LoadCache(CddbCachePath());
   InstallTitleCddb(&client);

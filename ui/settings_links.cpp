@@ -14,6 +14,7 @@ class PluginClient : public settings_pages::CddbClientSettings {
   void SetUseUtf8(bool flag) override { PluginCddbClient().SetUseUtf8(flag); }
   int SetProxy(const std::string& text) override { return PluginCddbClient().SetProxy(text.c_str()); }
   void SetUseProxy(bool flag) override { PluginCddbClient().SetUseProxy(flag); }
+  void SetEmail(const std::string& address) override { PluginCddbClient().SetEmail(address.c_str()); }
 };
 
 }  // namespace

@@ -5,7 +5,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include "tests/unit/cddb_cache_support.h"
 
 namespace {
 
@@ -130,4 +133,127 @@ TEST(CddbCache, IterationSurvivesDeletion) {
   EXPECT_EQ("D", key);
   EXPECT_EQ(0, cache.Next(&key, nullptr));
   EXPECT_EQ(2u, cache.Size());
+}
+
+namespace {
+
+using cddbcachetest::Bytes;
+using cddbcachetest::Exists;
+using cddbcachetest::FailingOps;
+using cddbcachetest::Keys;
+
+CddbDiscRecord Named(const std::string& title) { return Disc(0x0A0B0C0D, {{title, "Band"}, {"One", ""}}); }
+
+}  // namespace
+
+TEST(CddbCacheFile, ASaveFailingAtAnyStepLeavesTheOldFileByteForByte) {
+  const std::string path = ::testing::TempDir() + "cddb_cache_interrupted.dat";
+  CddbCache first;
+  for (const char* k : {"K1", "K2", "K3"}) first.Store(k, Named(k));
+  ASSERT_EQ(1, first.Save(path));
+  const std::string before = Bytes(path);
+
+  CddbCache cache;
+  ASSERT_EQ(1, cache.Load(path));
+  cache.Store("K4", Named("new"));
+  cache.Delete("K1");
+  int failAt = 1;
+  for (;; ++failAt) {
+    FailingOps ops;
+    ops.failAt = failAt;
+    if (cache.Save(path, ops) == 1) break;
+    ASSERT_EQ(before, Bytes(path)) << "failing step " << failAt;
+    EXPECT_FALSE(Exists(path + ".tmp")) << "failing step " << failAt;
+    ASSERT_LT(failAt, 50);
+  }
+  EXPECT_EQ(7, failAt);  // create, three entries, finish, replace: all were failed once
+  EXPECT_EQ((std::vector<std::string>{"K2", "K3", "K4"}), Keys(path));
+  std::remove(path.c_str());
+}
+
+TEST(CddbCacheFile, SavesMergeWhatOtherProcessesSavedMeanwhile) {
+  const std::string path = ::testing::TempDir() + "cddb_cache_merge.dat";
+  CddbCache seed;
+  for (const char* k : {"K1", "K2", "K3"}) seed.Store(k, Named(k));
+  ASSERT_EQ(1, seed.Save(path));
+
+  CddbCache a, b, c;
+  ASSERT_EQ(1, a.Load(path));
+  ASSERT_EQ(1, b.Load(path));
+  FailingOps locked;
+  locked.readFails = true;  // c could not read the file at start-up
+  EXPECT_EQ(0, c.Load(path, locked));
+
+  a.Store("KA", Named("from a"));
+  a.Delete("K1");
+  ASSERT_EQ(1, a.Save(path));
+  b.Store("KB", Named("from b"));
+  b.Store("K2", Named("K2 again"));
+  ASSERT_EQ(1, b.Save(path));
+  c.Store("KC", Named("from c"));
+  ASSERT_EQ(1, c.Save(path));
+  // K1 stays deleted although b and c still held or never saw it.
+  EXPECT_EQ((std::vector<std::string>{"K2", "K3", "KA", "KB", "KC"}), Keys(path));
+  CddbCache check;
+  check.Load(path);
+  CddbDiscRecord r;
+  ASSERT_EQ(1, check.Find("K2", &r));
+  EXPECT_EQ("K2 again", r.tracks[0].title);
+
+  b.Delete("KA");  // a deletion in the cache manager of another process's disc
+  ASSERT_EQ(1, b.Save(path));
+  ASSERT_EQ(1, b.Save(path));  // nothing new: the same file again
+  EXPECT_EQ((std::vector<std::string>{"K2", "K3", "KB", "KC"}), Keys(path));
+  std::remove(path.c_str());
+}
+
+TEST(CddbCacheFile, DamagedUnreadableOrHugeFilesAreNeverLost) {
+  const std::string path = ::testing::TempDir() + "cddb_cache_damaged.dat";
+  const std::string good = "[K1]\r\nDiscID=1\r\nTrackCount=1\r\nTitle0=one\r\n";
+  const char junkBytes[] = "\0\xFF\xFE[\x01\x02=\x03\n\n\x80\x81\n";
+  const std::string junk(junkBytes, sizeof junkBytes - 1);
+  const struct {
+    const char* name;
+    std::string file;
+    std::vector<std::string> loaded, saved;
+  } cases[] = {
+      {"damaged in the middle", good + junk + "[K2]\nDiscID=2\nTitle0=two\n", {"K1", "K2"}, {"K1", "K2", "KC"}},
+      {"no cache at all", junk + junk, {}, {"KC"}},
+      {"empty", "", {}, {"KC"}},
+  };
+  for (const auto& c : cases) {
+    cddbcachetest::WriteBytes(path, c.file);
+    CddbCache cache;
+    EXPECT_EQ(1, cache.Load(path)) << c.name;
+    std::vector<std::string> loaded;
+    std::string key;
+    cache.First();
+    while (cache.Next(&key, nullptr)) loaded.push_back(key);
+    EXPECT_EQ(c.loaded, loaded) << c.name;
+    cache.Store("KC", Named("from c"));
+    ASSERT_EQ(1, cache.Save(path)) << c.name;
+    EXPECT_EQ(c.saved, Keys(path)) << c.name;
+  }
+
+  // Unreadable when saving (locked by another program): nothing replaced.
+  const std::string before = Bytes(path);
+  CddbCache cache;
+  cache.Store("KD", Named("d"));
+  FailingOps locked;
+  locked.readFails = true;
+  EXPECT_EQ(0, cache.Save(path, locked));
+  EXPECT_EQ(before, Bytes(path));
+  EXPECT_FALSE(Exists(path + ".tmp"));
+
+  // Over the limit: neither held nor used; a missing file is told apart.
+  CacheFileOps ops;
+  std::string text = "stale";
+  EXPECT_EQ(kCacheFileUnreadable, ops.Read(path, before.size() - 1, &text));
+  EXPECT_EQ("", text);
+  EXPECT_EQ(kCacheFileRead, ops.Read(path, before.size(), &text));
+  std::remove(path.c_str());
+  EXPECT_EQ(kCacheFileMissing, ops.Read(path, 100, &text));
+  ASSERT_EQ(1, cache.Save(path));  // no file: everything held
+  EXPECT_EQ(std::vector<std::string>{"KD"}, Keys(path));
+  std::remove(path.c_str());
 }

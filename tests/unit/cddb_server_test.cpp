@@ -18,6 +18,7 @@ DiscToc JapaneseToc() { return MakeToc({0, 21052 - 150, 41637 - 150, 60300 - 150
 DiscToc SeveralToc() { return MakeToc({0, 15000 - 150, 30000 - 150}, 600 * 75 - 150); }  // 08025603, 210
 DiscToc InexactToc() { return MakeToc({182 - 150, 12030 - 150, 24031 - 150, 36033 - 150, 48034 - 150}, 801 * 75 - 150); }
 DiscToc UnknownToc() { return MakeToc({0}, 100 * 75 - 150); }
+DiscToc EscapesToc() { return MakeToc({0, 20000 - 150, 40000 - 150}, 700 * 75 - 150); }  // 1B02BA03, 200 blues
 
 class CddbServerTest : public ::testing::Test {
  protected:
@@ -97,4 +98,53 @@ TEST_F(CddbServerTest, UnreachableRedirectedAndProxied) {
   TitleInfo t;
   proxied.GetTrackText(4, &t);
   EXPECT_EQ("ソ=ラ (remix)", t.title);
+}
+
+// The live service's rules: without the user's address every command is
+// refused; with it, LF-only replies on kept-alive connections give the titles,
+// escapes decoded, in both protocol levels.
+TEST_F(CddbServerTest, TheServicesRulesEndToEnd) {
+  client_.SetServerUrl(test_servers::CddbUrl("/gnudb/~cddb/cddb.cgi").c_str());
+  struct Case {
+    const char* name;
+    const char* email;
+    DiscToc toc;
+    int proto;
+    int result;
+    int track;
+    std::string title, performer;
+  } cases[] = {
+      {"no address: refused", "", RockToc(), 1, kCddbServerRefused, 0, "", ""},
+      {"not an address: refused", "nobody", RockToc(), 6, kCddbServerRefused, 0, "", ""},
+      {"a host without a dot: refused by the server", "taro@localhost", RockToc(), 1, kCddbServerRefused, 0, "", ""},
+      {"exact", "taro@example.jp", RockToc(), 1, kCddbFoundOnServer, 2, "E=mc2 (Live)", "Artist"},
+      {"escapes in the disc text", "taro@example.jp", EscapesToc(), 1, kCddbFoundOnServer, 0, "Tabs and Lines",
+       "Back\\slash Band"},
+      {"Japanese in UTF-8", "taro@example.jp", JapaneseToc(), 6, kCddbFoundOnServer, 2, "二人の約束", "ゲスト歌手"},
+      {"several", "taro@example.jp", SeveralToc(), 1, kCddbFoundOnServer, 0, "Evening Suite", "Orchestra"},
+      {"inexact only", "taro@example.jp", InexactToc(), 1, kCddbNotRegistered, 0, "", ""},
+      {"unknown", "taro@example.jp", UnknownToc(), 6, kCddbNotRegistered, 0, "", ""},
+  };
+  for (Case& c : cases) {
+    client_.Cache().Clear();
+    client_.SetEmail(c.email);
+    client_.SetUseUtf8(c.proto == 6);
+    EXPECT_EQ(c.result, client_.RunLookupWithStatus(c.toc, 0, 0)) << c.name;
+    EXPECT_EQ(c.title, Text(c.track).title) << c.name;
+    EXPECT_EQ(c.performer, Text(c.track).performer) << c.name;
+    if (c.result == kCddbServerRefused) {
+      EXPECT_EQ("500 Invalid hello: a valid e-mail address (user and host) is required.", client_.RefusalLine())
+          << c.name;
+      EXPECT_EQ(0u, client_.Cache().Size()) << c.name;
+    }
+  }
+  for (int proto : {1, 6}) {
+    client_.Cache().Clear();
+    client_.SetUseUtf8(proto == 6);
+    ASSERT_EQ(kCddbFoundOnServer, client_.RunLookupWithStatus(EscapesToc(), 0, 0));
+    EXPECT_EQ("First Line", Text(1).title) << proto;
+    EXPECT_EQ("C:\\Music\\Blues", Text(2).title) << proto;
+    EXPECT_EQ("ソnata \\n is no escape", Text(3).title) << proto;
+    EXPECT_EQ("Back\\slash Band", Text(3).performer) << proto;
+  }
 }
