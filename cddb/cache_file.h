@@ -39,6 +39,6 @@ namespace cache_file {
 // Per platform: the written data on the disk (not only in the system's
 // cache), and the one-step replacement.
 bool SyncToDisk(std::FILE* file);
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool ReplaceInOneStep(const std::string& from, const std::string& to);
 
 }  // namespace cache_file

@@ -10,7 +10,7 @@ namespace cache_file {
 bool SyncToDisk(std::FILE* file) { return _commit(_fileno(file)) == 0; }
 
 // One step, and not before the move has reached the disk.
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool ReplaceInOneStep(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
