@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
+#include <exception>
 
 namespace {
 
@@ -216,8 +216,8 @@ int CddbCache::Load(const std::string& path, CacheFileOps& ops) {
     if (ops.Read(path, kMaxFileBytes, &text) != kCacheFileRead) return 0;
     LoadText(text);
     return 1;
-  } catch (const std::bad_alloc&) {
-    return 0;  // the cache keeps what it held
+  } catch (const std::exception&) {
+    return 0;  // out of memory: the cache keeps what it held
   }
 }
 
@@ -257,7 +257,7 @@ int CddbCache::Save(const std::string& path, CacheFileOps& ops) {
     for (const std::string& key : added) added_.erase(key);
     for (const std::string& key : deleted) deleted_.erase(key);
     return 1;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     return 0;
   }
 }

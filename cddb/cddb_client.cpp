@@ -79,11 +79,17 @@ int CddbClient::OnProgress(int, int) { return cancelled_.load() ? 0 : 1; }
 
 int CddbClient::ChooseCandidate(const std::vector<CddbCandidate>&) { return 1; }
 
+void CddbClient::OnHeaderReceived(const std::string& header) { httpStatusLine_ = CddbStatusLine(header); }
+
 int CddbClient::Fetch(const std::string& url) {
   body_.clear();
+  httpStatus_ = 0;
+  httpStatusLine_.clear();
   if (cancelled_.load()) return kHttpCancelled;
   HttpResponseInfo info;
-  return Get(url.c_str(), info);
+  const int r = Get(url.c_str(), info);
+  httpStatus_ = info.status;
+  return r;
 }
 
 int CddbClient::FindInCache(const std::string& key) {
@@ -115,10 +121,18 @@ std::string CddbClient::RefusalLine() const {
   return refusalLine_;
 }
 
-int CddbClient::Refused() {
+int CddbClient::Refused(const std::string& line) {
   std::lock_guard<std::mutex> lock(resultMutex_);
-  refusalLine_ = CddbStatusLine(body_);
+  refusalLine_ = line;
   return kCddbServerRefused;
+}
+
+int CddbClient::Command(const std::string& command) {
+  if (Fetch(CommandUrl(command)) != kHttpOk) return kCddbServerUnreachable;
+  if (IsCddbRefusal(CddbReplyStatus(body_))) return Refused(CddbStatusLine(body_));
+  // An error page (a proxy's, or the web server's own) is no answer about the disc either.
+  if (IsCddbRefusal(httpStatus_)) return Refused(httpStatusLine_);
+  return 0;
 }
 
 int CddbClient::Lookup(const DiscToc& toc) {
@@ -134,26 +148,25 @@ int CddbClient::Lookup(const DiscToc& toc) {
 
   // The motd says nothing about the disc, but a server that refuses the
   // hello refuses it here first.
-  if (Fetch(CommandUrl("motd")) != kHttpOk) return kCddbServerUnreachable;
-  if (IsCddbRefusal(CddbReplyStatus(body_))) return Refused();
+  int r = Command("motd");
+  if (r != 0) return r;
 
   CddbDiscRecord record;
   record.discId = id;
   std::string category;
-  if (Fetch(CommandUrl("cddb+query+" + key)) != kHttpOk) return kCddbServerUnreachable;
-  int r = ParseQueryReply(
+  r = Command("cddb+query+" + key);
+  if (r != 0) return r;
+  r = ParseQueryReply(
       body_, proto_.load(), [this](const std::vector<CddbCandidate>& c) { return ChooseCandidate(c); }, &record,
       &category);
-  if (r == kCddbServerRefused) return Refused();
   if (r != 0) return r;
 
   // The reply's own disc id is not used: the computed one names the disc.
   char id8[16];
   std::snprintf(id8, sizeof id8, "%.8X", static_cast<unsigned>(id));
-  if (Fetch(CommandUrl("cddb+read+" + Limited(category, 128) + "+" + id8)) != kHttpOk)
-    return kCddbServerUnreachable;
+  r = Command("cddb+read+" + Limited(category, 128) + "+" + id8);
+  if (r != 0) return r;
   r = ParseReadReply(body_, proto_.load(), &record);
-  if (r == kCddbServerRefused) return Refused();
   if (r != 0) return r;
 
   const bool store = !record.tracks.empty();

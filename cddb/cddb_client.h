@@ -63,13 +63,16 @@ class CddbClient : public HttpClient {
  protected:
   int OnData(const char* bytes, int length) override;
   int OnProgress(int received, int expected) override;
+  void OnHeaderReceived(const std::string& header) override;
   // The seventh operation: the number of the candidate to read (from 1).
   virtual int ChooseCandidate(const std::vector<CddbCandidate>& candidates);
-  // One GET into the response body; an HttpResult. Tests replace it to feed
-  // canned replies.
+  // One GET into the response body (and the HTTP status); an HttpResult.
+  // Tests replace it to feed canned replies.
   virtual int Fetch(const std::string& url);
 
   std::string body_;
+  int httpStatus_ = 0;
+  std::string httpStatusLine_;
 
  private:
   mutable std::mutex configMutex_;
@@ -81,7 +84,10 @@ class CddbClient : public HttpClient {
   const bool cacheEnabled_ = true;
   std::atomic<bool> cancelled_{false};
 
-  int Refused();  // 10, remembering the status line of body_
+  // One command: 4 when the transfer failed, 10 when the server (or a proxy
+  // on the way) refused it, else 0 with the reply in body_.
+  int Command(const std::string& command);
+  int Refused(const std::string& line);  // 10, remembering the line
 
   mutable std::mutex resultMutex_;
   CddbDiscRecord result_;
