@@ -47,6 +47,8 @@ bool CacheFileOps::Finish() {
   return ok;
 }
 
-bool CacheFileOps::Replace(const std::string& from, const std::string& to) { return cache_file::ReplaceInOneStep(from, to); }
+bool CacheFileOps::Replace(const std::string& from, const std::string& to) {
+  return cache_file::ReplaceInOneStep(from, to);
+}
 
 void CacheFileOps::Remove(const std::string& path) { std::remove(path.c_str()); }

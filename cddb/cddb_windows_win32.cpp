@@ -120,7 +120,8 @@ class StatusWindows : public CddbStatusUi {
 
   void SetMessageAndDetail(const std::string& text, const std::string& detail) override {
     const HWND window = window_;
-    if (window) SetMessage(text + "\r\n" + FitTextToControl(GetDlgItem(window, IDC_STATUS_MESSAGE), detail));
+    if (!window) return;
+    SetMessage(text + "\r\n" + FitTextToControl(GetDlgItem(window, IDC_STATUS_MESSAGE), detail));
   }
 
   void EnableClose() override {

@@ -49,31 +49,14 @@ TEST(CddbRequest, UrlsCarryHelloAndProtoUnescaped) {
   EXPECT_EQ(0, client.SetProtocolLevel(5));
   EXPECT_EQ(6, client.ProtocolLevel());
   EXPECT_EQ(1, client.SetProtocolLevel(1));
-  // The user's address as user and host; anything that is no address keeps
-  // the literal words.
-  const struct {
-    const char* address;
-    const char* hello;
-  } hellos[] = {
-      {"taro@example.jp", "taro+example.jp"},
-      {"a.b-c_d@mail.example.co.jp", "a.b-c_d+mail.example.co.jp"},
-      {"", "username+hostname"},
-      {"taro", "username+hostname"},
-      {"@example.jp", "username+hostname"},
-      {"taro@", "username+hostname"},
-      {"a@b@c", "username+hostname"},
-      {"ta ro@example.jp", "username+hostname"},
-      {"taro@exa+mple.jp", "username+hostname"},
-      {"taro&x=1@example.jp", "username+hostname"},
-      {"太郎@example.jp", "username+hostname"},
-  };
-  client.SetProtocolLevel(1);
-  for (const auto& h : hellos) {
-    client.SetEmail(h.address);
-    EXPECT_EQ(std::string("http://127.0.0.1:8880/~cddb/cddb.cgi?cmd=motd&hello=") + h.hello +
+  // The user's address as user and host; anything else keeps the literal words.
+  for (const auto& h : std::vector<std::pair<const char*, const char*>>{{"a.b-c_d@mail.example.jp", "a.b-c_d+mail.example.jp"},
+                                                                      {"", "username+hostname"},
+                                                                      {"a@b@c", "username+hostname"}}) {
+    client.SetEmail(h.first);
+    EXPECT_EQ(std::string("http://127.0.0.1:8880/~cddb/cddb.cgi?cmd=motd&hello=") + h.second +
                   "+in_quorvo.dll+Ver.0.26&proto=1",
-              client.CommandUrl("motd"))
-        << h.address;
+              client.CommandUrl("motd"));
   }
   // Over-long texts are cut, the whole URL stays within 1023 characters.
   client.SetServerUrl(std::string(2000, 'a').c_str());
@@ -236,50 +219,31 @@ TEST(CddbReadReply, TrackTitles) {
 }
 
 // Replies as the live service writes them: LF line ends, refusals of any
-// length, escapes; 202 and 211 still mean "not registered".
+// length; 202 and 211 still mean "not registered".
 TEST(CddbReplyForms, RefusalsAndLfLineEnds) {
-  struct Case {
-    const char* name;
-    std::string body;
-    int result;
-    std::string title;
-  } queries[] = {
-      {"exact, LF", "200 rock 0d012c02 Band / Album\n", 0, "Album"},
-      {"several, LF, second chosen", "210 Found exact matches\nrock 0d012c02 A / One\njazz 0d012c02 B / Two\n.\n", 0,
-       "Two"},
-      {"several, mixed line ends", "210 Found\r\nrock 0d012c02 A / One\njazz 0d012c02 B / Two\r\n.\n", 0, "Two"},
-      {"hello refused", "500 Invalid hello: a valid e-mail address is required.\n", kCddbServerRefused, ""},
-      {"a bare refusal", "500", kCddbServerRefused, ""},
-      {"no handshake", "409 No handshake\r\n", kCddbServerRefused, ""},
-      {"corrupt entry", "403 Database entry is corrupt\r\n", kCddbServerRefused, ""},
-      {"no match, LF", "202 No match for disc ID 0d012c02.\n", kCddbNotRegistered, ""},
-      {"inexact, LF", "211 Found inexact matches\nrock 0d012c02 A / B\n.\n", kCddbNotRegistered, ""},
-      {"not a status", "4000 x y z\n", kCddbNotRegistered, ""},
-  };
-  for (const Case& c : queries) {
+  const std::vector<std::pair<std::string, int>> queries = {
+      {"200 rock 0d012c02 Band / Two\n", 0},
+      {"210 Found\r\nrock 0d012c02 A / One\njazz 0d012c02 B / Two\r\n.\n", 0},  // the second chosen
+      {"500 Invalid hello: a valid e-mail address is required.\n", kCddbServerRefused},
+      {"500", kCddbServerRefused},
+      {"409 No handshake\r\n", kCddbServerRefused},
+      {"202 No match for disc ID 0d012c02.\n", kCddbNotRegistered},
+      {"211 Found inexact matches\nrock 0d012c02 A / B\n.\n", kCddbNotRegistered},
+      {"4000 x y z\n", kCddbNotRegistered}};
+  for (const auto& q : queries) {
     CddbDiscRecord record;
     std::string category;
-    EXPECT_EQ(c.result, ParseQueryReply(c.body, 1, [](const std::vector<CddbCandidate>&) { return 2; }, &record,
-                                        &category))
-        << c.name;
-    if (c.result == 0) {
-      EXPECT_EQ(c.title, record.tracks[0].title) << c.name;
-    }
+    const auto second = [](const std::vector<CddbCandidate>&) { return 2; };
+    EXPECT_EQ(q.second, ParseQueryReply(q.first, 1, second, &record, &category)) << q.first;
+    EXPECT_EQ(q.second == 0 ? "Two" : "", record.tracks[0].title) << q.first;
   }
   CddbDiscRecord record;
-  ASSERT_EQ(0, ParseReadReply("210 rock 0d012c02 CD database entry follows\n# xmcd\nTTITLE0=One\nTTITLE1=Two\\tB\n.\n",
-                              1, &record));
-  EXPECT_EQ(2u, record.trackCount);
-  EXPECT_EQ("One", record.tracks[1].title);
+  ASSERT_EQ(0, ParseReadReply("210 rock 0d012c02 entry follows\nTTITLE0=One\nTTITLE1=Two\\tB\n.\n", 1, &record));
   EXPECT_EQ("Two B", record.tracks[2].title);
 
-  // The line shown to the user: the first line only, control bytes blank,
-  // at most 256 bytes and never half a character.
+  // The line shown to the user: the first line, control bytes blank, at most
+  // 256 bytes and never half a character.
   EXPECT_EQ("500 Bad hello", CddbStatusLine("500 Bad\thello\r\nmore"));
-  EXPECT_EQ("409 x", CddbStatusLine("409 x\nmore"));
   EXPECT_EQ(256u, CddbStatusLine("500 " + std::string(300, 'x')).size());
   EXPECT_EQ(255u, CddbStatusLine(std::string(255, 'x') + "日本").size());
-  EXPECT_EQ(0, CddbReplyStatus("<html>"));
-  EXPECT_FALSE(IsCddbRefusal(399));
-  EXPECT_FALSE(IsCddbRefusal(600));
 }
