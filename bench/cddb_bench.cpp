@@ -189,6 +189,7 @@ void CacheTable() {
   }
   const double mb = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
   std::remove(path.c_str());
+  std::remove((path + ".lock").c_str());
   std::printf("\nCache file of 10,000 discs, 12 tracks each (%.1f MB, mean of %d):\n\n", mb, rounds);
   std::printf("| operation | ms | MB/s |\n|---|---|---|\n");
   std::printf("| SaveCache (read and merge the file, write beside it, sync, replace) | %.1f | %.0f |\n", save / rounds,

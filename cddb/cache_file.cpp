@@ -1,9 +1,27 @@
 #include "cddb/cache_file.h"
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 CacheFileOps::~CacheFileOps() {
   if (file_) std::fclose(file_);
+  Unlock();
+}
+
+bool CacheFileOps::Lock(const std::string& path, std::uint32_t waitMs) {
+  Unlock();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  while ((lock_ = cache_file::TryLock(path + ".lock")) == -1) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+void CacheFileOps::Unlock() {
+  if (lock_ != -1) cache_file::Release(lock_);
+  lock_ = -1;
 }
 
 int CacheFileOps::Read(const std::string& path, std::size_t limit, std::string* text) {

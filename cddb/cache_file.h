@@ -3,6 +3,7 @@
 // can make any single one of them fail. A save writes a new file beside the
 // old one and then replaces the old one in one step.
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -19,6 +20,13 @@ class CacheFileOps {
   CacheFileOps(const CacheFileOps&) = delete;
   CacheFileOps& operator=(const CacheFileOps&) = delete;
 
+  // Keeps every other process's save of `path` out until Unlock (or the
+  // end of this object): they share one temporary file and must not merge
+  // what the other is about to replace. False when another save holds it
+  // for longer than `waitMs`. The lock ends with its process, whatever
+  // happens.
+  virtual bool Lock(const std::string& path, std::uint32_t waitMs);
+  virtual void Unlock();
   // A CacheFileRead; at most `limit` bytes are ever held.
   virtual int Read(const std::string& path, std::size_t limit, std::string* text);
   // Writing: Create (or truncate) one file, Write to it, Finish (flush to
@@ -32,6 +40,7 @@ class CacheFileOps {
 
  private:
   std::FILE* file_ = nullptr;
+  std::intptr_t lock_ = -1;
 };
 
 namespace cache_file {
@@ -40,5 +49,9 @@ namespace cache_file {
 // cache), and the one-step replacement.
 bool SyncToDisk(std::FILE* file);
 bool ReplaceInOneStep(const std::string& from, const std::string& to);
+// An exclusive lock on the file `path` (created when missing), or -1 when
+// another holder has it; released by Release or by the end of the process.
+std::intptr_t TryLock(const std::string& path);
+void Release(std::intptr_t lock);
 
 }  // namespace cache_file

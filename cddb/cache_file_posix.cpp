@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,5 +15,19 @@ bool SyncToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0; }
 bool ReplaceInOneStep(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
+
+std::intptr_t TryLock(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// The lock file stays: removing it would let a waiting process lock a file
+// that a third one no longer sees.
+void Release(std::intptr_t lock) { ::close(static_cast<int>(lock)); }
 
 }  // namespace cache_file

@@ -14,6 +14,8 @@ constexpr std::size_t kLineLimit = 4095;
 // Far beyond any collection (a disc of 12 tracks takes about 1 KB): a larger
 // file is no cache of ours and is neither loaded nor replaced.
 constexpr std::size_t kMaxFileBytes = 64u << 20;
+// Another process's save of a large cache takes a few hundred ms.
+constexpr std::uint32_t kLockWaitMs = 3000;
 
 std::uint32_t HexValue(const std::string& text) {
   std::uint32_t value = 0;
@@ -236,6 +238,11 @@ int CddbCache::Save(const std::string& path, CacheFileOps& ops) {
       added = added_;
       deleted = deleted_;
     }
+    if (!ops.Lock(path, kLockWaitMs)) return 0;
+    struct Unlocker {
+      CacheFileOps& ops;
+      ~Unlocker() { ops.Unlock(); }
+    } unlocker{ops};
     std::string text;
     const int read = ops.Read(path, kMaxFileBytes, &text);
     if (read == kCacheFileUnreadable) return 0;  // what it holds cannot be kept

@@ -52,6 +52,7 @@ TEST(CddbCacheFile, WrittenFormatAndRoundTrip) {
   CddbCache loaded;
   ASSERT_EQ(1, loaded.Load(path));
   std::remove(path.c_str());
+  std::remove((path + ".lock").c_str());
   ASSERT_EQ(3u, loaded.Size());
   std::string key;
   CddbDiscRecord a, b;
@@ -176,7 +177,10 @@ struct CacheFile : ::testing::Test {
     for (const char* k : {"K1", "K2", "K3"}) seed.Store(k, Disc(1, {{k, "Band"}}));
     ASSERT_EQ(1, seed.Save(path));
   }
-  void TearDown() override { std::remove(path.c_str()); }
+  void TearDown() override {
+    std::remove(path.c_str());
+    std::remove((path + ".lock").c_str());
+  }
 };
 
 }  // namespace
@@ -216,6 +220,13 @@ TEST_F(CacheFile, SavesMergeWhatOthersSavedMeanwhile) {
   EXPECT_EQ(0, c.Save(path, locked));  // unreadable now as well: left alone
   for (CddbCache* cache : {&a, &b, &c}) ASSERT_EQ(1, cache->Save(path));
   EXPECT_EQ((std::vector<std::string>{"K3", "KA", "KB", "KC"}), Keys(path));
+
+  // Saves at the same moment take turns (they share the temporary file).
+  CacheFileOps first, second;
+  ASSERT_TRUE(first.Lock(path, 0));
+  EXPECT_FALSE(second.Lock(path, 50));
+  first.Unlock();
+  EXPECT_TRUE(second.Lock(path, 0));
 }
 
 TEST_F(CacheFile, DamagedMissingOrHugeFilesLoseNothing) {
