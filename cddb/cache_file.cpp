@@ -1,5 +1,6 @@
 #include "cddb/cache_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -11,16 +12,25 @@ CacheFileOps::~CacheFileOps() {
 
 bool CacheFileOps::Lock(const std::string& path, std::uint32_t waitMs) {
   Unlock();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-  while ((lock_ = cache_file::TryLock(path + ".lock")) == -1) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+  // A lock file that cannot be opened is no other save: the folder is not
+  // writable, or the file is just going away with its last holder. Quit
+  // does not wait long for that.
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    const std::intptr_t lock = cache_file::TryLock(path + ".lock");
+    if (lock >= 0) {
+      lock_ = lock;
+      return true;
+    }
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (waited >= std::chrono::milliseconds(lock == cache_file::kLockHeld ? waitMs : std::min(waitMs, 100u)))
+      return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return true;
 }
 
 void CacheFileOps::Unlock() {
-  if (lock_ != -1) cache_file::Release(lock_);
+  if (lock_ >= 0) cache_file::Release(lock_);
   lock_ = -1;
 }
 

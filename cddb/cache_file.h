@@ -49,8 +49,11 @@ namespace cache_file {
 // cache), and the one-step replacement.
 bool SyncToDisk(std::FILE* file);
 bool ReplaceInOneStep(const std::string& from, const std::string& to);
-// An exclusive lock on the file `path` (created when missing), or -1 when
-// another holder has it; released by Release or by the end of the process.
+// An exclusive lock on the file `path` (created when missing): kLockHeld
+// when another holder has it, kLockUnavailable when the file cannot be
+// opened at all (a folder the user may not write to); released by Release
+// or by the end of the process.
+constexpr std::intptr_t kLockHeld = -1, kLockUnavailable = -2;
 std::intptr_t TryLock(const std::string& path);
 void Release(std::intptr_t lock);
 

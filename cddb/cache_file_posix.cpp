@@ -18,10 +18,10 @@ bool ReplaceInOneStep(const std::string& from, const std::string& to) {
 
 std::intptr_t TryLock(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
+  if (fd < 0) return kLockUnavailable;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
-    return -1;
+    return kLockHeld;
   }
   return fd;
 }

@@ -19,11 +19,11 @@ std::intptr_t TryLock(const std::string& path) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return -1;
+  if (file == INVALID_HANDLE_VALUE) return kLockUnavailable;
   OVERLAPPED at = {};
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
     CloseHandle(file);
-    return -1;
+    return kLockHeld;
   }
   return reinterpret_cast<std::intptr_t>(file);
 }
