@@ -45,7 +45,7 @@ int CddbUiClient::RunLookupWithStatus(const DiscToc& toc, int show, std::uint32_
   ui_.store(ui);
   const int r = Lookup(toc);
   if (ui) {
-    ui->SetMessage(CddbResultMessage(r));
+    ShowLookupOutcome(*ui, r, RefusalLine());
     ui->EnableClose();
     if (r != kCddbFoundInCache) {
       // The wait answers the host's messages on this thread, and a title

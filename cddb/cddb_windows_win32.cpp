@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cddb/cddb_status_ui.h"
+#include "cddb/fit_text_win32.h"
 #include "cddb/list_view_win32.h"
 #include "resources/in_quorvo_cddb_info_res.h"
 
@@ -137,6 +138,12 @@ class StatusWindows : public CddbStatusUi {
     SetDlgItemTextA(window, IDC_STATUS_MESSAGE, text.c_str());
     // The lookup does not pump messages: paint the new line now.
     UpdateWindow(GetDlgItem(window, IDC_STATUS_MESSAGE));
+  }
+
+  void SetMessageAndDetail(const std::string& text, const std::string& detail) override {
+    const HWND window = window_;
+    if (!window) return;
+    SetMessage(text + "\r\n" + FitTextToControl(GetDlgItem(window, IDC_STATUS_MESSAGE), detail));
   }
 
   void EnableClose() override {

@@ -71,6 +71,7 @@ void StartCddb(const PluginSettings& s) {
   client.SetUseUtf8(s.cddbUseUtf8);
   client.SetProxy(s.cddbProxy.c_str());
   client.SetUseProxy(s.cddbUseProxy);
+  client.SetEmail(s.cddbEmail.c_str());
   client.SetAutoClose(s.cddbDialogAutoClose);
   client.SetHostWindow([] { return Module().hMainWindow; });
   client.LoadCache(CddbCachePath());

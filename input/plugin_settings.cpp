@@ -84,6 +84,7 @@ PluginSettings::PluginSettings()
       cddbUseUtf8(false),
       cddbProxy(),
       cddbUseProxy(false),
+      cddbEmail(),
       cddbDialogAutoClose(true),
       urlHistory{kDefaultCddbUrl, kTestCddbUrl},
       proxyHistory(),
@@ -118,6 +119,7 @@ std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
   in.Bool("CDDB_UseUtf8", &cddbUseUtf8);
   cddbProxy = in.Text("CDDB_Proxy", "");
   in.Bool("CDDB_UseProxy", &cddbUseProxy);
+  cddbEmail = in.Text("CDDB_Email", "");
   in.Bool("CDDB_DialogAutoClose", &cddbDialogAutoClose);
 
   in.History("CDDB_URLHistory", &urlHistory);
@@ -149,6 +151,7 @@ void PluginSettings::Save(Profile& profile, const std::string& iniPath, const ch
   out.Bool("CDDB_UseUtf8", cddbUseUtf8);
   out.Text("CDDB_Proxy", cddbProxy);
   out.Bool("CDDB_UseProxy", cddbUseProxy);
+  out.Text("CDDB_Email", cddbEmail);
   out.Bool("CDDB_DialogAutoClose", cddbDialogAutoClose);
   out.History("CDDB_URLHistory", urlHistory);
   out.History("CDDB_ProxyHistory", proxyHistory);

@@ -27,6 +27,7 @@ struct PluginSettings {
   bool cddbUseUtf8;
   std::string cddbProxy;
   bool cddbUseProxy;
+  std::string cddbEmail;  // sent in the CDDB hello; empty: none
   bool cddbDialogAutoClose;
   std::set<std::string> urlHistory;    // unique, ascending byte order
   std::set<std::string> proxyHistory;  // unique, ascending byte order

@@ -20,6 +20,7 @@ class PluginClient : public settings_pages::CddbClientSettings {
   int SetProxy(const std::string& text) override { return PluginCddbClient().SetProxy(text.c_str()); }
   void SetUseProxy(bool flag) override { PluginCddbClient().SetUseProxy(flag); }
   void SetAutoClose(bool flag) override { PluginCddbClient().SetAutoClose(flag); }
+  void SetEmail(const std::string& address) override { PluginCddbClient().SetEmail(address.c_str()); }
 };
 
 }  // namespace

@@ -159,16 +159,17 @@ class CddbServerPage : public Page {
     Bind(utf8_, IDC_CDDB_UTF8, IDS_TIP_CDDB_UTF8).SetChecked(s.cddbUseUtf8);
     Bind(useProxy_, IDC_CDDB_USE_PROXY, IDS_TIP_CDDB_USE_PROXY).SetChecked(s.cddbUseProxy);
     Bind(autoClose_, IDC_CDDB_AUTO_CLOSE, IDS_TIP_CDDB_AUTO_CLOSE).SetChecked(s.cddbDialogAutoClose);
+    Bind(email_, IDC_CDDB_EMAIL, IDS_TIP_CDDB_EMAIL).SetText(s.cddbEmail.c_str());
   }
   using Page::OnCommand;
   void Apply() {
-    const CddbPageInput input{TextOf(url_), TextOf(proxy_), utf8_.Checked(), useProxy_.Checked(),
-                              autoClose_.Checked()};
+    const CddbPageInput input{TextOf(url_),         TextOf(proxy_),        utf8_.Checked(),
+                              useProxy_.Checked(), autoClose_.Checked(), TextOf(email_)};
     ApplyCddbPage(Applying(), input, settings_links::CddbClient(), window_);
   }
 
  private:
-  Control url_, proxy_, utf8_, useProxy_, autoClose_;
+  Control url_, proxy_, utf8_, useProxy_, autoClose_, email_;
 };
 
 class ReadPage : public Page {

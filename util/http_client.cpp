@@ -290,7 +290,9 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   }
   OnStatusText("データの受信を開始します...");
   int result = Deliver(body.data(), static_cast<int>(body.size()), info);
-  while (result == kHttpOk) {
+  // Complete once the declared length has arrived: a peer that keeps the
+  // connection open afterwards (keep-alive) is not waited for.
+  while (result == kHttpOk && (info.expected == 0 || info.received < info.expected)) {
     int n = net::Receive(s, chunk, kChunk, receiveMs_, &aborted_);
     if (aborted_.load()) return Cancelled();
     if (n == net::kNetTimeout) {

@@ -133,6 +133,18 @@ def cddb_reply(params):
     return '500 Unrecognized command.' + crlf, proto
 
 
+# The public service's rules (gnudb): the hello must carry a plausible e-mail
+# address as its user and host, or every command is refused with a 500 line.
+HELLO_USER = re.compile(r'[A-Za-z0-9._-]+')
+HELLO_HOST = re.compile(r'[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+')
+
+
+def plausible_hello(hello):
+    words = hello.split(' ')
+    return (len(words) == 4 and HELLO_USER.fullmatch(words[0]) is not None
+            and HELLO_HOST.fullmatch(words[1]) is not None)
+
+
 def log_request(line):
     with LOG_LOCK:
         REQUEST_LOG.append(line)
@@ -223,9 +235,27 @@ class Handler(socketserver.BaseRequestHandler):
     def serve_cddb(self, path, query):
         # '+' stands for a blank in the cddb.cgi query, as in every form encoding.
         params = dict(urllib.parse.parse_qsl(query, keep_blank_values=True))
+        if '/gnudb/' in path:
+            self.serve_like_the_service(params)
+            return
         text, proto = cddb_reply(params)
         body = encode(text, proto)
         self.reply('200 OK', body, length='/nolen/' not in path)
+
+    def serve_like_the_service(self, params):
+        """The live service as clients meet it: the hello checked on every
+        command, LF line ends, HTTP/1.1 with keep-alive (the connection stays
+        open after a complete body until the client closes it)."""
+        if not plausible_hello(params.get('hello', '')):
+            text = '500 Invalid hello: a valid e-mail address (user and host) is required.\r\n'
+            proto = 1
+        else:
+            text, proto = cddb_reply(params)
+        body = encode(text.replace('\r\n', '\n'), proto)
+        self.send(('HTTP/1.1 200 OK\r\nServer: quorvo-cddb-fixture\r\nContent-Type: text/plain; charset=%s\r\n'
+                   'Content-Length: %d\r\nConnection: keep-alive\r\n\r\n'
+                   % ('utf-8' if proto >= 6 else 'iso-8859-1', len(body))).encode('latin-1') + body)
+        self.wait_for_close(30)
 
     def serve_fault(self, name, query, host):
         args = dict(urllib.parse.parse_qsl(query))
@@ -246,6 +276,10 @@ class Handler(socketserver.BaseRequestHandler):
             for i in range(len(data)):
                 self.send(data[i:i + 1])
                 time.sleep(delay)
+        elif name == 'keepalive':
+            # A complete body, then the connection held open.
+            self.send(b'HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: keep-alive\r\n\r\nkeep alive')
+            self.wait_for_close(60)
         elif name == 'short':
             self.send(b'HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100\r\n\r\n' + b'x' * 40)
         elif name == 'nolength':

@@ -212,6 +212,8 @@ TEST_F(HttpServerTest, RepliesAndFaults) {
       {"/fault/short", kHttpShortBody, 200, nullptr, 5000},
       {"/fault/badstatus", kHttpOk, 0, "body after a malformed status line\r\n", 5000},
       {"/fault/http11", kHttpOk, 200, "body", 5000},
+      // Complete at its Content-Length although the peer keeps the connection.
+      {"/fault/keepalive", kHttpOk, 200, "keep alive", 300},
       {"/fault/status/500", kHttpOk, 500, "status 500\r\n", 5000},
       {"/fault/status/302", kHttpOk, 302, "status 302\r\n", 5000},  // only 301 redirects
       {"/fault/garbage", kHttpHeaderFailed, 0, "", 5000},
