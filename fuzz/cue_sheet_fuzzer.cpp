@@ -36,10 +36,9 @@ void RemoveDir() {
   rmdir(g_dir.c_str());
 }
 
-bool StaysInFolder(const std::string& name) {
-  if (name.empty() || name[0] == '.') return false;
-  return name.find_first_of("/\\:") == std::string::npos;
-}
+// A name without separators is an entry of the folder, the folder itself
+// ("" or ".") or its parent (".."): never anything else on the machine.
+bool StaysInFolder(const std::string& name) { return name.find_first_of("/\\:") == std::string::npos; }
 
 }  // namespace
 
