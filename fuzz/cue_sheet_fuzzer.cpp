@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/cd_text.h"
+#include "fuzz/scratch_dir.h"
 #include "tools/vdrive/cdtext_packs.h"
 #include "tools/vdrive/cue_sheet.h"
 #include "tools/vdrive/disc_image.h"
@@ -30,12 +31,6 @@ const struct {
 };
 const char kTextFile[] = "text.cdt";
 
-void RemoveDir() {
-  for (const auto& image : kImages) std::remove((g_dir + "/" + image.name).c_str());
-  std::remove((g_dir + "/" + kTextFile).c_str());
-  rmdir(g_dir.c_str());
-}
-
 // A name without separators is an entry of the folder, the folder itself
 // ("" or ".") or its parent (".."): never anything else on the machine.
 bool StaysInFolder(const std::string& name) { return name.find_first_of("/\\:") == std::string::npos; }
@@ -43,10 +38,7 @@ bool StaysInFolder(const std::string& name) { return name.find_first_of("/\\:") 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/quorvo-cue-fuzz-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) std::abort();
-  g_dir = pattern;
-  std::atexit(RemoveDir);
+  g_dir = fuzz::MakeScratchDir("cue-fuzz");
   for (const auto& image : kImages) {
     const int fd = open((g_dir + "/" + image.name).c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
     if (fd < 0 || ftruncate(fd, image.bytes) != 0) std::abort();

@@ -2,8 +2,6 @@
 // every setting of the input plug-in, the ASPI device map and the
 // companion's flags, through the same profile reader the plug-ins use here.
 // What was read is then saved to a fresh file and must read back the same.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,18 +10,13 @@
 
 #include "companion/companion_settings.h"
 #include "device/device_map.h"
+#include "fuzz/scratch_dir.h"
 #include "input/plugin_settings.h"
 #include "util/profile.h"
 
 namespace {
 
 std::string g_dir;
-
-void RemoveDir() {
-  std::remove((g_dir + "/winamp.ini").c_str());
-  std::remove((g_dir + "/saved.ini").c_str());
-  rmdir(g_dir.c_str());
-}
 
 bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -39,10 +32,7 @@ void CheckText(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/quorvo-ini-fuzz-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) std::abort();
-  g_dir = pattern;
-  std::atexit(RemoveDir);
+  g_dir = fuzz::MakeScratchDir("ini-fuzz");
   return 0;
 }
 
