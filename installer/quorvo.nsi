@@ -125,6 +125,13 @@ Function .onInit
 FunctionEnd
 
 Function DirectoryLeave
+  ; The Plugins folder itself chosen: its parent is the player's folder.
+  ${GetFileName} $INSTDIR $0
+  ${GetParent} $INSTDIR $1
+  ${If} $0 == "Plugins"
+  ${AndIf} ${FileExists} "$1\winamp.exe"
+    StrCpy $INSTDIR $1
+  ${EndIf}
   ${IfNot} ${FileExists} "$INSTDIR\winamp.exe"
     MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "このフォルダーには winamp.exe がありません。$\r$\n$INSTDIR$\r$\n$\r$\nこのフォルダーにインストールしますか？" IDYES +2
     Abort
