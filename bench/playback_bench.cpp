@@ -347,8 +347,9 @@ bool LatencyTable(Bench& bench) {
   bench.drive->SetLatency({0, 0});
   std::printf("\n");
   bench::Say(
-      "The pre-read wait looks at the buffer every millisecond and the first read after a seek is one command, "
-      "so both stay within a few milliseconds of the drive's own time.");
+      "The pre-read wait looks at the buffer every millisecond, so a start stays within a few milliseconds of "
+      "the drive's own time. A seek first lets the fill thread's read in flight end (up to one READ CD of 15 "
+      "frames at the drive's speed) before the first read at the new place, which is what it adds.");
   return true;
 }
 

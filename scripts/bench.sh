@@ -91,10 +91,10 @@ doc=$build_dir/bench/BENCHMARKS.md
   cat <<TXT
 # Benchmarks
 
-Written by \`make bench\` (\`scripts/bench.sh\`) in one run on one machine: it builds every program in
-\`bench/\` natively (optimised, no sanitizers) and runs it, then the scripts in \`bench/\` that run the
-test host under Wine; each benchmark prints its own section below. Nothing here is edited by hand.
-The figures are measurements, not limits: no test asserts on them.
+Written by \`make bench\` (\`scripts/bench.sh\`) in one run on one machine: it runs each benchmark in
+\`bench/\` once, in a fixed order: the programs, built natively (optimised, no sanitizers), and the
+scripts that run the test host under Wine. Each benchmark prints its own section below; nothing
+here is edited by hand. The figures are measurements, not limits: no test asserts on them.
 
 | run | |
 |---|---|
