@@ -13,11 +13,9 @@ I686_BINFMT=/proc/sys/fs/binfmt_misc
 I686_PRELOAD=/opt/quorvo/trapno_fix.so
 I686_PREFIX=${QUORVO_I686_PREFIX:-$QUORVO_ROOT/build/wineprefix-i686}
 
-# The recipes: the setup script decides what the root holds (a change
-# rebuilds it); the preload library is rebuilt alone when its source changes.
-i686_hash() { cat "$@" | sha256sum | cut -c1-16; }
-i686_root_stamp() { echo "$I686_HOME/root-$(i686_hash "$QUORVO_ROOT/scripts/i686-setup.sh")"; }
-i686_preload_stamp() { echo "$I686_ROOT/opt/quorvo/trapno_fix-$(i686_hash "$QUORVO_ROOT/tools/i686/trapno_fix.c")"; }
+# The preload library is rebuilt alone when its source changes.
+i686_hash() { sha256sum | cut -c1-16; }
+i686_preload_stamp() { echo "$I686_ROOT/opt/quorvo/trapno_fix-$(i686_hash <"$QUORVO_ROOT/tools/i686/trapno_fix.c")"; }
 
 # The Debian mirror the host's apt already uses.
 i686_mirror() {

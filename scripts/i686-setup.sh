@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the i686 tier: an i386 Debian root under /var/cache with 32-bit
 # Wine in it, run through a static qemu-i386 registered with binfmt_misc.
-# Idempotent and quick once done; the root is rebuilt only when this script
+# Idempotent and quick once done; the root is rebuilt only when its recipe
 # changes. The host's own Wine, dpkg architectures and apt sources are never
 # touched: the emulator is unpacked from its package, not installed.
 #
@@ -101,7 +101,9 @@ build_preload() {
   touch "$(i686_preload_stamp)"
 }
 
-root_stamp=$(i686_root_stamp)
+# The recipe is the code of the two functions above: a change to either
+# rebuilds the root; comments and the rest of this file do not.
+root_stamp=$I686_HOME/root-$(declare -f fetch_qemu build_root | i686_hash)
 if [[ ! -f $root_stamp || ! -x $I686_QEMU ]]; then
   reachable "$mirror/dists/bookworm/Release" ||
     unavailable "the Debian mirror $mirror cannot be reached to build the i386 root"
