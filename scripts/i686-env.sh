@@ -1,7 +1,7 @@
 # Sourced by the i686 tier's scripts: where the i386 root lives (outside the
 # clone, shared by every checkout on the machine), how 32-bit code is run
 # (qemu-i386 registered with binfmt_misc) and how the project's folder is made
-# visible inside the root (a bind mount at the same path, so that absolute
+# visible inside the root (bind-mounted at the same path, so that absolute
 # paths from CMake and ctest resolve unchanged).
 QUORVO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 I686_HOME=${QUORVO_I686_HOME:-/var/cache/quorvo-i686}
@@ -52,23 +52,22 @@ i686_register_binfmt() {
   echo ":$I686_BINFMT_NAME:M::$magic:$mask:$I686_QEMU:FP" >"$I686_BINFMT/register"
 }
 
-# Mounts what programs in the root need: /proc, /dev (recursively, as a slave
-# so that nothing propagates back), /sys, and the project's folder.
-i686_mount_one() {
-  local kind=$1 source=$2 target=$I686_ROOT$3
-  mountpoint -q "$target" && return 0
-  mkdir -p "$target"
-  case $kind in
-    proc) mount -t proc proc "$target" ;;
-    rbind) mount --rbind "$source" "$target" && mount --make-rslave "$target" ;;
-    bind) mount --bind "$source" "$target" && mount --make-slave "$target" ;;
-  esac
-}
-i686_mount() {
-  i686_mount_one proc proc /proc &&
-  i686_mount_one rbind /dev /dev &&
-  i686_mount_one rbind /sys /sys &&
-  i686_mount_one bind "$QUORVO_ROOT" "$QUORVO_ROOT"
+# Runs a command chrooted into root $1 inside a mount namespace of its own
+# that has /proc, /dev, /sys and the project's folder mounted. Nothing is
+# mounted on the host, so nothing outlives the processes that use it, and
+# removing the cache by hand can never reach through into /dev or a checkout.
+# Every such namespace mounts the same paths, so a Wine server started from
+# one serves programs started from another.
+i686_in_root() {
+  local root=$1; shift
+  mkdir -p "$root$QUORVO_ROOT"
+  unshare --mount --propagation private -- /bin/bash -c '
+    root=$1 project=$2; shift 2
+    mount -t proc proc "$root/proc" &&
+    mount --rbind /dev "$root/dev" &&
+    mount --rbind /sys "$root/sys" &&
+    mount --bind "$project" "$root$project" &&
+    exec chroot "$root" "$@"' i686_in_root "$root" "$QUORVO_ROOT" "$@"
 }
 
 # Every mount point below a directory, deepest first.
@@ -95,7 +94,7 @@ i686_processes_in() {
 # The caller's environment passes through (test programs read their ports
 # from it); the Wine variables are ours.
 i686_chroot() {
-  chroot "$I686_ROOT" /usr/bin/env -u DISPLAY -u WAYLAND_DISPLAY -u LD_LIBRARY_PATH \
+  i686_in_root "$I686_ROOT" /usr/bin/env -u DISPLAY -u WAYLAND_DISPLAY -u LD_LIBRARY_PATH \
     PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root \
     LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 \
     WINEPREFIX="$I686_PREFIX" WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}" \

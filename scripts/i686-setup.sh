@@ -72,22 +72,18 @@ path-exclude /usr/share/man/*
 path-exclude /usr/share/info/*
 CFG
   cp /etc/resolv.conf "$new/etc/resolv.conf" 2>/dev/null || true
-  local I686_ROOT=$new
-  chroot "$new" /debootstrap/debootstrap --second-stage
+  unshare --mount --propagation private -- chroot "$new" /debootstrap/debootstrap --second-stage
   echo "deb $mirror bookworm main" >"$new/etc/apt/sources.list"
-  i686_mount_one proc proc /proc
-  i686_mount_one rbind /dev /dev
   local env=(env DEBIAN_FRONTEND=noninteractive LC_ALL=C PATH=/usr/sbin:/usr/bin:/sbin:/bin)
-  chroot "$new" "${env[@]}" apt-get -qq update
-  chroot "$new" "${env[@]}" apt-get install -y -qq --no-install-recommends \
+  i686_in_root "$new" "${env[@]}" apt-get -qq update
+  i686_in_root "$new" "${env[@]}" apt-get install -y -qq --no-install-recommends \
     wine wine32 gcc libc6-dev locales fonts-ipafont-gothic
   # Wine takes code page 932 from the locale.
   echo 'ja_JP.UTF-8 UTF-8' >"$new/etc/locale.gen"
-  chroot "$new" "${env[@]}" locale-gen
-  chroot "$new" "${env[@]}" apt-get clean
-  i686_unmount_all "$new"
-  remove_root "$I686_ROOT_FINAL"
-  mv "$new" "$I686_ROOT_FINAL"
+  i686_in_root "$new" "${env[@]}" locale-gen
+  i686_in_root "$new" "${env[@]}" apt-get clean
+  remove_root "$I686_ROOT"
+  mv "$new" "$I686_ROOT"
 }
 
 # The fault-number fix, compiled inside the root by its own gcc.
@@ -96,7 +92,7 @@ build_preload() {
   rm -rf "$dir"
   mkdir -p "$dir"
   cp "$src" "$dir/trapno_fix.c"
-  chroot "$I686_ROOT" /usr/bin/gcc -O2 -Wall -Wextra -shared -fPIC -o "$I686_PRELOAD" \
+  i686_in_root "$I686_ROOT" /usr/bin/gcc -O2 -Wall -Wextra -shared -fPIC -o "$I686_PRELOAD" \
     /opt/quorvo/trapno_fix.c
   touch "$(i686_preload_stamp)"
 }
@@ -113,7 +109,6 @@ if [[ ! -f $root_stamp || ! -x $I686_QEMU ]]; then
   {
     fetch_qemu
     i686_register_binfmt
-    I686_ROOT_FINAL=$I686_ROOT
     build_root
     rm -f "$I686_HOME"/root-*
     touch "$root_stamp"
@@ -125,4 +120,3 @@ i686_register_binfmt
 if [[ ! -f $(i686_preload_stamp) ]]; then
   build_preload >>"$log" 2>&1 || { echo "i686: building the preload library failed; see $log" >&2; exit 1; }
 fi
-i686_mount
