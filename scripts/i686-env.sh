@@ -17,8 +17,9 @@ I686_PREFIX=${QUORVO_I686_PREFIX:-$QUORVO_ROOT/build/wineprefix-i686}
 i686_hash() { sha256sum | cut -c1-16; }
 i686_preload_stamp() { echo "$I686_ROOT/opt/quorvo/trapno_fix-$(i686_hash <"$QUORVO_ROOT/tools/i686/trapno_fix.c")"; }
 
-# The Debian mirror the host's apt already uses.
+# The Debian mirror the host's apt already uses (QUORVO_I686_MIRROR overrides).
 i686_mirror() {
+  [[ -n ${QUORVO_I686_MIRROR:-} ]] && { echo "$QUORVO_I686_MIRROR"; return; }
   local uri
   uri=$(grep -hsE '^\s*URIs:\s*\S*debian/?\s*$' /etc/apt/sources.list.d/*.sources | head -n1 | awk '{print $2}')
   [[ -n $uri ]] || uri=$(grep -hsE '^\s*deb\s+(\[[^]]*\]\s+)?\S+\s+bookworm\s' /etc/apt/sources.list \
