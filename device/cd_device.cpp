@@ -11,10 +11,7 @@ CdDevice::CdDevice() { SetTransport(kTransportAuto); }
 CdDevice::~CdDevice() { CloseDevice(); }
 
 int CdDevice::SetTransport(int kind) {
-  if (kind == kTransportAuto) {
-    const int major = CurrentSystemInfo().NtMajorVersion();
-    kind = (major == 4 || major == 5) ? kTransportSpti : kTransportNone;
-  }
+  if (kind == kTransportAuto) kind = HasScsiPassThrough(CurrentSystemInfo()) ? kTransportSpti : kTransportNone;
   std::unique_ptr<ScsiTransport> transport;
   if (kind == kTransportSpti) {
     transport = std::make_unique<SptiTransport>();

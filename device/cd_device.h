@@ -24,7 +24,7 @@ class CdDevice {
   CdDevice(const CdDevice&) = delete;
   CdDevice& operator=(const CdDevice&) = delete;
 
-  // Transport. Kind 1: SPTI on Windows NT 4 or 5, else none; 2 SPTI;
+  // Transport. Kind 1: SPTI on Windows NT 4 and later, else none; 2 SPTI;
   // 3 ASPI; anything else none. Returns 1 when a transport now exists.
   int SetTransport(int kind);
   // Installs a given transport (tests, the virtual drive) under `kind`.

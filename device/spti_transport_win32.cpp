@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/scsi_status.h"
 #include "device/spti_transport.h"
 #include "device/system_info.h"
 
@@ -31,10 +32,14 @@ static_assert(sizeof(SCSI_ADDRESS) == sizeof(ScsiAddress), "address record layou
 const ULONG kTimeoutSeconds = 15;
 const UCHAR kSenseLength = 24;
 
+// The pass-through needs read and write access. Both are shared: the
+// playback reader keeps its handle open while the information reader, the
+// companion plug-in or another program opens the same drive.
 HANDLE OpenDevicePath(char letter) {
   char path[8];
   std::snprintf(path, sizeof(path), "\\\\.\\%c:", letter);
-  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     0, nullptr);
 }
 
 int PassThrough(HANDLE handle, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
@@ -54,11 +59,17 @@ int PassThrough(HANDLE handle, const std::uint8_t* cdb, std::uint8_t cdbLength, 
   std::memcpy(block.request.Cdb, cdb, cdbLength);
 
   DWORD returned = 0;
-  // SCSI status and sense bytes are not examined: a check condition still
-  // counts as a completed request.
-  BOOL ok = DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof(block), &block, sizeof(block),
-                            &returned, nullptr);
-  return ok ? 0 : -1;
+  if (!DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof(block), &block, sizeof(block),
+                       &returned, nullptr)) {
+    return -1;
+  }
+  // A delivered request is not yet a good answer: a check condition means
+  // no disc, a rejected command or a read that failed, and the data buffer
+  // then holds nothing the drive wrote. The driver reports how many sense
+  // bytes it put into the block.
+  const std::size_t senseLength =
+      block.request.SenseInfoLength < sizeof(block.sense) ? block.request.SenseInfoLength : sizeof(block.sense);
+  return scsi::CommandOutcome(block.request.ScsiStatus, block.sense, senseLength);
 }
 
 }  // namespace
@@ -67,10 +78,7 @@ SptiTransport::~SptiTransport() { Close(); }
 
 int SptiTransport::Initialize() { return 1; }
 
-int SptiTransport::IsAvailable() {
-  const int major = CurrentSystemInfo().NtMajorVersion();
-  return major == 4 || major == 5 ? 1 : 0;
-}
+int SptiTransport::IsAvailable() { return HasScsiPassThrough(CurrentSystemInfo()) ? 1 : 0; }
 
 int SptiTransport::Open(const CdDrive& drive) {
   Close();  // a second Open must not leak the first handle

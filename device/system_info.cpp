@@ -10,6 +10,8 @@ SystemInfo& CurrentSystemInfo() { return g_override ? *g_override : PlatformSyst
 
 void SetSystemInfoForTesting(SystemInfo* info) { g_override = info; }
 
+bool HasScsiPassThrough(SystemInfo& system) { return system.NtMajorVersion() >= 4; }
+
 std::vector<std::string> SplitDriveStrings(const char* buffer, std::size_t length) {
   std::vector<std::string> roots;
   std::size_t i = 0;

@@ -16,6 +16,11 @@ class SystemInfo {
   virtual int NtMajorVersion() = 0;
 };
 
+// Whether the system has the SCSI pass-through on drive device paths: every
+// Windows NT from 4.0 on (2000, XP, Vista, 7, 8, 10, 11); Windows 95, 98
+// and ME have only ASPI.
+bool HasScsiPassThrough(SystemInfo& system);
+
 // The platform's implementation, or the one installed for testing.
 SystemInfo& CurrentSystemInfo();
 // Installs a substitute (not owned); nullptr restores the platform's.

@@ -13,16 +13,18 @@ cd "$root"
 bash scripts/wine-prefix.sh
 cmake --build "$build/native" --target demo_disc >/dev/null
 
-# A folder of its own: the host finds in_quorvo.dll, winamp.ini, the ASPI
-# layer and vdrive.ini beside itself, and the test folders stay untouched.
+# A folder of its own: the host finds in_quorvo.dll, winamp.ini, the virtual
+# drive's library and vdrive.ini beside itself, and the test folders stay
+# untouched. winamp.ini is the plug-in's default, as on a user's Windows 10:
+# drive D: is reached over the pass-through.
 demo="$root/$build/demo"
 out="$demo/out"
 mkdir -p "$demo" "$out"
 rm -f "$out"/*
 for f in quorvo_host.exe in_quorvo.dll wnaspi32.dll; do cp "$build/win64/$f" "$demo/"; done
 cp "$build/native/discs/demo."* "$demo/"
-printf '[0:0:0]\r\ncue=demo.cue\r\nvendor=QUORVO\r\nproduct=DEMO CD-ROM\r\n' >"$demo/vdrive.ini"
-printf '[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n' >"$demo/winamp.ini"
+printf '[0:0:0]\r\nletter=D\r\ncue=demo.cue\r\nvendor=QUORVO\r\nproduct=DEMO CD-ROM\r\n' >"$demo/vdrive.ini"
+printf '[QZ_CDDAPLAYER]\r\n' >"$demo/winamp.ini"
 
 # Our own X server, detached from our descriptors.
 start_xvfb 130 1024x600x24 "$out/xvfb.log"

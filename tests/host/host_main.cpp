@@ -6,10 +6,11 @@
 //     scenarios that need a second host process).
 //
 //   quorvo_host --demo [track] [pace]
-//     loads in_quorvo.dll beside itself (winamp.ini and the virtual drive's
-//     vdrive.ini lie there too), lists the disc in drive D: with the track
-//     lengths, plays one track (default 1) at `pace` times real time
-//     (default 4) into <folder>\demo.wav and prints where it is.
+//     loads in_quorvo.dll beside itself (winamp.ini, the virtual drive's
+//     wnaspi32.dll and vdrive.ini lie there too), lists the disc in drive
+//     D: with the track lengths, plays one track (default 1) at `pace`
+//     times real time (default 4) into <folder>\demo.wav and prints where
+//     it is.
 //
 //   quorvo_host --transport-kind
 //     exits with the transport kind the start-up choice makes with Aspi on,
@@ -28,6 +29,7 @@
 #include "host_api/host_messages.h"
 #include "input/frame_time.h"
 #include "input/plugin_lifecycle.h"
+#include "tests/host/pass_through_stand_in.h"
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
 #include "util/critical_section.h"
@@ -66,14 +68,16 @@ struct PlaylistEntry {
   int lengthMs;
 };
 
-// The disc's track lengths as the drive reports them, through the same ASPI
-// layer and device map the plug-in uses.
+// The disc's track lengths as the drive reports them, over the transport
+// and device map the plug-in chooses from the same winamp.ini.
 std::vector<int> TocLengths(const std::string& iniPath, char letter) {
   std::vector<int> lengths;
   DeviceMap map;
   LoadDeviceMap(SystemProfile(), iniPath.c_str(), map);
-  CdDevice device;
-  ChooseTransport(device, true, map);
+  pass_through_stand_in::Install(GetModuleHandleA(nullptr));
+  CdDevice device;  // the automatic choice: the pass-through on Windows NT
+  ChooseTransport(device, ProfileTextIsTrue(SystemProfile().GetString("QZ_CDDAPLAYER", "Aspi", "", iniPath.c_str())),
+                  map);
   device.EnumerateDrives();
   if (!device.SelectDrive(letter)) return lengths;
   const int last = device.ReadToc();

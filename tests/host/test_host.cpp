@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "host_api/host_messages.h"
+#include "tests/host/pass_through_stand_in.h"
 #include "tests/host/recording_output.h"
 #include "util/sjis.h"
 
@@ -157,6 +158,7 @@ In_Module* TestHost::LoadInputPlugin(const char* file) {
   const std::string path = ProgramDirectory() + "\\" + file;
   inLib_ = LoadLibraryA(path.c_str());
   if (!inLib_) return nullptr;
+  pass_through_stand_in::Install(inLib_);  // the virtual drives answer its device paths
   using GetModule = In_Module* (*)();
   auto get = reinterpret_cast<GetModule>(reinterpret_cast<void*>(GetProcAddress(inLib_, "winampGetInModule2")));
   if (!get) return nullptr;
@@ -191,6 +193,7 @@ winampGeneralPurposePlugin* TestHost::LoadGeneralPlugin(const char* file) {
   const std::string path = ProgramDirectory() + "\\" + file;
   genLib_ = LoadLibraryA(path.c_str());
   if (!genLib_) return nullptr;
+  pass_through_stand_in::Install(genLib_);
   using GetPlugin = winampGeneralPurposePlugin* (*)();
   auto get =
       reinterpret_cast<GetPlugin>(reinterpret_cast<void*>(GetProcAddress(genLib_, "winampGetGeneralPurposePlugin")));

@@ -1,6 +1,7 @@
 // The companion plug-in gen_quorvo.dll in the test host: its drive menu, the
-// playlist it fills from the virtual drives, its settings and settings page,
-// and the way back to the host's own window procedure.
+// playlist it fills from the virtual drives (over ASPI and over the
+// pass-through), its settings and settings page, and the way back to the
+// host's own window procedure.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,10 +18,13 @@
 #include "tests/host/test_host.h"
 #include "tests/host/window_driver.h"
 #include "tests/integration/ini_file.h"
+#include "tests/integration/transports.h"
 #include "tests/integration/virtual_aspi.h"
 #include "tools/vdrive/disc_image.h"
 
 namespace {
+
+using transports::Transport;
 
 constexpr int kInquiry = 0x12;
 constexpr int kTracks = 12;
@@ -29,8 +33,10 @@ const char kSection[] = "QZ_CDDAPLAYER";
 const char kErrorCaption[] = "エラー  - gen_quorvo.dll";
 const char kSheetCaption[] = "設定  -  音楽CD再生プラグイン - 補助プラグイン [gen_quorvo.dll]";
 // D: 0:0:0 and F: 0:2:0 hold the twelve-track disc, E: 0:1:0 is empty;
-// G:, H: and I: are CD-ROM drives of the prefix without an ASPI address.
-const char kDriveMap[] = "Aspi=true\r\nAspiDevMap_D=0:0:0\r\nAspiDevMap_E=0:1:0\r\nAspiDevMap_F=0:2:0\r\n";
+// G:, H: and I: are CD-ROM drives of the prefix without a virtual drive.
+std::string DriveMap(Transport transport) {
+  return transports::DriveSettings(transport, {{'D', "0:0:0"}, {'E', "0:1:0"}, {'F', "0:2:0"}});
+}
 
 std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
 
@@ -48,8 +54,9 @@ class CompanionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(TwelveTrackCue().empty());
-    ASSERT_EQ(3, virtual_aspi::Configure("[0:0:0]\r\ncue=" + TwelveTrackCue() + "\r\n[0:1:0]\r\n[0:2:0]\r\ncue=" +
-                                         TwelveTrackCue() + "\r\n"));
+    ASSERT_EQ(3, virtual_aspi::Configure("[0:0:0]\r\nletter=D\r\ncue=" + TwelveTrackCue() +
+                                         "\r\n[0:1:0]\r\nletter=E\r\n[0:2:0]\r\nletter=F\r\ncue=" + TwelveTrackCue() +
+                                         "\r\n"));
     ASSERT_TRUE(host_.CreateMainWindow());
     hostProc_ = GetWindowLongPtrA(host_.MainWindow(), GWLP_WNDPROC);
   }
@@ -65,11 +72,18 @@ class CompanionTest : public ::testing::Test {
   }
 
   void Start(const std::string& settings) {
-    ini_file::Write(IniPath(), std::string("[") + kSection + "]\r\n" + kDriveMap + settings);
+    ini_file::Write(IniPath(), std::string("[") + kSection + "]\r\n" + DriveMap(transport_) + settings);
     gen_ = host_.LoadGeneralPlugin();
     ASSERT_NE(nullptr, gen_);
     ASSERT_EQ(0, gen_->init());
     host_.ClearMessages();
+  }
+  // The companion, and the input plug-in beside it ready to play.
+  void StartWithInputPlugin(const std::string& settings) {
+    Start(settings);
+    in_ = host_.LoadInputPlugin();
+    ASSERT_NE(nullptr, in_);
+    in_->Init();
   }
   void Quit() {
     if (gen_) gen_->quit();
@@ -121,6 +135,23 @@ class CompanionTest : public ::testing::Test {
   winampGeneralPurposePlugin* gen_ = nullptr;
   In_Module* in_ = nullptr;
   LONG_PTR hostProc_ = 0;
+  Transport transport_ = Transport::kAspi;
+};
+
+// A scenario over both transports.
+class CompanionTransportTest : public CompanionTest, public ::testing::WithParamInterface<Transport> {
+ protected:
+  CompanionTransportTest() { transport_ = GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Transports, CompanionTransportTest, transports::kBoth, transports::ParamName);
+
+// A table of cases, each over both transports.
+template <class Case>
+class CompanionCaseTest : public CompanionTest, public ::testing::WithParamInterface<std::tuple<Case, Transport>> {
+ protected:
+  CompanionCaseTest() { transport_ = std::get<1>(this->GetParam()); }
+  const Case& Param() const { return std::get<0>(this->GetParam()); }
 };
 
 struct MenuCase {
@@ -130,10 +161,10 @@ struct MenuCase {
   const char* letters;
 };
 
-class CompanionMenuTest : public CompanionTest, public ::testing::WithParamInterface<MenuCase> {};
+class CompanionMenuTest : public CompanionCaseTest<MenuCase> {};
 
 TEST_P(CompanionMenuTest, DriveItemsFollowTheHostsOwnAndASeparatorEndsThem) {
-  const MenuCase& c = GetParam();
+  const MenuCase& c = Param();
   Start(std::string("AllDrives=") + c.allDrives + "\r\n");
   EXPECT_EQ(0x10, gen_->version);
   EXPECT_STREQ("QZS Audio CD Player plug-in - assistant plug-in Ver.0.26", gen_->description);
@@ -153,12 +184,15 @@ TEST_P(CompanionMenuTest, DriveItemsFollowTheHostsOwnAndASeparatorEndsThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Drives, CompanionMenuTest,
-                         ::testing::Values(MenuCase{"false", 40323, 4, "DEFG"}, MenuCase{"true", 41950, 6, "DEFGHI"}));
+                         ::testing::Combine(::testing::Values(MenuCase{"false", 40323, 4, "DEFG"},
+                                                              MenuCase{"true", 41950, 6, "DEFGHI"}),
+                                            transports::kBoth),
+                         transports::CombinedName<MenuCase>);
 
-class CompanionRequestTest : public CompanionTest, public ::testing::WithParamInterface<bool> {};
+class CompanionRequestTest : public CompanionCaseTest<bool> {};
 
 TEST_P(CompanionRequestTest, TwelveTracksReplaceThePlaylistInOrderAndQuickStartPlays) {
-  const bool quickStart = GetParam();
+  const bool quickStart = Param();
   Start(std::string("QuickStart=") + (quickStart ? "true" : "false") + "\r\n");
   Choose(40323);
   EXPECT_TRUE(HostSawCommand(40323)) << "the host's own procedure must still get the command";
@@ -178,32 +212,35 @@ TEST_P(CompanionRequestTest, TwelveTracksReplaceThePlaylistInOrderAndQuickStartP
   EXPECT_EQ(TrackNames('D'), host_.Playlist());
 }
 
-INSTANTIATE_TEST_SUITE_P(QuickStart, CompanionRequestTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(QuickStart, CompanionRequestTest, ::testing::Combine(::testing::Bool(), transports::kBoth),
+                         transports::CombinedName<bool>);
 
 struct ErrorCase {
   int id;
   const char* expectedText;
 };
 
-class CompanionErrorTest : public CompanionTest, public ::testing::WithParamInterface<ErrorCase> {};
+class CompanionErrorTest : public CompanionCaseTest<ErrorCase> {};
 
 TEST_P(CompanionErrorTest, ADriveThatCannotPlayShowsWhyAndSendsNothing) {
   Start("");
-  ini_file::Write(IniPath(), std::string("[") + kSection + "]\r\n" + kDriveMap);
+  ini_file::Write(IniPath(), std::string("[") + kSection + "]\r\n" + DriveMap(transport_));
   host_.LoadInputPlugin();  // nothing may reach an input plug-in either
   ModalBoxCloser closer(kErrorCaption);
-  Choose(GetParam().id);
+  Choose(Param().id);
   closer.Join();
   ASSERT_TRUE(closer.Closed()) << "no error box";
-  EXPECT_EQ(GetParam().expectedText, closer.Text());
+  EXPECT_EQ(Param().expectedText, closer.Text());
   host_.PumpFor(300);
   EXPECT_TRUE(PlaylistIpc().empty());
-  EXPECT_TRUE(HostSawCommand(GetParam().id));
+  EXPECT_TRUE(HostSawCommand(Param().id));
 }
 
 INSTANTIATE_TEST_SUITE_P(Drives, CompanionErrorTest,
-                         ::testing::Values(ErrorCase{40324, "E:\\\r\n\r\nCDがありません"},
-                                           ErrorCase{40326, "G:\\\r\n\r\n指定されたCD-ROMドライブは使用できません"}));
+                         ::testing::Combine(::testing::Values(ErrorCase{40324, "E:\\\r\n\r\nCDがありません"},
+                                                              ErrorCase{40326, "G:\\\r\n\r\n指定されたCD-ROMドライブは使用できません"}),
+                                            transports::kBoth),
+                         transports::CombinedName<ErrorCase>);
 
 TEST_F(CompanionTest, OtherCommandsGoOnlyToTheHostAndQuitGivesItsProcedureBack) {
   Start("");
@@ -229,7 +266,7 @@ TEST_F(CompanionTest, QuitDuringARequestEndsItBeforeReturningAndTheLibraryCanGo)
 }
 
 TEST_F(CompanionTest, SettingsReadAsTrueOnlyForTrueAndQuitWritesOnlyItsOwnTwo) {
-  const std::string before = std::string("[") + kSection + "]\r\n" + kDriveMap +
+  const std::string before = std::string("[") + kSection + "]\r\n" + DriveMap(Transport::kAspi) +
                              "AllDrives=TRUE\r\nQuickStart=1\r\nMultithreadInitialize=yes\r\n";
   ini_file::Write(IniPath(), before);
   gen_ = host_.LoadGeneralPlugin();
@@ -252,7 +289,7 @@ TEST_F(CompanionTest, SettingsReadAsTrueOnlyForTrueAndQuitWritesOnlyItsOwnTwo) {
   EXPECT_EQ("yes", ini_file::Value(after, kSection, "MultithreadInitialize")) << "not the companion's key";
 }
 
-TEST_F(CompanionTest, ThreadedStartReturnsBeforeTheDrivesAreProbedAndTheFirstCommandWaits) {
+TEST_P(CompanionTransportTest, ThreadedStartReturnsBeforeTheDrivesAreProbedAndTheFirstCommandWaits) {
   // E:'s INQUIRY never completes: the transport gives up after its own
   // time-out, and F: is probed only after that.
   ASSERT_EQ(0, virtual_aspi::InjectFault(0, 1, 0, "hang 0x12 times=1"));
@@ -264,13 +301,10 @@ TEST_F(CompanionTest, ThreadedStartReturnsBeforeTheDrivesAreProbedAndTheFirstCom
   EXPECT_EQ(TrackNames('F'), host_.Playlist());
 }
 
-TEST_F(CompanionTest, AMenuClickPlaysTheFirstTrackThroughTheInputPlugin) {
+TEST_P(CompanionTransportTest, AMenuClickPlaysTheFirstTrackThroughTheInputPlugin) {
   recording_output::Reset();
   recording_output::SetPace(0);
-  Start("QuickStart=true\r\n");
-  in_ = host_.LoadInputPlugin();
-  ASSERT_NE(nullptr, in_);
-  in_->Init();
+  ASSERT_NO_FATAL_FAILURE(StartWithInputPlugin("QuickStart=true\r\n"));
   Choose(40323);
   ASSERT_TRUE(host_.PumpUntilMessage(host::kMsgEndOfStream, 30000)) << "track 1 never ended";
   in_->Stop();
@@ -281,6 +315,22 @@ TEST_F(CompanionTest, AMenuClickPlaysTheFirstTrackThroughTheInputPlugin) {
   std::vector<std::uint8_t> image(static_cast<std::size_t>(kTrackFrames) * 2352);
   for (int f = 0; f < kTrackFrames; ++f) disc.ReadRawSector(disc.tracks()[0].start + f, &image[f * 2352u]);
   EXPECT_TRUE(image == recording_output::Captured()) << "what was played is not track 1";
+  EXPECT_EQ(TrackNames('D'), host_.Playlist());
+}
+
+// The playback reader keeps its drive open while it plays; a click on the
+// same drive opens it beside that handle.
+TEST_P(CompanionTransportTest, AClickOnThePlayingDriveOpensItBesideThePlaybackReader) {
+  recording_output::Reset();
+  recording_output::SetPace(1.0);
+  ASSERT_NO_FATAL_FAILURE(StartWithInputPlugin("QuickStart=false\r\n"));
+  char name[] = "cda://D,2";
+  ASSERT_EQ(0, in_->Play(name));
+  ModalBoxCloser closer(kErrorCaption, 3000);
+  Choose(40323);
+  closer.Join();
+  EXPECT_FALSE(closer.Closed()) << closer.Text();
+  EXPECT_EQ(Expected(false), IpcAfterRequest(Expected(false).size()));
   EXPECT_EQ(TrackNames('D'), host_.Playlist());
 }
 

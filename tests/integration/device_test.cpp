@@ -1,26 +1,37 @@
-// The device layer over the Windows ASPI path: our AspiTransport against the
-// replacement WNASPI32.DLL, and the plug-in's start-up enumeration.
+// The device layer over both Windows paths to a drive: our AspiTransport
+// against the replacement WNASPI32.DLL and our SptiTransport against the
+// pass-through stand-ins, and the plug-in's start-up enumeration over each.
 #include <gtest/gtest.h>
 
 #include "device/cd_text_device.h"
 #include "device/device_map.h"
+#include "tests/host/pass_through_stand_in.h"
 #include "tests/host/test_host.h"
+#include "tests/integration/transports.h"
 #include "tests/integration/virtual_aspi.h"
 
 namespace {
 
+using transports::Transport;
+
 constexpr int kInquiry = 0x12;
 
+// D: answers at 0:0:0; the drive at 0:1:0 has neither a device map entry
+// nor a letter.
 std::string TwoDriveConfig(const std::string& cue) {
-  return "[0:0:0]\r\ncue=" + cue +
+  return "[0:0:0]\r\nletter=D\r\ncue=" + cue +
          "\r\nvendor=QUORVO\r\nproduct=VIRTUAL CD-ROM\r\nrevision=1.00\r\n"
          "[0:1:0]\r\ncue=" + cue + "\r\nvendor=OTHER\r\nproduct=UNMAPPED\r\n";
 }
 
 std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
 
-class AspiDeviceTest : public ::testing::Test {
+class DeviceTest : public ::testing::TestWithParam<Transport> {
  protected:
+  static void SetUpTestSuite() {
+    // This program's own SptiTransport reaches the virtual drives too.
+    ASSERT_TRUE(pass_through_stand_in::Install(GetModuleHandleA(nullptr)));
+  }
   void SetUp() override {
     discgen::DiscOptions options;
     options.audioTracks = 5;
@@ -32,18 +43,29 @@ class AspiDeviceTest : public ::testing::Test {
     ASSERT_EQ(2, virtual_aspi::Configure(TwoDriveConfig(cue_)));
   }
   void TearDown() override { DeleteFileA(IniPath().c_str()); }
+
+  // Our own transport of the kind under test, reaching D: only.
+  void ChooseTransport(CdDevice& device) {
+    const bool aspi = GetParam() == Transport::kAspi;
+    ASSERT_EQ(1, device.SetTransport(aspi ? kTransportAspi : kTransportSpti));
+    ASSERT_EQ(1, device.Transport()->IsAvailable());
+    DeviceMap map;
+    map['D'] = DeviceMapEntry{0, 0, 0};
+    if (aspi) InstallDeviceMap(device, map);
+  }
+  std::string Settings(const std::string& extra = "") {
+    return "[QZ_CDDAPLAYER]\r\n" + transports::DriveSettings(GetParam(), {{'D', "0:0:0"}}) + extra;
+  }
   std::string cue_;
 };
 
-TEST_F(AspiDeviceTest, OurAspiTransportEnumeratesOnlyMappedDrivesWithTheirInquiryData) {
-  CdTextDevice device;
-  ASSERT_EQ(1, device.SetTransport(kTransportAspi));
-  ASSERT_EQ(1, device.Transport()->IsAvailable());
-  DeviceMap map;
-  map['D'] = DeviceMapEntry{0, 0, 0};
-  InstallDeviceMap(device, map);
+INSTANTIATE_TEST_SUITE_P(Transports, DeviceTest, transports::kBoth, transports::ParamName);
 
-  // D:, E: and F: are CD-ROM drives of the prefix; only D: has an address.
+TEST_P(DeviceTest, OurTransportEnumeratesOnlyReachableDrivesWithTheirInquiryData) {
+  CdTextDevice device;
+  ChooseTransport(device);
+
+  // D: to I: are CD-ROM drives of the prefix; only D: reaches a drive.
   EXPECT_EQ(1, device.EnumerateDrives());
   ASSERT_EQ(1u, device.Drives().size());
   const CdDrive& d = device.Drives().at('D');
@@ -52,6 +74,7 @@ TEST_F(AspiDeviceTest, OurAspiTransportEnumeratesOnlyMappedDrivesWithTheirInquir
   EXPECT_EQ("1.00", d.revision);
   EXPECT_EQ(5, d.peripheralDeviceType);
   EXPECT_EQ(0u, virtual_aspi::CommandCount(0, 1, 0, kInquiry)) << "an unmapped drive was probed";
+  EXPECT_EQ(1u, virtual_aspi::CommandCount(0, 0, 0, kInquiry));
 
   ASSERT_EQ('D', device.SelectDrive('d'));
   EXPECT_EQ(1, device.TestUnitReady());
@@ -67,21 +90,25 @@ TEST_F(AspiDeviceTest, OurAspiTransportEnumeratesOnlyMappedDrivesWithTheirInquir
   EXPECT_FALSE(info.title.empty());
 }
 
-TEST_F(AspiDeviceTest, AFailingCommandIsReportedAsFailureOverAspi) {
+TEST_P(DeviceTest, ACheckConditionIsAFailureAndItsDataAreNeverUsed) {
   CdDevice device;
-  ASSERT_EQ(1, device.SetTransport(kTransportAspi));
-  DeviceMap map;
-  map['D'] = DeviceMapEntry{0, 0, 0};
-  InstallDeviceMap(device, map);
+  ChooseTransport(device);
   ASSERT_EQ(1, device.EnumerateDrives());
   ASSERT_EQ('D', device.SelectDrive('D'));
   ASSERT_EQ(0, virtual_aspi::InjectFault(0, 0, 0, "fail 0x00"));
-  EXPECT_EQ(0, device.TestUnitReady()) << "a check condition must fail over ASPI";
+  EXPECT_EQ(0, device.TestUnitReady()) << "a check condition must fail";
   EXPECT_EQ(5, device.ReadToc()) << "other commands still work";
+
+  ASSERT_EQ(0, virtual_aspi::InjectFault(0, 0, 0, "clear; fail 0x43 skip=1 times=1"));
+  EXPECT_EQ(-1, device.ReadToc()) << "the LBA form failed: its buffer holds no table";
+  EXPECT_EQ(0, device.GetTrackEntry(1, nullptr));
+  ASSERT_EQ(0, virtual_aspi::Eject(0, 0, 0));
+  EXPECT_EQ(0, device.TestUnitReady()) << "no disc";
+  EXPECT_EQ(-1, device.ReadToc());
 }
 
-TEST_F(AspiDeviceTest, ThePlugInProbesMappedDrivesOnBothReadersAtInit) {
-  ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\nAspiDevMap_E=0:0\r\n");
+TEST_P(DeviceTest, ThePlugInProbesMappedDrivesOnBothReadersAtInit) {
+  ini_file::Write(IniPath(), Settings(GetParam() == Transport::kAspi ? "AspiDevMap_E=0:0\r\n" : ""));
   TestHost host;
   ASSERT_TRUE(host.CreateMainWindow());
   In_Module* in = host.LoadInputPlugin();
@@ -91,12 +118,12 @@ TEST_F(AspiDeviceTest, ThePlugInProbesMappedDrivesOnBothReadersAtInit) {
   EXPECT_EQ(0u, virtual_aspi::CommandCount(0, 1, 0, kInquiry)) << "a malformed map entry must not reach a drive";
   in->Quit();
   host.UnloadInputPlugin();
-  EXPECT_EQ("true", ini_file::Value(ini_file::Read(IniPath()), "QZ_CDDAPLAYER", "Aspi"));
+  EXPECT_EQ(GetParam() == Transport::kAspi ? "true" : "<missing>",
+            ini_file::Value(ini_file::Read(IniPath()), "QZ_CDDAPLAYER", "Aspi"));
 }
 
-TEST_F(AspiDeviceTest, ThreadedInitReturnsBeforeTheDrivesAreProbedAndSlotsWaitForIt) {
-  ini_file::Write(IniPath(),
-                  "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\nMultithreadInitialize=true\r\n");
+TEST_P(DeviceTest, ThreadedInitReturnsBeforeTheDrivesAreProbedAndSlotsWaitForIt) {
+  ini_file::Write(IniPath(), Settings("MultithreadInitialize=true\r\n"));
   // The first INQUIRY never completes: the transport gives up after its
   // 15 s time-out, so the background initialisation is still busy when
   // Init returns.
@@ -113,14 +140,19 @@ TEST_F(AspiDeviceTest, ThreadedInitReturnsBeforeTheDrivesAreProbedAndSlotsWaitFo
   in->Quit();
 }
 
-TEST_F(AspiDeviceTest, WithoutAspiSettingThePlugInNeverTouchesTheAspiLayer) {
-  ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspiDevMap_D=0:0:0\r\n");
+// The device map alone does not bring ASPI in: the drive that only ASPI
+// could reach gets nothing, D: is reached over the pass-through.
+class PlugInDeviceTest : public DeviceTest {};
+
+TEST_F(PlugInDeviceTest, WithoutAspiSettingThePlugInNeverTouchesTheAspiLayer) {
+  ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspiDevMap_E=0:1:0\r\n");
   TestHost host;
   ASSERT_TRUE(host.CreateMainWindow());
   In_Module* in = host.LoadInputPlugin();
   ASSERT_NE(nullptr, in);
   in->Init();
-  EXPECT_EQ(0u, virtual_aspi::CommandCount(0, 0, 0, -1));
+  EXPECT_EQ(0u, virtual_aspi::CommandCount(0, 1, 0, -1));
+  EXPECT_EQ(2u, virtual_aspi::CommandCount(0, 0, 0, kInquiry)) << "both readers over the pass-through";
   in->Quit();
 }
 

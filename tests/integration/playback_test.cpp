@@ -1,11 +1,13 @@
 // Playing a track through the real in_quorvo.dll in the test host: the
-// virtual drive behind the replacement ASPI layer holds a generated disc,
-// and what the recording output receives must be the image's bytes.
+// virtual drive, reached over ASPI or the pass-through, holds a generated
+// disc, and what the recording output receives must be the image's bytes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
 #include "tests/integration/ini_file.h"
+#include "tests/integration/transports.h"
+#include "tests/integration/virtual_aspi.h"
 #include "tools/discgen/disc_generator.h"
 #include "tools/vdrive/disc_image.h"
 
@@ -60,7 +64,7 @@ class Watchdog {
   HANDLE thread_;
 };
 
-class PlaybackTest : public ::testing::Test {
+class PlaybackTest : public ::testing::TestWithParam<transports::Transport> {
  protected:
   void SetUp() override {
     std::string cue, error;
@@ -90,9 +94,10 @@ class PlaybackTest : public ::testing::Test {
   }
 
   // Drive D: is the virtual drive at ASPI address 0:0:0 with the disc in it.
-  void Start(const std::string& behaviour = "") {
-    ini_file::Write(VdriveIni(), "[0:0:0]\r\ncue=" + cue_ + "\r\nbehaviour=" + behaviour + "\r\n");
-    ini_file::Write(WinampIni(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n");
+  void Start(const std::string& behaviour = "") { StartOver(GetParam(), behaviour); }
+  void StartOver(transports::Transport transport, const std::string& behaviour = "") {
+    ini_file::Write(VdriveIni(), "[0:0:0]\r\nletter=D\r\ncue=" + cue_ + "\r\nbehaviour=" + behaviour + "\r\n");
+    ini_file::Write(WinampIni(), "[QZ_CDDAPLAYER]\r\n" + transports::DriveSettings(transport, {{'D', "0:0:0"}}));
     // The layer stays loaded between tests; make it read the new file.
     if (HMODULE aspi = GetModuleHandleA("wnaspi32.dll")) {
       auto load = reinterpret_cast<LoadConfigFn>(reinterpret_cast<void (*)()>(GetProcAddress(aspi, "VDriveLoadConfig")));
@@ -134,7 +139,9 @@ class PlaybackTest : public ::testing::Test {
   std::string cue_;
 };
 
-TEST_F(PlaybackTest, PlaysATrackBitExactAndTellsTheHostWhenItEnds) {
+INSTANTIATE_TEST_SUITE_P(Transports, PlaybackTest, transports::kBoth, transports::ParamName);
+
+TEST_P(PlaybackTest, PlaysATrackBitExactAndTellsTheHostWhenItEnds) {
   Start();
   char name[] = "cda://D,2";
   ASSERT_EQ(0, in_->Play(name));
@@ -155,7 +162,7 @@ TEST_F(PlaybackTest, PlaysATrackBitExactAndTellsTheHostWhenItEnds) {
   EXPECT_TRUE(OutputCalled("Close"));
 }
 
-TEST_F(PlaybackTest, PausesSeeksAndStops) {
+TEST_P(PlaybackTest, PausesSeeksAndStops) {
   Start();
   recording_output::SetPace(4.0);
   char name[] = "cda://d,1";
@@ -190,7 +197,7 @@ TEST_F(PlaybackTest, PausesSeeksAndStops) {
   EXPECT_TRUE(Bytes(pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(before)) == head);
 }
 
-TEST_F(PlaybackTest, StopDuringPlaybackReturnsAndASecondPlayStartsAfresh) {
+TEST_P(PlaybackTest, StopDuringPlaybackReturnsAndASecondPlayStartsAfresh) {
   Start();
   recording_output::SetPace(1.0);
   char name[] = "cda://D,1";
@@ -210,7 +217,7 @@ TEST_F(PlaybackTest, StopDuringPlaybackReturnsAndASecondPlayStartsAfresh) {
   EXPECT_TRUE(Image(1) == recording_output::Captured());
 }
 
-TEST_F(PlaybackTest, MissingTracksAndDrivesAreRefused) {
+TEST_P(PlaybackTest, MissingTracksAndDrivesAreRefused) {
   Start();
   char noTrack[] = "cda://D,7";
   char noDrive[] = "cda://F,1";
@@ -219,7 +226,7 @@ TEST_F(PlaybackTest, MissingTracksAndDrivesAreRefused) {
   EXPECT_TRUE(recording_output::Calls().Calls().empty()) << "the output must not be opened";
 }
 
-TEST_F(PlaybackTest, StopWhileTheReadErrorBoxIsOpenReturnsOnceTheBoxCloses) {
+TEST_P(PlaybackTest, StopWhileTheReadErrorBoxIsOpenReturnsOnceTheBoxCloses) {
   // The error lies inside the first fill; the box appears on the fill thread.
   Start("readerror " + std::to_string(disc_.tracks()[0].start + 40));
   recording_output::SetPace(1.0);
@@ -239,7 +246,7 @@ TEST_F(PlaybackTest, StopWhileTheReadErrorBoxIsOpenReturnsOnceTheBoxCloses) {
   EXPECT_TRUE(OutputCalled("Close"));
 }
 
-TEST_F(PlaybackTest, AReadErrorEndsTheTrackWithTheEndOfStreamMessage) {
+TEST_P(PlaybackTest, AReadErrorEndsTheTrackWithTheEndOfStreamMessage) {
   Start("readerror " + std::to_string(disc_.tracks()[0].start + 300));
   char name[] = "cda://D,1";
   ModalBoxCloser closer(kErrorCaption, 60000);
@@ -251,6 +258,56 @@ TEST_F(PlaybackTest, AReadErrorEndsTheTrackWithTheEndOfStreamMessage) {
   const Bytes pcm = recording_output::Captured();
   EXPECT_LE(pcm.size(), 300u * 2352);
   EXPECT_TRUE(Image(1, 0, static_cast<int>(pcm.size() / 2352)) == pcm);
+}
+
+// The disc leaves the drive while the track plays: the read that follows
+// fails, and what was played is the track's beginning and nothing else.
+TEST_P(PlaybackTest, EjectDuringPlayEndsTheTrackWithNothingButTheDiscsAudio) {
+  Start("latency 2");  // reads keep only a little ahead of the output
+  recording_output::SetPace(1.0);
+  char name[] = "cda://D,1";
+  ModalBoxCloser closer(kErrorCaption, 60000);
+  ASSERT_EQ(0, in_->Play(name));
+  ASSERT_TRUE(PumpUntil([] { return recording_output::Captured().size() >= 75u * 2352; }));
+  ASSERT_EQ(0, virtual_aspi::Eject(0, 0, 0));
+  ASSERT_TRUE(EndOfStream());
+  in_->Stop();
+  closer.Join();
+  EXPECT_TRUE(closer.Closed()) << "no read error box";
+  const Bytes pcm = recording_output::Captured();
+  EXPECT_LT(pcm.size(), Image(1).size()) << "the whole track was read before the eject";
+  EXPECT_EQ(0u, pcm.size() % 2352);
+  EXPECT_TRUE(Image(1, 0, static_cast<int>(pcm.size() / 2352)) == pcm) << "something else than the disc was played";
+}
+
+// Both transports carry the same commands: a track start and its playback
+// send each opcode as often over the pass-through as over ASPI.
+class TransportComparisonTest : public PlaybackTest {};
+
+TEST_F(TransportComparisonTest, ATrackSendsTheSameCommandsOverEitherTransport) {
+  const int opcodes[] = {0x00, 0x12, 0x43, 0xBB, 0xBE};
+  std::map<transports::Transport, std::vector<unsigned>> sent;
+  for (auto transport : {transports::Transport::kAspi, transports::Transport::kPassThrough}) {
+    StartOver(transport);
+    std::vector<unsigned> before;
+    for (int op : opcodes) before.push_back(virtual_aspi::CommandCount(0, 0, 0, op));
+    char name[] = "cda://D,1";
+    ASSERT_EQ(0, in_->Play(name));
+    ASSERT_TRUE(EndOfStream());
+    in_->Stop();
+    in_->Quit();
+    in_ = nullptr;
+    host_.UnloadInputPlugin();
+    host_.ClearMessages();
+    std::printf("commands for one track over %-11s:", transports::Name(transport).c_str());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      sent[transport].push_back(virtual_aspi::CommandCount(0, 0, 0, opcodes[i]) - before[i]);
+      std::printf(" %02X x%u", opcodes[i], sent[transport].back());
+    }
+    std::printf("\n");
+  }
+  EXPECT_EQ(sent[transports::Transport::kAspi], sent[transports::Transport::kPassThrough]);
+  EXPECT_GT(sent[transports::Transport::kAspi][4], 0u) << "no READ CD at all";
 }
 
 }  // namespace

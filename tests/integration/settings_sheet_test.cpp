@@ -118,9 +118,9 @@ class SettingsSheetTest : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_FALSE(cue_.empty());
-    ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\ncue=" + cue_ + "\r\n"));
+    ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\nletter=D\r\ncue=" + cue_ + "\r\n"));
     ASSERT_TRUE(host_.CreateMainWindow());
-    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n"
+    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\n" + DriveSettings() +
                                "TitlePriority0=CD-TEXT(JP)\r\nTitlePriority1=CD-TEXT(EN)\r\n"
                                "TitlePriority2=default\r\nTitlePriority3=CDDB\r\n"
                                "BufferSize=882000\r\nPreReadSize=176400\r\nReadSpeed=2000\r\n"
@@ -138,6 +138,7 @@ class SettingsSheetTest : public ::testing::Test {
     host_.UnloadInputPlugin();
     DeleteFileA(IniPath().c_str());
   }
+  virtual std::string DriveSettings() const { return "Aspi=true\r\nAspiDevMap_D=0:0:0\r\n"; }
 
   // Runs Config with `drive` on a watcher thread; `drive` ends the sheet.
   // Message boxes titled "in_quorvo.dll" are closed and their texts kept.
@@ -273,6 +274,22 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ("2822", IniValue("ReadSpeed"));
   EXPECT_EQ("false", IniValue("CDDB_UseProxy"));
   EXPECT_EQ("old.example:8080", IniValue("CDDB_Proxy"));
+}
+
+// Without the Aspi setting, Windows 10 reaches the drives over the
+// pass-through, and the reading page names it.
+class PassThroughSettingsSheetTest : public SettingsSheetTest {
+ protected:
+  std::string DriveSettings() const override { return ""; }
+};
+
+TEST_F(PassThroughSettingsSheetTest, TheReadingPageNamesThePassThrough) {
+  std::string transport;
+  RunSheet([&](HWND sheet) {
+    transport = ItemText(ShowPage(sheet, 5), IDC_TRANSPORT);
+    PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ("使用ドライバ : SPTI", transport);
 }
 
 TEST_F(SettingsSheetTest, CancelChangesNothingAndAKnownUrlLeavesTheHistory) {

@@ -1,12 +1,13 @@
-// Titles and extended file information through the real DLL: drives on the
-// replacement ASPI layer, discs with and without CD-TEXT, and the user's
-// order of title sources from winamp.ini.
+// Titles and extended file information through the real DLL: virtual
+// drives over ASPI and over the pass-through, discs with and without
+// CD-TEXT, and the user's order of title sources from winamp.ini.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
+#include "tests/integration/transports.h"
 #include "tests/integration/virtual_aspi.h"
 
 namespace {
@@ -17,7 +18,7 @@ std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
 
 // D: a disc with English and Japanese CD-TEXT, E: a disc without, F: an
 // empty drive; G: is no CD drive at all.
-class TitlesTest : public ::testing::Test {
+class TitlesTest : public ::testing::TestWithParam<transports::Transport> {
  protected:
   static void SetUpTestSuite() {
     discgen::DiscOptions options;
@@ -31,8 +32,8 @@ class TitlesTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(texted_.empty());
     ASSERT_FALSE(plain_.empty());
-    ASSERT_EQ(3, virtual_aspi::Configure("[0:0:0]\r\ncue=" + texted_ + "\r\n[0:1:0]\r\ncue=" + plain_ +
-                                         "\r\n[0:2:0]\r\n"));
+    ASSERT_EQ(3, virtual_aspi::Configure("[0:0:0]\r\nletter=D\r\ncue=" + texted_ + "\r\n[0:1:0]\r\nletter=E\r\ncue=" +
+                                         plain_ + "\r\n[0:2:0]\r\nletter=F\r\n"));
     ASSERT_TRUE(host_.CreateMainWindow());
   }
   void TearDown() override {
@@ -42,8 +43,8 @@ class TitlesTest : public ::testing::Test {
   }
 
   void Start(const std::string& extraSettings) {
-    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\nAspiDevMap_E=0:1:0\r\n"
-                               "AspiDevMap_F=0:2:0\r\n" + extraSettings);
+    const std::string drives = transports::DriveSettings(GetParam(), {{'D', "0:0:0"}, {'E', "0:1:0"}, {'F', "0:2:0"}});
+    ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\n" + drives + extraSettings);
     in_ = host_.LoadInputPlugin();
     ASSERT_NE(nullptr, in_);
     in_->Init();
@@ -74,9 +75,11 @@ class TitlesTest : public ::testing::Test {
 std::string TitlesTest::texted_;
 std::string TitlesTest::plain_;
 
+INSTANTIATE_TEST_SUITE_P(Transports, TitlesTest, transports::kBoth, transports::ParamName);
+
 std::string Wide(int n) { return std::string("\x82") + static_cast<char>(0x4F + n); }
 
-TEST_F(TitlesTest, JapaneseCdTextFirstByDefault) {
+TEST_P(TitlesTest, JapaneseCdTextFirstByDefault) {
   Start("");
   for (int track = 1; track <= 4; ++track) {
     const std::string name = "cda://D," + std::to_string(track);
@@ -101,7 +104,7 @@ TEST_F(TitlesTest, JapaneseCdTextFirstByDefault) {
 // The disc's Japanese block is written as authoring software writes it:
 // the double-byte flag on its text packs only. Every field of every track
 // must land on its own track in both languages.
-TEST_F(TitlesTest, EveryTrackTitlePerformerAndSongwriterInBothLanguages) {
+TEST_P(TitlesTest, EveryTrackTitlePerformerAndSongwriterInBothLanguages) {
   for (const char* first : {"CD-TEXT(JP)", "CD-TEXT(EN)"}) {
     const bool japanese = std::string(first) == "CD-TEXT(JP)";
     if (in_) {
@@ -123,7 +126,7 @@ TEST_F(TitlesTest, EveryTrackTitlePerformerAndSongwriterInBothLanguages) {
   }
 }
 
-TEST_F(TitlesTest, TheOrderOfSourcesComesFromWinampIni) {
+TEST_P(TitlesTest, TheOrderOfSourcesComesFromWinampIni) {
   Start("TitlePriority0=CD-TEXT(EN)\r\nTitlePriority1=CD-TEXT(JP)\r\nTitlePriority2=default\r\n"
         "TitlePriority3=CDDB\r\nCDTEXT_TitleFormat=%6. %1 (%8)\r\n");
   for (int track = 1; track <= 4; ++track) {
@@ -135,7 +138,7 @@ TEST_F(TitlesTest, TheOrderOfSourcesComesFromWinampIni) {
   }
 }
 
-TEST_F(TitlesTest, DefaultFirstHidesCdText) {
+TEST_P(TitlesTest, DefaultFirstHidesCdText) {
   Start("TitlePriority0=default\r\nTitlePriority1=CD-TEXT(JP)\r\nExtendedFileInfoDefault=true\r\n");
   EXPECT_EQ("CD-DA TRACK - D:\\Track2", Title("cda://D,2"));
   std::string value;
@@ -144,7 +147,7 @@ TEST_F(TitlesTest, DefaultFirstHidesCdText) {
   EXPECT_EQ(0, Extended("cda://D,2", "ARTIST", &value));
 }
 
-TEST_F(TitlesTest, ADiscWithoutCdTextGetsTheDefaultTitle) {
+TEST_P(TitlesTest, ADiscWithoutCdTextGetsTheDefaultTitle) {
   Start("");
   int length = -1;
   EXPECT_EQ("CD-DA TRACK - e:\\Track2", Title("cda://e,2", &length));
@@ -156,7 +159,7 @@ TEST_F(TitlesTest, ADiscWithoutCdTextGetsTheDefaultTitle) {
   EXPECT_EQ("CDDA", value);
 }
 
-TEST_F(TitlesTest, MissingDrivesDiscsAndTracksAreReportedInTheTitle) {
+TEST_P(TitlesTest, MissingDrivesDiscsAndTracksAreReportedInTheTitle) {
   Start("");
   int length = -1;
   EXPECT_EQ("指定されたデバイスは存在しません。", Title("cda://G,1", &length));
@@ -169,7 +172,7 @@ TEST_F(TitlesTest, MissingDrivesDiscsAndTracksAreReportedInTheTitle) {
   EXPECT_EQ(0, Extended("cda://F,1", "TYPE", &value));
 }
 
-TEST_F(TitlesTest, WhileATrackPlaysQueriesAboutItsDriveSendNoCommand) {
+TEST_P(TitlesTest, WhileATrackPlaysQueriesAboutItsDriveSendNoCommand) {
   recording_output::Reset();
   recording_output::SetPace(1.0);  // the 2 s track is still playing while we ask
   Start("");

@@ -36,6 +36,11 @@ inline unsigned CommandCount(int ha, int target, int lun, int opcode) {
   return count ? count(ha, target, lun, opcode) : 0xFFFFFFFFu;
 }
 
+inline int Eject(int ha, int target, int lun) {
+  auto eject = Export<int (*)(int, int, int)>("VDriveEject");
+  return eject ? eject(ha, target, lun) : -1;
+}
+
 inline int InjectFault(int ha, int target, int lun, const char* commands) {
   auto inject = Export<int (*)(int, int, int, const char*)>("VDriveInjectFault");
   return inject ? inject(ha, target, lun, commands) : -1;

@@ -2,6 +2,8 @@
 
 #include "device/cd_device.h"
 #include "device/mmc_commands.h"
+#include "device/scsi_status.h"
+#include "device/spti_transport.h"
 #include "device_test_support.h"
 
 namespace {
@@ -55,7 +57,7 @@ TEST(DeviceCommands, TestUnitReadyAndSetCdSpeedPickTheirWay) {
 
 TEST(DeviceCommands, EveryCommandFailsWithoutTransportOrCurrentDrive) {
   devtest::FakeSystem system;
-  system.ntMajor = 6;
+  system.ntMajor = 0;  // Windows 98: no automatic transport
   devtest::ScopedSystem scoped(system);
   CdDevice device;
   for (int pass = 0; pass < 2; ++pass) {
@@ -69,15 +71,21 @@ TEST(DeviceCommands, EveryCommandFailsWithoutTransportOrCurrentDrive) {
   EXPECT_TRUE(static_cast<devtest::ScriptedTransport*>(device.Transport())->sent.empty());
 }
 
-TEST(DeviceTransportChoice, AutomaticMeansSptiOnlyOnNt4And5) {
+TEST(DeviceTransportChoice, AutomaticMeansSptiOnEveryNtFrom4On) {
   devtest::FakeSystem system;
   devtest::ScopedSystem scoped(system);
+  // 0 is the 95/98/ME platform; 6 is Vista to 8.1 (and 10 without a
+  // manifest that names it), 10 is Windows 10 and 11.
   for (int major : {0, 3, 4, 5, 6, 10}) {
     system.ntMajor = major;
     CdDevice device;  // the constructor makes the automatic choice
-    const int expected = (major == 4 || major == 5) ? 2 : 0;
+    const int expected = major >= 4 ? 2 : 0;
     EXPECT_EQ(expected, device.TransportKind()) << major;
     EXPECT_EQ(expected != 0, device.Transport() != nullptr) << major;
+    EXPECT_EQ(expected ? 1 : 0, device.SetTransport(1)) << major;
+#ifdef _WIN32
+    EXPECT_EQ(expected ? 1 : 0, SptiTransport().IsAvailable()) << major;
+#endif
     // Explicit kinds do not depend on the version.
     EXPECT_EQ(1, device.SetTransport(3));
     EXPECT_EQ(3, device.TransportKind());
@@ -87,6 +95,33 @@ TEST(DeviceTransportChoice, AutomaticMeansSptiOnlyOnNt4And5) {
       EXPECT_EQ(0, device.SetTransport(other));
       EXPECT_EQ(0, device.TransportKind());
     }
+  }
+}
+
+TEST(DeviceScsiStatus, OnlyGoodOrRecoveredDataCountAsSuccess) {
+  struct Case {
+    std::uint8_t status;
+    Bytes sense;
+    int expected;
+  };
+  const Bytes fixedRecovered{0x70, 0, 0x01, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x17, 0x01};
+  const Bytes fixedNotReady{0xF0, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x00};  // valid bit set
+  const Case cases[] = {
+      {0x00, {}, 0},                                  // GOOD needs no sense data
+      {0x02, fixedRecovered, 0},                      // corrected by the drive: the data are good
+      {0x02, {0x72, 0x01, 0x17, 0x01}, 0},            // the same in descriptor format
+      {0x02, fixedNotReady, -1},                      // no disc
+      {0x02, {0x71, 0, 0x03, 0, 0, 0, 0, 10}, -1},    // unrecovered read error (deferred)
+      {0x02, {0x73, 0x05, 0x20, 0}, -1},              // illegal request, descriptor format
+      {0x02, {}, -1},                                 // check condition without sense data
+      {0x02, {0x70, 0}, -1},                          // too short to hold a sense key
+      {0x02, {0x00, 0, 0x01}, -1},                    // not sense data at all
+      {0x08, {}, -1},                                 // BUSY
+      {0x18, fixedRecovered, -1},                     // RESERVATION CONFLICT, whatever the sense says
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, scsi::CommandOutcome(c.status, c.sense.data(), c.sense.size()))
+        << "status " << int(c.status) << " sense bytes " << c.sense.size();
   }
 }
 

@@ -171,7 +171,7 @@ TEST(DeviceSystemInfo, DriveStringsSplitWithinTheBuffer) {
 
 TEST(DeviceTransportChoice, AspiSettingFallsBackToSpti) {
   devtest::FakeSystem system;
-  system.ntMajor = 6;
+  system.ntMajor = 0;  // Windows 98: nothing without the setting
   devtest::ScopedSystem scoped(system);
   CdDevice device;
   ChooseTransport(device, false, DeviceMap{});

@@ -17,20 +17,12 @@ typedef int (*InsertFn)(int, int, int, const char*);
 typedef int (*InjectFn)(int, int, int, const char*);
 typedef unsigned (*CountFn)(int, int, int, int);
 
-// Through void(*)(void), the one cast between function types that is exempt.
-template <typename F>
-F Entry(HMODULE lib, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void (*)(void)>(GetProcAddress(lib, name)));
-}
+using vdrive_test::Entry;
 
 class VdriveAspi : public ::testing::Test {
  protected:
   void SetUp() override {
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string dir(exe);
-    dir.erase(dir.find_last_of("\\/") + 1);
-    lib_ = LoadLibraryA((dir + "wnaspi32.dll").c_str());
+    lib_ = vdrive_test::LoadLibraryBesideProgram();
     ASSERT_NE(nullptr, lib_) << "wnaspi32.dll must lie beside the test program";
     support_ = Entry<aspi::GetASPI32SupportInfoFn>(lib_, "GetASPI32SupportInfo");
     send_ = Entry<aspi::SendASPI32CommandFn>(lib_, "SendASPI32Command");

@@ -345,6 +345,12 @@ TEST(VdriveConfig, SectionsNameAddressesAndKeepTheirSettings) {
   EXPECT_EQ(2, drives[1].target);
   EXPECT_EQ(1, drives[1].lun);
   EXPECT_EQ("SECOND", drives[1].identity.product);
+  EXPECT_EQ(0, drives[0].letter);
+  ASSERT_EQ(0, vdrive::ParseDriveConfig("[0:0:0]\nletter=d\n[0:1:0]\nletter=E\n", &drives, &error)) << error;
+  EXPECT_EQ('D', drives[0].letter);
+  EXPECT_EQ('E', drives[1].letter);
+  for (const char* bad : {"[0:0:0]\nletter=DE\n", "[0:0:0]\nletter=1\n", "[0:0:0]\nletter=D\n[0:1:0]\nletter=d\n"})
+    EXPECT_EQ(-1, vdrive::ParseDriveConfig(bad, &drives, &error)) << bad;
   EXPECT_EQ(-1, vdrive::ParseDriveConfig("[1:0]\n", &drives, &error));
   EXPECT_EQ(-1, vdrive::ParseDriveConfig("cue=x\n", &drives, &error));
   EXPECT_EQ(-1, vdrive::ParseDriveConfig("[0:0:0]\n[0:0:0]\n", &drives, &error));

@@ -10,7 +10,28 @@
 #include "tools/discgen/disc_generator.h"
 #include "tools/vdrive/virtual_drive.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace vdrive_test {
+
+#ifdef _WIN32
+// The replacement wnaspi32.dll, which must lie beside the test program.
+inline HMODULE LoadLibraryBesideProgram(const char* file = "wnaspi32.dll") {
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string dir(exe);
+  dir.erase(dir.find_last_of("\\/") + 1);
+  return LoadLibraryA((dir + file).c_str());
+}
+
+// Through void(*)(void), the one cast between function types that is exempt.
+template <typename F>
+F Entry(HMODULE lib, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)(void)>(GetProcAddress(lib, name)));
+}
+#endif
 
 inline std::string FreshDir(const std::string& name) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();

@@ -157,7 +157,20 @@ int ParseDriveConfig(const std::string& text, std::vector<DriveConfig>* out, std
     }
     const std::string key = Lower(Trim(t.substr(0, eq)));
     const std::string value = Trim(t.substr(eq + 1));
-    if (key == "cue") current->cue = value;
+    if (key == "letter") {
+      const char letter = value.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(value[0]))) : 0;
+      if (letter < 'A' || letter > 'Z') {
+        if (error) *error = "line " + std::to_string(lineNo) + ": letter must be one of A to Z";
+        return -1;
+      }
+      for (const DriveConfig& d : *out) {
+        if (&d != current && d.letter == letter) {
+          if (error) *error = "line " + std::to_string(lineNo) + ": letter given twice";
+          return -1;
+        }
+      }
+      current->letter = letter;
+    } else if (key == "cue") current->cue = value;
     else if (key == "vendor") current->identity.vendor = value;
     else if (key == "product") current->identity.product = value;
     else if (key == "revision") current->identity.revision = value;

@@ -17,6 +17,7 @@ struct DriveConfig {
   int hostAdapter = 0;
   int target = 0;
   int lun = 0;
+  char letter = 0;        // the drive letter its device path answers to ("\\.\D:"), 0: none
   std::string cue;        // as written; relative to the configuration file
   DriveIdentity identity;
   std::string behaviour;  // ApplyBehaviour text

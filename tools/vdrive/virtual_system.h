@@ -1,6 +1,6 @@
 #pragma once
 // A system whose drives are the virtual drives: the given letters, all of
-// them CD-ROM drives, on Windows NT 5. Installed while in scope, so that the
+// them CD-ROM drives, on Windows 10. Installed while in scope, so that the
 // plug-in's drive enumeration finds exactly these drives.
 #include <string>
 #include <vector>
@@ -21,7 +21,7 @@ class VirtualCdSystem : public SystemInfo {
 
   std::vector<std::string> LogicalDriveStrings() override { return roots_; }
   bool IsCdRom(const std::string&) override { return true; }
-  int NtMajorVersion() override { return 5; }
+  int NtMajorVersion() override { return 10; }
 
  private:
   std::vector<std::string> roots_;

@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "device/aspi_records.h"
-#include "tools/vdrive/drive_config.h"
-#include "tools/vdrive/virtual_drive.h"
+#include "tools/vdrive/wnaspi32/drive_units_win32.h"
 
 namespace {
 
@@ -54,93 +53,8 @@ struct SrbGetDevType {
 static_assert(sizeof(SrbHaInquiry) == 60, "SRB_HAInquiry is 60 bytes");
 static_assert(sizeof(SrbGetDevType) == 12, "SRB_GDEVBlock is 12 bytes");
 
-struct Unit {
-  int ha, target, lun;
-  std::shared_ptr<vdrive::VirtualDrive> drive;
-};
-
-std::mutex g_lock;
-bool g_loaded = false;
-std::string g_configDir;  // relative cue paths start here
-std::string g_lastError;
-std::vector<Unit> g_units;
+std::mutex g_pendingLock;
 std::vector<aspi::SRB_ExecSCSICmd*> g_pending;  // hanging requests
-
-std::string ModuleDir() {
-  HMODULE self = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&ModuleDir), &self);
-  char path[MAX_PATH] = {};
-  const DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
-  std::string p(path, n);
-  const std::size_t slash = p.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
-}
-
-std::string Resolve(const std::string& path) {
-  if (path.size() > 1 && (path[1] == ':' || path[0] == '\\' || path[0] == '/')) return path;
-  return g_configDir + path;
-}
-
-// Caller holds g_lock. A missing file means no drives; a malformed one too,
-// with the reason kept for VDriveLastError.
-int LoadConfigLocked(const std::string& iniPath) {
-  g_units.clear();
-  g_pending.clear();
-  g_loaded = true;
-  g_lastError.clear();
-  const std::size_t slash = iniPath.find_last_of("\\/");
-  g_configDir = slash == std::string::npos ? std::string() : iniPath.substr(0, slash + 1);
-  HANDLE f = CreateFileA(iniPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return 0;
-  std::string text;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0 && text.size() < (1u << 20)) text.append(buf, got);
-  CloseHandle(f);
-  std::vector<vdrive::DriveConfig> configs;
-  if (vdrive::ParseDriveConfig(text, &configs, &g_lastError) != 0) return -1;
-  int result = 0;
-  for (const vdrive::DriveConfig& c : configs) {
-    auto drive = std::make_shared<vdrive::VirtualDrive>(c.identity);
-    std::string error;
-    if (!c.cue.empty() && drive->InsertCue(Resolve(c.cue), &error) != 0) {
-      g_lastError = error;
-      result = -1;
-    }
-    if (!c.behaviour.empty() && vdrive::ApplyBehaviour(*drive, c.behaviour, &error) != 0) {
-      g_lastError = error;
-      result = -1;
-    }
-    g_units.push_back(Unit{c.hostAdapter, c.target, c.lun, drive});
-  }
-  return result;
-}
-
-void EnsureLoaded() {
-  if (g_loaded) return;
-  char env[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableA("QUORVO_VDRIVE_INI", env, MAX_PATH);
-  LoadConfigLocked(n > 0 && n < MAX_PATH ? std::string(env, n) : ModuleDir() + "vdrive.ini");
-}
-
-int AdapterCount() {
-  int count = 0;
-  for (const Unit& u : g_units) count = u.ha + 1 > count ? u.ha + 1 : count;
-  return count;
-}
-
-std::shared_ptr<vdrive::VirtualDrive> FindLocked(int ha, int target, int lun) {
-  for (const Unit& u : g_units)
-    if (u.ha == ha && u.target == target && u.lun == lun) return u.drive;
-  return nullptr;
-}
-
-std::shared_ptr<vdrive::VirtualDrive> Find(int ha, int target, int lun) {
-  std::lock_guard<std::mutex> g(g_lock);
-  EnsureLoaded();
-  return FindLocked(ha, target, lun);
-}
 
 void Complete(aspi::SRB_ExecSCSICmd* srb, BYTE status) {
   srb->SRB_Status = status;
@@ -152,14 +66,10 @@ void Complete(aspi::SRB_ExecSCSICmd* srb, BYTE status) {
 }
 
 DWORD ExecScsi(aspi::SRB_ExecSCSICmd* srb) {
-  int adapters;
-  std::shared_ptr<vdrive::VirtualDrive> drive;
-  {
-    std::lock_guard<std::mutex> g(g_lock);
-    EnsureLoaded();
-    adapters = AdapterCount();
-    drive = FindLocked(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
-  }
+  const int adapters = drive_units::AdapterCount();
+  drive_units::Unit unit;
+  const std::shared_ptr<vdrive::VirtualDrive> drive =
+      drive_units::FindByAddress(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun, &unit) ? unit.drive : nullptr;
   srb->SRB_HaStat = 0;
   srb->SRB_TargStat = 0;
   if (srb->SRB_HaId >= adapters) {
@@ -175,7 +85,7 @@ DWORD ExecScsi(aspi::SRB_ExecSCSICmd* srb) {
   const vdrive::CommandResult r =
       drive->Execute(srb->CDBByte, cdbLength, srb->SRB_BufPointer, srb->SRB_BufPointer ? srb->SRB_BufLen : 0);
   if (r.hang) {
-    std::lock_guard<std::mutex> g(g_lock);
+    std::lock_guard<std::mutex> g(g_pendingLock);
     g_pending.push_back(srb);
     return aspi::SS_PENDING;
   }
@@ -197,7 +107,7 @@ DWORD ExecScsi(aspi::SRB_ExecSCSICmd* srb) {
 DWORD Abort(aspi::SRB_Abort* srb) {
   aspi::SRB_ExecSCSICmd* target = nullptr;
   {
-    std::lock_guard<std::mutex> g(g_lock);
+    std::lock_guard<std::mutex> g(g_pendingLock);
     for (auto it = g_pending.begin(); it != g_pending.end(); ++it) {
       if (*it == srb->SRB_ToAbort) {
         target = *it;
@@ -217,12 +127,15 @@ DWORD Abort(aspi::SRB_Abort* srb) {
 
 }  // namespace
 
+void drive_units::ForgetPendingAspiRequests() {
+  std::lock_guard<std::mutex> g(g_pendingLock);
+  g_pending.clear();
+}
+
 extern "C" {
 
 DWORD GetASPI32SupportInfo() {
-  std::lock_guard<std::mutex> g(g_lock);
-  EnsureLoaded();
-  const int adapters = AdapterCount();
+  const int adapters = drive_units::AdapterCount();
   if (adapters == 0) return static_cast<DWORD>(SS_NO_ADAPTERS) << 8;
   return (static_cast<DWORD>(aspi::SS_COMP) << 8) | static_cast<DWORD>(adapters);
 }
@@ -233,9 +146,7 @@ DWORD SendASPI32Command(void* request) {
   switch (h->SRB_Cmd) {
     case aspi::SC_HA_INQUIRY: {
       SrbHaInquiry* q = static_cast<SrbHaInquiry*>(request);
-      std::lock_guard<std::mutex> g(g_lock);
-      EnsureLoaded();
-      const int adapters = AdapterCount();
+      const int adapters = drive_units::AdapterCount();
       if (q->h.SRB_HaId >= adapters && !(q->h.SRB_HaId == 0 && adapters == 0)) {
         q->h.SRB_Status = SS_INVALID_HA;
         return SS_INVALID_HA;
@@ -254,7 +165,7 @@ DWORD SendASPI32Command(void* request) {
     }
     case SC_GET_DEV_TYPE: {
       SrbGetDevType* q = static_cast<SrbGetDevType*>(request);
-      if (!Find(q->h.SRB_HaId, q->SRB_Target, q->SRB_Lun)) {
+      if (!drive_units::FindByAddress(q->h.SRB_HaId, q->SRB_Target, q->SRB_Lun, nullptr)) {
         q->h.SRB_Status = aspi::SS_NO_DEVICE;
         return aspi::SS_NO_DEVICE;
       }
@@ -273,85 +184,6 @@ DWORD SendASPI32Command(void* request) {
       h->SRB_Status = SS_INVALID_CMD;
       return SS_INVALID_CMD;
   }
-}
-
-// ---- control for the test host ----
-
-// Loads a configuration file (NULL: vdrive.ini beside this library, or the
-// file named by QUORVO_VDRIVE_INI). Returns the number of drives, -1 when the
-// file had errors (VDriveLastError tells which; good sections still load).
-int VDriveLoadConfig(const char* iniPath) {
-  std::lock_guard<std::mutex> g(g_lock);
-  g_loaded = false;
-  if (iniPath == nullptr) {
-    EnsureLoaded();
-    return g_lastError.empty() ? static_cast<int>(g_units.size()) : -1;
-  }
-  return LoadConfigLocked(iniPath) == 0 ? static_cast<int>(g_units.size()) : -1;
-}
-
-// Back to the configuration as loaded: discs, behaviours, counters.
-int VDriveReset() { return VDriveLoadConfig(nullptr); }
-
-int VDriveEject(int ha, int target, int lun) {
-  const auto drive = Find(ha, target, lun);
-  if (!drive) return -1;
-  drive->Eject();
-  return 0;
-}
-
-// Puts a disc in; an address without a drive gets a new one.
-int VDriveInsert(int ha, int target, int lun, const char* cuePath) {
-  if (cuePath == nullptr || ha < 0 || ha > 7 || target < 0 || target > 15 || lun < 0 || lun > 7) return -1;
-  std::shared_ptr<vdrive::VirtualDrive> drive;
-  std::string path;
-  {
-    std::lock_guard<std::mutex> g(g_lock);
-    EnsureLoaded();
-    drive = FindLocked(ha, target, lun);
-    if (!drive) {
-      drive = std::make_shared<vdrive::VirtualDrive>();
-      g_units.push_back(Unit{ha, target, lun, drive});
-    }
-    path = Resolve(cuePath);
-  }
-  std::string error;
-  if (drive->InsertCue(path, &error) != 0) {
-    std::lock_guard<std::mutex> g(g_lock);
-    g_lastError = error;
-    return -1;
-  }
-  return 0;
-}
-
-int VDriveInjectFault(int ha, int target, int lun, const char* commands) {
-  const auto drive = Find(ha, target, lun);
-  if (!drive || commands == nullptr) return -1;
-  std::string error;
-  if (vdrive::ApplyBehaviour(*drive, commands, &error) != 0) {
-    std::lock_guard<std::mutex> g(g_lock);
-    g_lastError = error;
-    return -1;
-  }
-  return 0;
-}
-
-// Commands received by a drive, per opcode (-1: all); 0 for an unknown address.
-unsigned VDriveCommandCount(int ha, int target, int lun, int opcode) {
-  const auto drive = Find(ha, target, lun);
-  return drive ? drive->CommandCount(opcode) : 0;
-}
-
-// Copies the last configuration or control error; returns its length.
-int VDriveLastError(char* buffer, int size) {
-  std::lock_guard<std::mutex> g(g_lock);
-  if (buffer && size > 0) {
-    const std::size_t n = g_lastError.size() < static_cast<std::size_t>(size - 1) ? g_lastError.size()
-                                                                                  : static_cast<std::size_t>(size - 1);
-    std::memcpy(buffer, g_lastError.data(), n);
-    buffer[n] = '\0';
-  }
-  return static_cast<int>(g_lastError.size());
 }
 
 }  // extern "C"
