@@ -8,6 +8,8 @@
 #include "cddb/cddb_record.h"
 #include "host_api/win_types.h"
 
+class CddbClient;
+
 namespace cddb_windows {
 
 // What the dialog needs of a cache.
@@ -21,8 +23,8 @@ class CacheRowSource {
 
 // Modal over `parent`; always 1.
 int ShowCacheManager(HWND parent, CacheRowSource& source);
-// The same over the plug-in's cache (the settings page's button).
-int ShowCacheManager(HWND parent);
+// The same over a client's cache (the settings page's button).
+int ShowCacheManager(HWND parent, CddbClient& client);
 
 }  // namespace cddb_windows
 

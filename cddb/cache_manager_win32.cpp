@@ -7,7 +7,7 @@
 
 #include "cddb/cache_rows.h"
 #include "cddb/list_view_win32.h"
-#include "input/plugin_strings.h"
+#include "cddb/cddb_windows.h"
 #include "resources/in_quorvo_cddb_info_res.h"
 
 namespace cddb_windows {
@@ -95,7 +95,7 @@ INT_PTR CALLBACK CacheManagerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
 int ShowCacheManager(HWND parent, CacheRowSource& source) {
   InitCommonControlsOnce();
   g_source = &source;
-  DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_CDDB_CACHE), parent, CacheManagerProc, 0);
+  DialogBoxParamA(TemplateInstance(), MAKEINTRESOURCEA(IDD_CDDB_CACHE), parent, CacheManagerProc, 0);
   g_rows.clear();
   g_source = nullptr;
   return 1;

@@ -3,11 +3,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 namespace {
 
+using Entries = std::map<std::string, CddbDiscRecord>;
+
 // Longest line a reader takes at once; a longer one is read as several.
 constexpr std::size_t kLineLimit = 4095;
+// Far beyond any collection (a disc of 12 tracks takes about 1 KB): a larger
+// file is no cache of ours and is neither loaded nor replaced.
+constexpr std::size_t kMaxFileBytes = 64u << 20;
+// Another process's save of a large cache takes a few hundred ms.
+constexpr std::uint32_t kLockWaitMs = 3000;
 
 std::uint32_t HexValue(const std::string& text) {
   std::uint32_t value = 0;
@@ -33,63 +41,8 @@ std::uint32_t DecimalValue(const std::string& text, std::size_t from) {
   return negative ? 0u - value : value;
 }
 
-}  // namespace
-
-int CddbCache::Find(const std::string& key, CddbDiscRecord* record) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto it = entries_.find(key);
-  if (it == entries_.end()) return 0;
-  if (record) *record = it->second;
-  return 1;
-}
-
-void CddbCache::Store(const std::string& key, const CddbDiscRecord& record) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  entries_[key] = record;
-}
-
-int CddbCache::Delete(const std::string& key) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  entries_.erase(key);
-  return 1;
-}
-
-std::size_t CddbCache::Size() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return entries_.size();
-}
-
-void CddbCache::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  entries_.clear();
-}
-
-void CddbCache::First() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  cursor_.clear();
-  cursorAtStart_ = true;
-  cursorAtEnd_ = false;
-}
-
-int CddbCache::Next(std::string* key, CddbDiscRecord* record) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (cursorAtEnd_) return 0;
-  // The cursor is a key, not an iterator, so a deletion between two calls
-  // cannot leave it dangling.
-  auto it = cursorAtStart_ ? entries_.begin() : entries_.upper_bound(cursor_);
-  if (it == entries_.end()) {
-    cursorAtEnd_ = true;
-    return 0;
-  }
-  cursorAtStart_ = false;
-  cursor_ = it->first;
-  if (key) *key = it->first;
-  if (record) *record = it->second;
-  return 1;
-}
-
-void CddbCache::LoadText(const std::string& text) {
-  std::map<std::string, CddbDiscRecord> loaded;
+Entries ParseCacheText(const std::string& text) {
+  Entries loaded;
   std::string section;
   CddbDiscRecord current;
   auto storeSection = [&] {
@@ -139,7 +92,110 @@ void CddbCache::LoadText(const std::string& text) {
     }
   }
   storeSection();
+  return loaded;
+}
 
+// One entry as the file holds it.
+void AppendEntry(const std::string& key, const CddbDiscRecord& r, std::string* text) {
+  char line[64];
+  *text += "[" + key + "]\r\n";
+  std::snprintf(line, sizeof line, "DiscID=%.8X\r\nTrackCount=%u\r\n", static_cast<unsigned>(r.discId),
+                static_cast<unsigned>(r.trackCount));
+  *text += line;
+  for (const auto& track : r.tracks) {
+    std::snprintf(line, sizeof line, "Title%u=", static_cast<unsigned>(track.first));
+    *text += line + track.second.title + "\r\n";
+    std::snprintf(line, sizeof line, "Performer%u=", static_cast<unsigned>(track.first));
+    *text += line + track.second.performer + "\r\n";
+  }
+}
+
+bool HasText(const std::string& text) { return text.find_first_not_of(" \t\r\n") != std::string::npos; }
+
+// Writes `entries` to `temp` and puts it in place of `path`; every step is
+// checked and any failure leaves `path` untouched.
+bool WriteAndReplace(const Entries& entries, const std::string& path, CacheFileOps& ops) {
+  const std::string temp = path + ".tmp";
+  if (!ops.Create(temp)) return false;
+  bool ok = true;
+  std::string text;
+  for (const auto& entry : entries) {
+    text.clear();
+    AppendEntry(entry.first, entry.second, &text);
+    if (!ops.Write(text.data(), text.size())) {
+      ok = false;
+      break;
+    }
+  }
+  ok = ops.Finish() && ok;
+  ok = ok && ops.Replace(temp, path);
+  if (!ok) ops.Remove(temp);
+  return ok;
+}
+
+}  // namespace
+
+int CddbCache::Find(const std::string& key, CddbDiscRecord* record) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = entries_.find(key);
+  if (it == entries_.end()) return 0;
+  if (record) *record = it->second;
+  return 1;
+}
+
+void CddbCache::Store(const std::string& key, const CddbDiscRecord& record) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_[key] = record;
+  added_.insert(key);
+  deleted_.erase(key);
+}
+
+int CddbCache::Delete(const std::string& key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.erase(key);
+  added_.erase(key);
+  deleted_.insert(key);
+  return 1;
+}
+
+std::size_t CddbCache::Size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return entries_.size();
+}
+
+void CddbCache::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.clear();
+  added_.clear();
+  deleted_.clear();
+}
+
+void CddbCache::First() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  cursor_.clear();
+  cursorAtStart_ = true;
+  cursorAtEnd_ = false;
+}
+
+int CddbCache::Next(std::string* key, CddbDiscRecord* record) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (cursorAtEnd_) return 0;
+  // The cursor is a key, not an iterator, so a deletion between two calls
+  // cannot leave it dangling.
+  auto it = cursorAtStart_ ? entries_.begin() : entries_.upper_bound(cursor_);
+  if (it == entries_.end()) {
+    cursorAtEnd_ = true;
+    return 0;
+  }
+  cursorAtStart_ = false;
+  cursor_ = it->first;
+  if (key) *key = it->first;
+  if (record) *record = it->second;
+  return 1;
+}
+
+void CddbCache::LoadText(const std::string& text) {
+  Entries loaded = ParseCacheText(text);
   std::lock_guard<std::mutex> lock(mutex_);
   for (auto& entry : loaded) entries_[entry.first] = std::move(entry.second);
 }
@@ -147,39 +203,68 @@ void CddbCache::LoadText(const std::string& text) {
 std::string CddbCache::SaveText() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::string text;
-  char line[64];
-  for (const auto& entry : entries_) {
-    const CddbDiscRecord& r = entry.second;
-    text += "[" + entry.first + "]\r\n";
-    std::snprintf(line, sizeof line, "DiscID=%.8X\r\nTrackCount=%u\r\n", static_cast<unsigned>(r.discId),
-                  static_cast<unsigned>(r.trackCount));
-    text += line;
-    for (const auto& track : r.tracks) {
-      std::snprintf(line, sizeof line, "Title%u=", static_cast<unsigned>(track.first));
-      text += line + track.second.title + "\r\n";
-      std::snprintf(line, sizeof line, "Performer%u=", static_cast<unsigned>(track.first));
-      text += line + track.second.performer + "\r\n";
-    }
-  }
+  for (const auto& entry : entries_) AppendEntry(entry.first, entry.second, &text);
   return text;
 }
 
 int CddbCache::Load(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return 0;
-  std::string text;
-  char buffer[65536];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-  std::fclose(file);
-  LoadText(text);
-  return 1;
+  CacheFileOps ops;
+  return Load(path, ops);
 }
 
-int CddbCache::Save(const std::string& path) const {
-  const std::string text = SaveText();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
-  return 1;
+int CddbCache::Load(const std::string& path, CacheFileOps& ops) {
+  try {
+    std::string text;
+    if (ops.Read(path, kMaxFileBytes, &text) != kCacheFileRead) return 0;
+    LoadText(text);
+    return 1;
+  } catch (const std::exception&) {
+    return 0;  // out of memory: the cache keeps what it held
+  }
+}
+
+int CddbCache::Save(const std::string& path) {
+  CacheFileOps ops;
+  return Save(path, ops);
+}
+
+int CddbCache::Save(const std::string& path, CacheFileOps& ops) {
+  try {
+    Entries held;
+    std::set<std::string> added, deleted;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      held = entries_;
+      added = added_;
+      deleted = deleted_;
+    }
+    if (!ops.Lock(path, kLockWaitMs)) return 0;
+    struct Unlocker {
+      CacheFileOps& ops;
+      ~Unlocker() { ops.Unlock(); }
+    } unlocker{ops};
+    std::string text;
+    const int read = ops.Read(path, kMaxFileBytes, &text);
+    if (read == kCacheFileUnreadable) return 0;  // what it holds cannot be kept
+    Entries merged = ParseCacheText(text);
+    if (read == kCacheFileMissing || (merged.empty() && HasText(text))) {
+      // Nothing on disk to merge into (gone, or no cache at all): all we hold.
+      merged = held;
+    } else {
+      for (const std::string& key : deleted) merged.erase(key);
+      for (const std::string& key : added) {
+        auto it = held.find(key);
+        if (it != held.end()) merged[key] = it->second;
+      }
+    }
+    text.clear();
+    if (!WriteAndReplace(merged, path, ops)) return 0;
+    // The file has these changes now; later ones stay for the next save.
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& key : added) added_.erase(key);
+    for (const std::string& key : deleted) deleted_.erase(key);
+    return 1;
+  } catch (const std::exception&) {
+    return 0;
+  }
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cddb/cddb_email.h"
 #include "cddb/cddb_lookup.h"
 #include "cddb/cddb_reply.h"
 #include "cddb/disc_id.h"
@@ -19,9 +20,11 @@ std::string Limited(const std::string& text, std::size_t limit) {
 
 }  // namespace
 
-CddbClient::CddbClient() : serverUrl_(kCddbDefaultServerUrl) { StartSocketLayer(); }
+// The owner starts the socket layer (the plug-in at Init, each lookup thread
+// for itself): a destructor runs at unload, where WinSock must not be touched.
+CddbClient::CddbClient() : serverUrl_(kCddbDefaultServerUrl) {}
 
-CddbClient::~CddbClient() { StopSocketLayer(); }
+CddbClient::~CddbClient() = default;
 
 int CddbClient::SetServerUrl(const char* url) {
   std::lock_guard<std::mutex> lock(configMutex_);
@@ -40,6 +43,14 @@ void CddbClient::SetClientInfo(const char* name, const char* version) {
   clientVersion_ = version ? version : "";
 }
 
+void CddbClient::SetEmail(const char* address) {
+  std::string user = "username", host = "hostname";
+  SplitCddbEmail(address ? address : "", &user, &host);
+  std::lock_guard<std::mutex> lock(configMutex_);
+  helloUser_ = user;
+  helloHost_ = host;
+}
+
 void CddbClient::SetUseUtf8(bool flag) { proto_.store(flag ? 6 : 1); }
 
 int CddbClient::SetProtocolLevel(int level) {
@@ -52,9 +63,9 @@ std::string CddbClient::CommandUrl(const std::string& command) const {
   std::lock_guard<std::mutex> lock(configMutex_);
   // Every formatted text stops at 1023 characters; the pieces are limited
   // first so that nothing is formatted past its own width.
-  std::string url = Limited(serverUrl_, 512) + "?cmd=" + Limited(command, 1024) + "&hello=username+hostname+" +
-                    Limited(clientName_, 256) + "+" + Limited(clientVersion_, 64) + "&proto=" +
-                    std::to_string(proto_.load());
+  std::string url = Limited(serverUrl_, 512) + "?cmd=" + Limited(command, 1024) + "&hello=" +
+                    Limited(helloUser_, 256) + "+" + Limited(helloHost_, 256) + "+" + Limited(clientName_, 256) +
+                    "+" + Limited(clientVersion_, 64) + "&proto=" + std::to_string(proto_.load());
   return Limited(url, 1023);
 }
 
@@ -66,15 +77,20 @@ int CddbClient::OnData(const char* bytes, int length) {
   return length;
 }
 
-int CddbClient::OnProgress(int, int) { return cancelled_.load() ? 0 : 1; }
+int CddbClient::OnProgress(int, int) { return Aborted() ? 0 : 1; }
 
 int CddbClient::ChooseCandidate(const std::vector<CddbCandidate>&) { return 1; }
 
+void CddbClient::OnHeaderReceived(const std::string& header) { httpStatusLine_ = CddbStatusLine(header); }
+
 int CddbClient::Fetch(const std::string& url) {
   body_.clear();
-  if (cancelled_.load()) return kHttpCancelled;
+  httpStatus_ = 0;
+  httpStatusLine_.clear();
   HttpResponseInfo info;
-  return Get(url.c_str(), info);
+  const int r = Get(url.c_str(), info);
+  httpStatus_ = info.status;
+  return r;
 }
 
 int CddbClient::FindInCache(const std::string& key) {
@@ -92,6 +108,11 @@ CddbDiscRecord CddbClient::CurrentResult() const {
   return result_;
 }
 
+void CddbClient::SetCurrentResult(const CddbDiscRecord& record) {
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  result_ = record;
+}
+
 int CddbClient::GetTrackText(int number, TitleInfo* out) const {
   if (number < 0) return 0;
   std::lock_guard<std::mutex> lock(resultMutex_);
@@ -101,23 +122,47 @@ int CddbClient::GetTrackText(int number, TitleInfo* out) const {
   return 1;
 }
 
+std::string CddbClient::RefusalLine() const {
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  return refusalLine_;
+}
+
+int CddbClient::Refused(const std::string& line) {
+  std::lock_guard<std::mutex> lock(resultMutex_);
+  refusalLine_ = line;
+  return kCddbServerRefused;
+}
+
+int CddbClient::Command(const std::string& command) {
+  if (Fetch(CommandUrl(command)) != kHttpOk) return kCddbServerUnreachable;
+  if (IsCddbRefusal(CddbReplyStatus(body_))) return Refused(CddbStatusLine(body_));
+  // An error page (a proxy's, or the web server's own) is no answer about the disc either.
+  if (IsCddbRefusal(httpStatus_)) return Refused(httpStatusLine_);
+  return 0;
+}
+
 int CddbClient::Lookup(const DiscToc& toc) {
   {
     std::lock_guard<std::mutex> lock(resultMutex_);
     result_.tracks.clear();
+    refusalLine_.clear();
   }
   std::string key;
   const std::uint32_t id = BuildQueryKey(toc, &key);
   if (id == 0) return kCddbNoDisc;
   if (cacheEnabled_ && FindInCache(key)) return kCddbFoundInCache;
 
-  if (Fetch(CommandUrl("motd")) != kHttpOk) return kCddbServerUnreachable;
+  // The motd says nothing about the disc, but a server that refuses the
+  // hello refuses it here first.
+  int r = Command("motd");
+  if (r != 0) return r;
 
   CddbDiscRecord record;
   record.discId = id;
   std::string category;
-  if (Fetch(CommandUrl("cddb+query+" + key)) != kHttpOk) return kCddbServerUnreachable;
-  int r = ParseQueryReply(
+  r = Command("cddb+query+" + key);
+  if (r != 0) return r;
+  r = ParseQueryReply(
       body_, proto_.load(), [this](const std::vector<CddbCandidate>& c) { return ChooseCandidate(c); }, &record,
       &category);
   if (r != 0) return r;
@@ -125,8 +170,8 @@ int CddbClient::Lookup(const DiscToc& toc) {
   // The reply's own disc id is not used: the computed one names the disc.
   char id8[16];
   std::snprintf(id8, sizeof id8, "%.8X", static_cast<unsigned>(id));
-  if (Fetch(CommandUrl("cddb+read+" + Limited(category, 128) + "+" + id8)) != kHttpOk)
-    return kCddbServerUnreachable;
+  r = Command("cddb+read+" + Limited(category, 128) + "+" + id8);
+  if (r != 0) return r;
   r = ParseReadReply(body_, proto_.load(), &record);
   if (r != 0) return r;
 

@@ -24,21 +24,29 @@ class CddbClient : public HttpClient {
 
   int SetServerUrl(const char* url);  // 1
   void SetClientInfo(const char* name, const char* version);
+  // The address whose user and host make the hello of every request; empty,
+  // or not an address, sends the words "username hostname".
+  void SetEmail(const char* address);
   void SetUseUtf8(bool flag);
   int SetProtocolLevel(int level);  // 1 for 1 or 6; 0 and unchanged otherwise
   int ProtocolLevel() const { return proto_.load(); }
   std::string ServerUrl() const;
 
-  // Motd, query, read and store; a CddbResult 0-7. Callers serialise.
+  // Motd, query, read and store; a CddbResult 0-7 or 10. Callers serialise.
   int Lookup(const DiscToc& toc);
+  // The server's own status line when the last lookup was refused (10);
+  // empty otherwise.
+  std::string RefusalLine() const;
 
   // 1 with the texts of `number` (0: the disc) of the current result.
   int GetTrackText(int number, TitleInfo* out) const;
   CddbDiscRecord CurrentResult() const;
+  void SetCurrentResult(const CddbDiscRecord& record);
 
   CddbCache& Cache() { return cache_; }
   int LoadCache(const std::string& path) { return cache_.Load(path); }
-  int SaveCache(const std::string& path) const { return cache_.Save(path); }
+  // 0 on any failure, the old file then left exactly as it was.
+  int SaveCache(const std::string& path) { return cache_.Save(path); }
   // 1 and the current result replaced by the cached entry; 0 if absent.
   int FindInCache(const std::string& key);
   void StoreInCache(const std::string& key);
@@ -46,34 +54,39 @@ class CddbClient : public HttpClient {
   void FirstCacheEntry() { cache_.First(); }
   int NextCacheEntry(std::string* key, CddbDiscRecord* record) { return cache_.Next(key, record); }
 
-  // Makes the request in progress (and every later one) stop at its next
-  // chunk; used at shutdown.
-  void Cancel(bool flag) { cancelled_.store(flag); }
-
   // The request URL for a command, as sent.
   std::string CommandUrl(const std::string& command) const;
 
  protected:
   int OnData(const char* bytes, int length) override;
   int OnProgress(int received, int expected) override;
+  void OnHeaderReceived(const std::string& header) override;
   // The seventh operation: the number of the candidate to read (from 1).
   virtual int ChooseCandidate(const std::vector<CddbCandidate>& candidates);
-  // One GET into the response body; an HttpResult. Tests replace it to feed
-  // canned replies.
+  // One GET into the response body (and the HTTP status); an HttpResult.
+  // Tests replace it to feed canned replies.
   virtual int Fetch(const std::string& url);
 
   std::string body_;
+  int httpStatus_ = 0;
+  std::string httpStatusLine_;
 
  private:
   mutable std::mutex configMutex_;
   std::string serverUrl_;
   std::string clientName_ = "cddb_client";
   std::string clientVersion_ = "Ver.0.01";
+  std::string helloUser_ = "username", helloHost_ = "hostname";
   std::atomic<int> proto_{1};
   const bool cacheEnabled_ = true;
-  std::atomic<bool> cancelled_{false};
+
+  // One command: 4 when the transfer failed, 10 when the server (or a proxy
+  // on the way) refused it, else 0 with the reply in body_.
+  int Command(const std::string& command);
+  int Refused(const std::string& line);  // 10, remembering the line
 
   mutable std::mutex resultMutex_;
   CddbDiscRecord result_;
+  std::string refusalLine_;
   CddbCache cache_;
 };

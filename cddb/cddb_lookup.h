@@ -7,7 +7,8 @@
 #include "device/disc_toc.h"
 
 // Outcome of a lookup. A background lookup that has just been started
-// answers kCddbLookupStarted, which callers treat like 2..8: no texts yet.
+// answers kCddbLookupStarted, which is none of the outcomes and which callers
+// treat like 2..8: no texts yet.
 enum CddbResult : int {
   kCddbFoundOnServer = 0,
   kCddbFoundInCache = 1,
@@ -19,7 +20,8 @@ enum CddbResult : int {
   kCddbUnexpectedData = 7,
   kCddbWindowFailed = 8,
   kCddbBusy = 9,
-  kCddbLookupStarted = 10,
+  kCddbServerRefused = 10,  // a 4xx/5xx reply: the server turned the request down
+  kCddbLookupStarted = -1,
 };
 
 // Who asks: the host's title query and extended-information query start a

@@ -1,14 +1,17 @@
 #include "cddb/cddb_reply.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
 #include "cddb/cddb_lookup.h"
 #include "cddb/cddb_text.h"
+#include "util/sjis.h"
 
 namespace {
 
 constexpr int kHighestTitleIndex = 98;  // TTITLE98 is track 99
+constexpr std::size_t kStatusLineLimit = 256;
 
 int LeadingDecimal(const std::string& text) {
   std::size_t i = 0;
@@ -24,11 +27,27 @@ int LeadingDecimal(const std::string& text) {
 
 }  // namespace
 
-int ParseQueryReply(const std::string& body, int proto, const CddbChooser& choose, CddbDiscRecord* record,
+// The digits of the first word are the leading digits of the whole reply.
+int CddbReplyStatus(const std::string& body) { return std::max(0, LeadingDecimal(body)); }
+
+bool IsCddbRefusal(int status) { return status >= 400 && status <= 599; }
+
+std::string CddbStatusLine(const std::string& body) {
+  const std::size_t end = std::min(body.find_first_of("\r\n"), body.size());
+  std::string line = body.substr(0, sjis::SafePrefixLength(body.data(), end, kStatusLineLimit));
+  // Tabs and other control bytes would draw as boxes or jumps.
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  return line;
+}
+
+int ParseQueryReply(const std::string& reply, int proto, const CddbChooser& choose, CddbDiscRecord* record,
                     std::string* category) {
-  const std::vector<std::string> lines = SplitText(body, "\r\n");
+  const int status = CddbReplyStatus(reply);
+  if (IsCddbRefusal(status)) return kCddbServerRefused;
+  const std::string body = NormalizeLineEnds(reply);
+  const std::vector<std::string> lines = SplitText(body, "\n");
   if (SplitText(body, " ").size() < 4) return kCddbNotRegistered;
-  const int status = LeadingDecimal(SplitText(body, " ")[0]);
   std::string discText;
   if (status == 200) {
     const std::vector<std::string> pieces = SplitText(lines[0], " ");
@@ -67,11 +86,10 @@ int ParseQueryReply(const std::string& body, int proto, const CddbChooser& choos
 }
 
 int ParseReadReply(const std::string& body, int proto, CddbDiscRecord* record) {
+  if (IsCddbRefusal(CddbReplyStatus(body))) return kCddbServerRefused;
   const std::vector<std::string> words = SplitText(body, " ");
   if (words.size() <= 1 || words[0] != "210") return kCddbReadFailed;
-  std::string text = body;
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-    text.replace(at, 2, "\n");
+  const std::string text = NormalizeLineEnds(body);
   // xmcd continues a long title on further lines of the same number; the
   // parts join before any conversion so that a character split across two
   // lines stays whole.

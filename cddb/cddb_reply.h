@@ -13,14 +13,25 @@
 // anything else for no choice.
 using CddbChooser = std::function<int(const std::vector<CddbCandidate>&)>;
 
+// A reply's status: the decimal value of its first word (0 when it has none).
+int CddbReplyStatus(const std::string& body);
+// 4xx and 5xx: the server turned the request down (no handshake, a hello it
+// does not accept, an error of its own), which says nothing about the disc.
+bool IsCddbRefusal(int status);
+// The reply's first line, without its line end and at most 256 bytes, for
+// showing the user what the server said.
+std::string CddbStatusLine(const std::string& body);
+
+// Lines may end in CR LF or LF alone in both replies.
+//
 // Query reply: 0 with the disc's title and performer in record->tracks[0]
-// and the category for the read command; 5 when the disc is not registered
-// (any status but 200 and 210, a short line, no choice made); 7 for an
-// unknown protocol level.
+// and the category for the read command; 10 for a refusal; 5 when the disc
+// is not registered (any other status but 200 and 210, a short line, no
+// choice made); 7 for an unknown protocol level.
 int ParseQueryReply(const std::string& body, int proto, const CddbChooser& choose, CddbDiscRecord* record,
                     std::string* category);
 
 // Read reply: 0 with the track titles (TTITLEn is track n+1) in `record`,
-// the disc performer of entry 0 as the default; 6 when the reply is not a
-// "210" reply; 7 for an unknown protocol level.
+// the disc performer of entry 0 as the default; 10 for a refusal; 6 when
+// the reply is not a "210" reply; 7 for an unknown protocol level.
 int ParseReadReply(const std::string& body, int proto, CddbDiscRecord* record);

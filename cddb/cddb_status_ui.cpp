@@ -23,6 +23,15 @@ const char* CddbResultMessage(int result) {
     case kCddbNotRegistered: return "CDがCDDBに登録されていません";
     case kCddbReadFailed: return "CDの情報の読み取りに失敗しました";
     case kCddbUnexpectedData: return "予期しないデータです";
+    case kCddbServerRefused: return "CDDBサーバが要求を拒否しました";
     default: return "原因不明のエラーが発生しました";
+  }
+}
+
+void ShowLookupOutcome(CddbStatusUi& ui, int result, const std::string& serverLine) {
+  if (result == kCddbServerRefused && !serverLine.empty()) {
+    ui.SetMessageAndDetail(CddbResultMessage(result), serverLine);
+  } else {
+    ui.SetMessage(CddbResultMessage(result));
   }
 }

@@ -10,6 +10,11 @@ class CddbStatusUi {
   virtual ~CddbStatusUi() = default;
   virtual bool Open(std::uint32_t discId) = 0;           // create+show on this thread; false: cannot (result 8)
   virtual void SetMessage(const std::string& text) = 0;  // message line, CP932
+  // The message line with a second line that is cut to the window's width
+  // instead of wrapping (a server's own status line, whatever its length).
+  virtual void SetMessageAndDetail(const std::string& text, const std::string& detail) {
+    SetMessage(text + "\r\n" + detail);
+  }
   virtual void EnableClose() = 0;                        // enables "閉じる(&C)"
   virtual void Wait(std::uint32_t waitMs) = 0;           // pump until waitMs passed or the user closed it
   virtual void Close() = 0;                              // destroy if it exists
@@ -24,3 +29,6 @@ void InstallCddbStatusUi(CddbStatusUi* ui);   // nullptr: none
 CddbStatusUi* InstalledCddbStatusUi();
 // The status window's message for a CddbResult ("CD情報の取得に成功しました" ...).
 const char* CddbResultMessage(int result);
+// The outcome of a lookup in the message line; a refusal also shows what the
+// server said (`serverLine`).
+void ShowLookupOutcome(CddbStatusUi& ui, int result, const std::string& serverLine);

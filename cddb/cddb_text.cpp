@@ -58,6 +58,44 @@ std::string TextAfterNth(const std::string& text, char c, int n) {
   return text.substr(at);
 }
 
+std::string NormalizeLineEnds(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
+std::string DecodeXmcdEscapes(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (sjis::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
+      out += c;
+      out += text[++i];
+      continue;
+    }
+    if (c == '\\' && i + 1 < text.size()) {
+      const char next = text[i + 1];
+      if (next == 'n' || next == 't') {
+        out += ' ';
+        ++i;
+        continue;
+      }
+      if (next == '\\') {
+        out += '\\';
+        ++i;
+        continue;
+      }
+    }
+    out += c;
+  }
+  return out;
+}
+
 int ConvertCddbText(int proto, const std::string& text, const std::string& defaultPerformer, std::string* title,
                     std::string* performer) {
   std::string converted;
@@ -68,6 +106,7 @@ int ConvertCddbText(int proto, const std::string& text, const std::string& defau
   } else {
     return kCddbUnexpectedData;
   }
+  converted = DecodeXmcdEscapes(converted);
   converted.resize(sjis::SafePrefixLength(converted.data(), converted.size(), kTextLimit));
   const std::vector<std::string> pieces = SplitSlash(converted);
   if (pieces.size() == 2) {

@@ -11,11 +11,21 @@ std::vector<std::string> SplitText(const std::string& text, const std::string& s
 // Everything after the n-th occurrence of `c` ("" when there are fewer).
 std::string TextAfterNth(const std::string& text, char c, int n);
 
+// Servers end reply lines with CR LF or with LF alone: every CR LF becomes
+// LF, in one pass.
+std::string NormalizeLineEnds(const std::string& text);
+
+// The xmcd escapes of a title in the ANSI code page: "\n" and "\t" become a
+// blank, "\\" one backslash; any other backslash stays. Steps over
+// double-byte characters, whose trail byte may be 0x5C.
+std::string DecodeXmcdEscapes(const std::string& text);
+
 constexpr int kCddbProtoPlain = 1;
 constexpr int kCddbProtoUtf8 = 6;
 
 // Converts a reply text for protocol level `proto` (1: as it is, 6: UTF-8)
-// and splits "performer / title". Returns 0, or 7 (kCddbUnexpectedData)
+// decodes the xmcd escapes and splits "performer / title". Returns 0, or 7
+// (kCddbUnexpectedData)
 // for any other level. Without exactly one " / " the whole text is the
 // title and `performer` keeps `defaultPerformer`.
 int ConvertCddbText(int proto, const std::string& text, const std::string& defaultPerformer, std::string* title,

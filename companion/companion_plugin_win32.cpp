@@ -1,5 +1,7 @@
-// The host hook: the subclassed main window, the CD drive menu, the drive
-// checks of a menu command and the short threads that fill the playlist.
+// The companion's life in one place: the subclassed host window, the CD drive
+// menu, the device layer's start-up, the drive checks of a menu command and
+// the short threads that fill the playlist; what init starts and, in order,
+// what quit ends. The host frees the library right after quit.
 #include "companion/companion_plugin.h"
 
 #include <windows.h>
@@ -7,6 +9,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "companion/drive_menu.h"
@@ -20,6 +23,7 @@
 #include "util/host_dir.h"
 #include "util/message_box.h"
 #include "util/named_event.h"
+#include "util/plugin_thread.h"
 
 namespace companion {
 
@@ -27,10 +31,10 @@ namespace {
 
 const char kErrorCaption[] = "エラー  - gen_quorvo.dll";
 constexpr DWORD kRequestDelayMs = 100;
-// Quit gives running requests this long to finish their messages, and the
-// device start-up (bounded by the transport's own command time-outs) this long.
-constexpr DWORD kQuitRequestWaitMs = 5000;
-constexpr DWORD kQuitStartupWaitMs = 60000;
+// Quit waits this long for the threads it started, answering the messages
+// they send meanwhile; a thread still busy after that (a drive command that
+// takes its time-out) ends by itself and holds the library until then.
+constexpr std::uint32_t kQuitWaitMs = 1500;
 
 HINSTANCE g_instance = nullptr;
 HWND g_hostWindow = nullptr;
@@ -44,15 +48,24 @@ CdDevice& Device() {
 
 CNamedEvent g_deviceReady;
 bool g_deviceReadyWaited = false;  // UI thread only
-HANDLE g_startupThread = nullptr;
 
-// Request threads still running; Quit waits for them and wakes their delay.
+// Who releases the device layer at quit: quit itself, or the start-up thread
+// when it is still at work then.
+std::mutex g_lifeMutex;
+bool g_startupRunning = false;
+plugin_thread::Handle g_startupThread = nullptr;
+
+// Request threads still running; quit waits for them and wakes their delay.
 std::mutex g_requestsMutex;
-std::vector<HANDLE> g_requests;
-HANDLE g_quitEvent = nullptr;  // manual reset, set during Quit
+std::vector<plugin_thread::Handle> g_requests;
+HANDLE g_quitEvent = nullptr;  // manual reset, set during quit
 std::atomic<bool> g_quitting{false};
 
 std::string IniPath() { return IniPathIn(HostDirectory()); }
+
+// The ASPI layer is a library of its own: it is freed by quit or by the last
+// thread that used it, never by a destructor at unload under the loader lock.
+void ReleaseDeviceLayer() { Device().SetTransport(kTransportNone); }
 
 void StartDeviceLayer() {
   CdDevice& device = Device();
@@ -60,14 +73,18 @@ void StartDeviceLayer() {
     DeviceMap map;
     LoadDeviceMap(SystemProfile(), IniPath().c_str(), map);
     ChooseTransport(device, true, map);
+  } else if (device.TransportKind() == kTransportNone) {
+    device.SetTransport(kTransportAuto);  // a quit before this init released it
   }
   device.EnumerateDrives();
   g_deviceReady.Set();
 }
 
-DWORD WINAPI StartupThread(void*) {
+void StartupThread(void*) {
   StartDeviceLayer();
-  return 0;
+  std::lock_guard<std::mutex> lock(g_lifeMutex);
+  g_startupRunning = false;
+  if (g_quitting.load()) ReleaseDeviceLayer();
 }
 
 void BuildMenu(HWND hostWindow) {
@@ -94,12 +111,12 @@ struct RequestArgs {
   HWND hostWindow;
   std::unique_ptr<PlayRequestTable> table;
   unsigned number;
-  HANDLE previous;  // the request before this one (owned), or null
+  HANDLE previous;  // the request before this one (a duplicate we own), or null
 };
 
 bool Superseded(const RequestArgs& args) { return g_quitting.load() || g_latestRequest.load() != args.number; }
 
-DWORD WINAPI RequestThread(void* param) {
+void RequestThread(void* param) {
   std::unique_ptr<RequestArgs> args(static_cast<RequestArgs*>(param));
   const bool quit = WaitForSingleObject(g_quitEvent, kRequestDelayMs) != WAIT_TIMEOUT;
   if (args->previous) {
@@ -108,26 +125,25 @@ DWORD WINAPI RequestThread(void* param) {
     if (!quit) WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     CloseHandle(args->previous);
   }
-  if (quit || Superseded(*args)) return 0;
+  if (quit || Superseded(*args)) return;
   const PlayRequestTable& table = *args->table;
   SendMessageA(args->hostWindow, host::kMsgIpc, 0, host::kIpcDeletePlaylist);
   for (int i = 1; i <= table.trackCount; ++i) {
-    if (Superseded(*args)) return 0;
+    if (Superseded(*args)) return;
     SendMessageA(args->hostWindow, host::kMsgIpc, reinterpret_cast<WPARAM>(&table.records[i]),
                  host::kIpcEnqueueFile);
   }
   if (!Superseded(*args) && Settings().quickStart) {
     SendMessageA(args->hostWindow, host::kMsgIpc, 0, host::kIpcStartPlay);
   }
-  return 0;
 }
 
 // Forgets requests that have ended.
 void ReapRequests() {
   std::lock_guard<std::mutex> lock(g_requestsMutex);
   for (auto it = g_requests.begin(); it != g_requests.end();) {
-    if (WaitForSingleObject(*it, 0) == WAIT_OBJECT_0) {
-      CloseHandle(*it);
+    if (plugin_thread::Wait(*it, 0)) {
+      plugin_thread::Release(*it);
       it = g_requests.erase(it);
     } else {
       ++it;
@@ -154,16 +170,23 @@ void HandleCommand(int id) {
   // A disc whose table cannot be read would only empty the playlist.
   auto table = std::make_unique<PlayRequestTable>();
   if (FillPlayRequest(*table, letter, device.ReadToc()) < 1) return ShowDriveError(letter, kDriveErrorNoDisc);
+  // A box above may have let the host quit us meanwhile.
+  if (g_quitting.load()) return;
 
   ReapRequests();
   std::lock_guard<std::mutex> lock(g_requestsMutex);
   HANDLE previous = nullptr;
   if (!g_requests.empty()) {
-    DuplicateHandle(GetCurrentProcess(), g_requests.back(), GetCurrentProcess(), &previous, SYNCHRONIZE, FALSE, 0);
+    DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(g_requests.back()), GetCurrentProcess(), &previous,
+                    SYNCHRONIZE, FALSE, 0);
   }
-  auto* args = new RequestArgs{g_hostWindow, std::move(table), g_latestRequest.load() + 1, previous};
+  auto* args = new (std::nothrow) RequestArgs{g_hostWindow, std::move(table), g_latestRequest.load() + 1, previous};
+  if (!args) {
+    if (previous) CloseHandle(previous);
+    return;
+  }
   g_latestRequest.store(args->number);
-  HANDLE thread = CreateThread(nullptr, 0, RequestThread, args, 0, nullptr);
+  plugin_thread::Handle thread = plugin_thread::Start(RequestThread, args);
   if (!thread) {
     if (previous) CloseHandle(previous);
     delete args;
@@ -173,30 +196,48 @@ void HandleCommand(int id) {
 }
 
 LRESULT CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_COMMAND) HandleCommand(LOWORD(wParam));
+  // After quit this procedure only passes messages on: another plug-in that
+  // subclassed after us still calls it.
+  if (msg == WM_COMMAND && !g_quitting.load()) {
+    try {
+      HandleCommand(LOWORD(wParam));
+    } catch (...) {
+      // Nothing may unwind into the host's window procedure.
+    }
+  }
   if (g_previousProc) return CallWindowProcA(g_previousProc, hwnd, msg, wParam, lParam);
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-// The request threads send to the host window, whose thread is this one:
-// keep taking their messages while waiting.
-void WaitForRequests() {
-  std::vector<HANDLE> pending;
+// Takes our procedure out of the host window's chain. When another plug-in
+// subclassed the window after us, its procedure calls ours: ours stays (it
+// passes everything on from now on) and so must the library that holds it.
+void Unhook(HWND hostWindow) {
+  if (!g_previousProc || !hostWindow) return;
+  const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hostWindow, GWLP_WNDPROC));
+  if (current == HookProc) {
+    SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previousProc));
+    g_previousProc = nullptr;
+    return;
+  }
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCSTR>(&HookProc), &self);
+}
+
+// The request threads send to the host window, whose thread is this one: the
+// wait answers their messages.
+void WaitForRequests(std::uint32_t waitMs) {
+  std::vector<plugin_thread::Handle> pending;
   {
     std::lock_guard<std::mutex> lock(g_requestsMutex);
     pending.swap(g_requests);
   }
   const DWORD start = GetTickCount();
-  for (HANDLE thread : pending) {
-    for (;;) {
-      const DWORD spent = GetTickCount() - start;
-      const DWORD left = spent >= kQuitRequestWaitMs ? 0 : kQuitRequestWaitMs - spent;
-      const DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
-      if (r != WAIT_OBJECT_0 + 1) break;
-      MSG m;
-      PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    CloseHandle(thread);
+  for (plugin_thread::Handle thread : pending) {
+    const DWORD spent = GetTickCount() - start;
+    plugin_thread::Wait(thread, spent >= waitMs ? 0 : waitMs - spent);
+    plugin_thread::Release(thread);
   }
 }
 
@@ -216,6 +257,8 @@ int Init(HWND hostWindow) {
   if (!g_quitEvent) g_quitEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ResetEvent(g_quitEvent);
 
+  // A library kept loaded past an earlier quit starts from the defaults too.
+  Settings() = CompanionSettings{};
   Settings().Load(SystemProfile(), IniPath());
 
   g_previousProc = reinterpret_cast<WNDPROC>(
@@ -227,31 +270,31 @@ int Init(HWND hostWindow) {
   g_deviceReady.Close();
   g_deviceReady.Create(true, false, nullptr);
   if (Settings().multithreadInitialize) {
-    g_startupThread = CreateThread(nullptr, 0, StartupThread, nullptr, 0, nullptr);
-    if (!g_startupThread) StartDeviceLayer();
-  } else {
-    StartDeviceLayer();
+    std::lock_guard<std::mutex> lock(g_lifeMutex);
+    g_startupRunning = true;
+    g_startupThread = plugin_thread::Start(StartupThread, nullptr);
+    if (!g_startupThread) g_startupRunning = false;
   }
+  if (!g_startupThread) StartDeviceLayer();
   return 0;
 }
 
 void Config(HWND hostWindow) { ShowSettingsSheet(hostWindow, g_instance, Settings()); }
 
 void Quit(HWND hostWindow) {
+  // From here on commands are passed on untouched and threads stop at their
+  // next step.
   g_quitting.store(true);
   if (g_quitEvent) SetEvent(g_quitEvent);
-  WaitForRequests();
-  if (g_previousProc) {
-    SetWindowLongPtrA(hostWindow ? hostWindow : g_hostWindow, GWLP_WNDPROC,
-                      reinterpret_cast<LONG_PTR>(g_previousProc));
-    g_previousProc = nullptr;
-  }
-  if (g_startupThread) {
-    WaitForSingleObject(g_startupThread, kQuitStartupWaitMs);
-    CloseHandle(g_startupThread);
-    g_startupThread = nullptr;
-  }
+  Unhook(hostWindow ? hostWindow : g_hostWindow);
   Settings().Save(SystemProfile(), IniPath());
+
+  WaitForRequests(kQuitWaitMs);
+  plugin_thread::Wait(g_startupThread, kQuitWaitMs);
+  plugin_thread::Release(g_startupThread);
+  g_startupThread = nullptr;
+  std::lock_guard<std::mutex> lock(g_lifeMutex);
+  if (!g_startupRunning) ReleaseDeviceLayer();
 }
 
 }  // namespace companion

@@ -3,6 +3,7 @@
 
 #include "companion/companion_plugin.h"
 #include "host_api/gen_module.h"
+#include "util/no_throw.h"
 
 namespace {
 
@@ -14,9 +15,15 @@ void Quit();
 
 winampGeneralPurposePlugin g_plugin = {GPPHDR_VER, g_description, Init, Config, Quit, nullptr, nullptr};
 
-int Init() { return companion::Init(g_plugin.hwndParent); }
-void Config() { companion::Config(g_plugin.hwndParent); }
-void Quit() { companion::Quit(g_plugin.hwndParent); }
+int Init() {
+  return NoThrow(1, [] { return companion::Init(g_plugin.hwndParent); });
+}
+void Config() {
+  NoThrow([] { companion::Config(g_plugin.hwndParent); });
+}
+void Quit() {
+  NoThrow([] { companion::Quit(g_plugin.hwndParent); });
+}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 // outside; the transport never scans the bus.
 #include <cstdint>
 #include <map>
+#include <vector>
 
 #include "device/scsi_transport.h"
 
@@ -30,16 +31,32 @@ class AspiTransport : public ScsiTransport {
   int GetAddress(ScsiAddress* out) override;
 
   void ClearDeviceMap() { deviceMap_.clear(); }
+  // How long a command may stay pending before it is aborted (15 s; a seam
+  // for tests).
+  void SetCommandTimeout(std::uint32_t milliseconds) { timeoutMs_ = milliseconds; }
+  // Replaces the layer's entry point (tests); Initialize is then not needed.
+  void SetSendCommandForTesting(void* sendCommand) { sendCommand_ = sendCommand; }
   void SetDeviceMapEntry(char letter, std::int32_t hostAdapter, std::int32_t target, std::int32_t lun);
   const std::map<char, AspiAddress>& DeviceMap() const { return deviceMap_; }
 
  private:
+  // One command's request block, completion event and data buffer. The
+  // layer writes into all three until it completes the request, which may
+  // be long after a time-out whose abort it refused.
+  struct Request;
   int Execute(const AspiAddress& address, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
               std::uint32_t dataLength);
   const AspiAddress* Lookup(char letter) const;
+  Request* RequestFor(std::uint32_t dataLength);
+  // Frees the set-aside requests the layer has completed meanwhile.
+  void ReclaimAbandoned();
 
   void* library_ = nullptr;  // HMODULE of WNASPI32.DLL
   void* sendCommand_ = nullptr;
+  std::uint32_t timeoutMs_ = 15000;
+  Request* request_ = nullptr;  // owned; reused from command to command
+  // Requests still held by the layer after a failed abort.
+  std::vector<Request*> abandoned_;
   AspiAddress open_{};
   std::map<char, AspiAddress> deviceMap_;
 };

@@ -2,18 +2,64 @@
 
 #include <cstring>
 
+#include <new>
+
+#include "device/aligned_buffer.h"
 #include "device/aspi_records.h"
 #include "device/aspi_transport.h"
 
 namespace {
 
 const char kAspiLibrary[] = "WNASPI32.DLL";
-const DWORD kCommandTimeoutMs = 15000;
+
+// The layer completes requests on threads of its own.
+std::uint8_t StatusOf(const aspi::SRB_ExecSCSICmd& srb) {
+  return *static_cast<const volatile std::uint8_t*>(&srb.SRB_Status);
+}
+// Room for the largest transfer the plug-ins ask for (CD-TEXT, 36736 bytes),
+// so that one buffer serves every command.
+constexpr std::uint32_t kMinBufferBytes = 64 * 1024;
 
 }  // namespace
 
+struct AspiTransport::Request {
+  explicit Request(std::uint32_t capacity) : buffer(capacity) {}
+  ~Request() {
+    if (event) CloseHandle(event);
+  }
+  aspi::SRB_ExecSCSICmd srb{};
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  AlignedBuffer buffer;
+};
+
 AspiTransport::~AspiTransport() {
+  delete request_;
+  ReclaimAbandoned();
+  // Whatever the layer still holds stays allocated: it may write into it
+  // until it is unloaded below.
   if (library_) FreeLibrary(static_cast<HMODULE>(library_));
+}
+
+AspiTransport::Request* AspiTransport::RequestFor(std::uint32_t dataLength) {
+  if (request_ && request_->buffer.size() >= dataLength) return request_;
+  delete request_;
+  request_ = new (std::nothrow) Request(dataLength > kMinBufferBytes ? dataLength : kMinBufferBytes);
+  if (request_ && !request_->event) {
+    delete request_;
+    request_ = nullptr;
+  }
+  return request_;
+}
+
+void AspiTransport::ReclaimAbandoned() {
+  for (auto it = abandoned_.begin(); it != abandoned_.end();) {
+    if (StatusOf((*it)->srb) != aspi::SS_PENDING) {
+      delete *it;
+      it = abandoned_.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 int AspiTransport::IsAvailable() {
@@ -49,13 +95,15 @@ int AspiTransport::Execute(const AspiAddress& address, const std::uint8_t* cdb, 
   auto sendCommand = reinterpret_cast<aspi::SendASPI32CommandFn>(sendCommand_);
   if (cdbLength > sizeof(aspi::SRB_ExecSCSICmd::CDBByte)) return -1;
 
-  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (!event) return -1;
+  ReclaimAbandoned();
+  Request* request = RequestFor(dataLength);
+  if (!request) return -1;
 
-  // On the heap: a request the layer still holds after a failed abort must
-  // not point into a returned stack frame.
-  auto* srb = new aspi::SRB_ExecSCSICmd;
+  // The layer gets our own buffer, never the caller's: a request that
+  // outlives its time-out must not write into memory returned to the caller.
+  aspi::SRB_ExecSCSICmd* srb = &request->srb;
   std::memset(srb, 0, sizeof(*srb));
+  std::memset(request->buffer.data(), 0, dataLength);
   srb->SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;
   srb->SRB_HaId = static_cast<std::uint8_t>(address.hostAdapter);
   // Always "data in", also for commands that move no data.
@@ -63,30 +111,29 @@ int AspiTransport::Execute(const AspiAddress& address, const std::uint8_t* cdb, 
   srb->SRB_Target = static_cast<std::uint8_t>(address.target);
   srb->SRB_Lun = static_cast<std::uint8_t>(address.lun);
   srb->SRB_BufLen = dataLength;
-  srb->SRB_BufPointer = static_cast<std::uint8_t*>(data);
+  srb->SRB_BufPointer = request->buffer.data();
   srb->SRB_SenseLen = aspi::SENSE_LEN;
   srb->SRB_CDBLen = cdbLength;
-  srb->SRB_PostProc = event;
+  srb->SRB_PostProc = request->event;
   std::memcpy(srb->CDBByte, cdb, cdbLength);
+  ResetEvent(request->event);
 
-  if (sendCommand(srb) == aspi::SS_PENDING) {
-    if (WaitForSingleObject(event, kCommandTimeoutMs) == WAIT_TIMEOUT) {
-      aspi::SRB_Abort abort;
-      std::memset(&abort, 0, sizeof(abort));
-      abort.SRB_Cmd = aspi::SC_ABORT_SRB;
-      abort.SRB_HaId = static_cast<std::uint8_t>(address.hostAdapter);
-      abort.SRB_ToAbort = srb;
-      sendCommand(&abort);
-      // Still pending after the abort: the layer may yet complete it and
-      // signal the event, so both are left to it.
-      if (srb->SRB_Status == aspi::SS_PENDING) return -1;
-      CloseHandle(event);
-      delete srb;
-      return -1;
+  if (sendCommand(srb) == aspi::SS_PENDING && WaitForSingleObject(request->event, timeoutMs_) == WAIT_TIMEOUT) {
+    aspi::SRB_Abort abort;
+    std::memset(&abort, 0, sizeof(abort));
+    abort.SRB_Cmd = aspi::SC_ABORT_SRB;
+    abort.SRB_HaId = static_cast<std::uint8_t>(address.hostAdapter);
+    abort.SRB_ToAbort = srb;
+    sendCommand(&abort);
+    // Still pending after the abort: the layer may yet complete it, writing
+    // into the request, its buffer and its event. All three are set aside.
+    if (StatusOf(*srb) == aspi::SS_PENDING) {
+      abandoned_.push_back(request);
+      request_ = nullptr;
     }
+    return -1;
   }
-  CloseHandle(event);
-  const int result = srb->SRB_Status == aspi::SS_COMP ? 0 : -1;
-  delete srb;
-  return result;
+  if (StatusOf(*srb) != aspi::SS_COMP) return -1;
+  if (data && dataLength) std::memcpy(data, request->buffer.data(), dataLength);
+  return 0;
 }

@@ -78,7 +78,8 @@ int CDirectCDDA::ReadFrames(std::uint32_t address, std::uint32_t frames, std::ui
     std::snprintf(text, sizeof text, "Error:SendCommand\nReadFrames=%u\nTempReadFrames=%u\nLength=%u\nLBA=%u\n",
                   static_cast<unsigned>(frames), static_cast<unsigned>(send), static_cast<unsigned>(length),
                   static_cast<unsigned>(address));
-    msgbox::Show(nullptr, text, "エラー - CDirectCDDA", msgbox::kOk | msgbox::kIconError);
+    msgbox::ShowAbortable(errorBoxOwner_.load(std::memory_order_relaxed), text, "エラー - CDirectCDDA",
+                          msgbox::kOk | msgbox::kIconError);
     return kReaderReadError;
   }
   *count = send;

@@ -8,6 +8,7 @@
 
 #include "device/cd_text_device.h"
 #include "device/read_ahead_buffer.h"
+#include "host_api/win_types.h"
 
 enum ReaderResult : int {
   kReaderOk = 0,
@@ -57,6 +58,10 @@ class CDirectCDDA : public CdTextDevice {
   const TrackEntry& CurrentTrack() const { return track_; }
   std::uint32_t Position() const { return position_.load(std::memory_order_acquire); }
   ReadAheadBuffer& Buffer() { return buffer_; }
+  // The window that owns the box a failed read shows (the host's main
+  // window); the box can be ended from another thread with
+  // msgbox::CloseAbortable.
+  void SetErrorBoxOwner(HWND owner) { errorBoxOwner_.store(owner, std::memory_order_relaxed); }
 
   // The alignment of a read against the newest frame appended (public for
   // tests): k > 0 means frames[0..k-1] were appended already; k < 0 means
@@ -68,6 +73,7 @@ class CDirectCDDA : public CdTextDevice {
   int ReadFrames(std::uint32_t address, std::uint32_t frames, std::uint8_t* destination, std::uint32_t* count);
 
   ReadAheadBuffer buffer_;
+  std::atomic<HWND> errorBoxOwner_{nullptr};
   TrackEntry track_{};
   // Seek and the append step of Fill exclude each other; the generation
   // tells Fill that a Seek came between its read and its append.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cddb/cddb_lookup.h"
 #include "cddb/cddb_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,5 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       &record, &category);
   if (r == 0 && (record.tracks.size() != 1 || record.tracks[0].title.size() > 2047)) __builtin_trap();
   if (r == 0 && offered != 0 && (choice < 1 || static_cast<std::size_t>(choice) > offered)) __builtin_trap();
+  if ((r == kCddbServerRefused) != IsCddbRefusal(CddbReplyStatus(body)) || CddbStatusLine(body).size() > 256)
+    __builtin_trap();
   return 0;
 }

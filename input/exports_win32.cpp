@@ -5,6 +5,7 @@
 #include "input/plugin_lifecycle.h"
 #include "input/plugin_strings.h"
 #include "input/title_queries.h"
+#include "util/no_throw.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
@@ -18,6 +19,8 @@ extern "C" __declspec(dllexport) In_Module* winampGetInModule2() { return GetInM
 
 extern "C" __declspec(dllexport) int winampGetExtendedFileInfo(const char* file, const char* key, char* ret,
                                                                 int retlen) {
-  plugin::WaitForInitialisation();
-  return titles::GetExtendedFileInfo(titles::PluginResolver(), file, key, ret, retlen);
+  return NoThrow(0, [=] {
+    plugin::WaitForInitialisation();
+    return titles::GetExtendedFileInfo(titles::PluginResolver(), file, key, ret, retlen);
+  });
 }

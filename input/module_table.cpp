@@ -4,6 +4,7 @@
 #include "input/plugin_strings.h"
 #include "input/track_name.h"
 #include "resources/in_quorvo_res.h"
+#include "util/no_throw.h"
 #include "util/sjis.h"
 
 namespace {
@@ -55,16 +56,26 @@ In_Module& Module() { return g_module; }
 
 namespace slots {
 
-void Config(HWND parent) { plugin::Config(parent); }
-void About(HWND parent) { plugin::About(parent); }
-void Init() { plugin::Init(); }
-void Quit() { plugin::Quit(); }
-int InfoBox(char* file, HWND parent) { return plugin::InfoBox(file, parent); }
-void EQSet(int on, char data[10], int preamp) { plugin::EQSet(on, data, preamp); }
+void Config(HWND parent) {
+  NoThrow([parent] { plugin::Config(parent); });
+}
+void About(HWND parent) {
+  NoThrow([parent] { plugin::About(parent); });
+}
+void Init() { NoThrow(plugin::Init); }
+void Quit() { NoThrow(plugin::Quit); }
+int InfoBox(char* file, HWND parent) {
+  return NoThrow(0, [file, parent] { return plugin::InfoBox(file, parent); });
+}
+void EQSet(int on, char data[10], int preamp) {
+  NoThrow([=] { plugin::EQSet(on, data, preamp); });
+}
 
 int IsOurFile(char* name) {
-  plugin::WaitForInitialisation();
-  return ::IsOurFile(name);
+  return NoThrow(0, [name] {
+    plugin::WaitForInitialisation();
+    return ::IsOurFile(name);
+  });
 }
 
 }  // namespace slots

@@ -11,6 +11,7 @@
 #include "input/track_name.h"
 #include "util/critical_section.h"
 #include "util/host_window.h"
+#include "util/message_box.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ constexpr unsigned kPausedOrDrainingMs = 10;
 // in slices so that a request to end is seen at once.
 constexpr unsigned kFillIdleMs = 100;
 constexpr unsigned kFillIdleSliceMs = 10;
+// How often Stop looks for a read-error box to close while it waits.
+constexpr std::uint32_t kStopBoxCheckMs = 50;
 
 }  // namespace
 
@@ -50,6 +53,9 @@ PlaybackEngine::PlaybackEngine(CDirectCDDA& reader, In_Module& module, CCritical
     : reader_(reader), module_(module), driveLock_(driveLock) {}
 
 int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
+  // A Play that reaches us through a message dispatched while Stop waits for
+  // the playback thread would start a track that Stop then tears down.
+  if (stopping_.load()) return 1;
   // The host stops before it plays; should it not, the old threads must not
   // be left running unowned.
   if (playbackThread_ != nullptr) Stop();
@@ -66,6 +72,7 @@ int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
   started_.store(false);
   ended_.store(false);
   reader_.SetBufferBlocks(plan_.blocks);
+  reader_.SetErrorBoxOwner(module_.hMainWindow);
 
   std::string drive;
   int track = 0;
@@ -90,24 +97,33 @@ int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
     Stop();
     return 1;
   }
-  playbackThread_ = engine_thread::Start(PlaybackThreadEntry, this);
+  playbackThread_ = plugin_thread::Start(PlaybackThreadEntry, this);
   if (playbackThread_ == nullptr) {
     Stop();
     return 1;
   }
   // Until the thread has started; a short track may already be over by the
   // time this looks, which is a success all the same.
-  while (!started_.load() && !ended_.load()) engine_thread::SleepMs(kPreReadPollMs);
+  while (!started_.load() && !ended_.load()) plugin_thread::SleepMs(kPreReadPollMs);
   if (started_.load()) return 0;
   Stop();
   return 1;
 }
 
 void PlaybackEngine::Stop() {
-  if (playbackThread_ != nullptr) {
+  // While this waits it answers messages sent to the host's window, and the
+  // host may call Stop again from one of them: that call has nothing to add.
+  if (stopping_.exchange(true)) return;
+  // Taken out before the wait, so that nothing reached from the wait sees a
+  // thread that is already being ended.
+  plugin_thread::Handle thread = playbackThread_;
+  playbackThread_ = nullptr;
+  if (thread != nullptr) {
     running_.store(false);
-    engine_thread::Join(playbackThread_);
-    playbackThread_ = nullptr;
+    // A read-error box would hold the fill thread, and with it the playback
+    // thread, until somebody closed it: the track it reports on is over.
+    while (!plugin_thread::Wait(thread, kStopBoxCheckMs)) msgbox::CloseAbortable();
+    plugin_thread::Release(thread);
   }
   Out_Module* out = module_.outMod;
   // Closed once: a second Stop must not close an output that is not open.
@@ -116,6 +132,7 @@ void PlaybackEngine::Stop() {
   reader_.Seek(0);
   reader_.CloseTrack();
   SetPlayingDrive("");
+  stopping_.store(false);
 }
 
 int PlaybackEngine::GetOutputTime() const {
@@ -128,7 +145,7 @@ int PlaybackEngine::GetOutputTime() const {
 void PlaybackEngine::SetOutputTime(int ms) {
   // -1 means "no request"; a position before the start is the start.
   seekRequestMs_.store(std::max(ms, 0));
-  while (running_.load() && seekRequestMs_.load() != -1) engine_thread::SleepMs(kPreReadPollMs);
+  while (running_.load() && seekRequestMs_.load() != -1) plugin_thread::SleepMs(kPreReadPollMs);
 }
 
 void PlaybackEngine::SetVolume(int volume) {
@@ -177,7 +194,7 @@ void PlaybackEngine::FillThreadEntry(void* self) { static_cast<PlaybackEngine*>(
 
 void PlaybackEngine::StartFill() {
   fillRunning_.store(true);
-  fillThread_ = engine_thread::Start(FillThreadEntry, this);
+  fillThread_ = plugin_thread::Start(FillThreadEntry, this);
   if (fillThread_ == nullptr) {
     fillRunning_.store(false);
     fillError_.store(true);
@@ -186,7 +203,7 @@ void PlaybackEngine::StartFill() {
 
 void PlaybackEngine::StopFill() {
   fillRunning_.store(false);
-  engine_thread::Join(fillThread_);
+  plugin_thread::Join(fillThread_);
   fillThread_ = nullptr;
 }
 
@@ -195,7 +212,7 @@ void PlaybackEngine::PreReadWait() {
   // drive leaves no read result behind).
   while (reader_.BufferedBytes() < plan_.preReadBytes && reader_.LastReadResult() == kReaderOk &&
          running_.load() && !fillError_.load()) {
-    engine_thread::SleepMs(kPreReadPollMs);
+    plugin_thread::SleepMs(kPreReadPollMs);
   }
 }
 
@@ -217,7 +234,7 @@ void PlaybackEngine::FillThread() {
       filling = true;
     } else {
       for (unsigned slept = 0; slept < kFillIdleMs && fillRunning_.load(); slept += kFillIdleSliceMs) {
-        engine_thread::SleepMs(kFillIdleSliceMs);
+        plugin_thread::SleepMs(kFillIdleSliceMs);
       }
     }
   }
@@ -236,7 +253,7 @@ void PlaybackEngine::PlaybackThread() {
   if (m.SetInfo) m.SetInfo(1411, kSampleRate / 1000, 2, 1);
   if (m.SAVSAInit) m.SAVSAInit(outputLatency_.load(), kSampleRate);
   if (m.VSASetInfo) m.VSASetInfo(kSampleRate, 2);
-  engine_thread::RaiseToAboveNormal();
+  plugin_thread::RaiseToAboveNormal();
 
   reader_.SetCdSpeed(readSpeed_, 0xFFFF);
   reader_.SetJitterCorrection(jitterCorrection_ ? 1 : 0);
@@ -298,7 +315,7 @@ void PlaybackEngine::PlaybackThread() {
       lastPaused = paused;
     }
     if (paused) {
-      engine_thread::SleepMs(kPausedOrDrainingMs);
+      plugin_thread::SleepMs(kPausedOrDrainingMs);
       continue;
     }
 
@@ -309,7 +326,7 @@ void PlaybackEngine::PlaybackThread() {
         running_.store(false);
         break;
       }
-      engine_thread::SleepMs(kPausedOrDrainingMs);
+      plugin_thread::SleepMs(kPausedOrDrainingMs);
       continue;
     }
 
@@ -337,7 +354,7 @@ void PlaybackEngine::PlaybackThread() {
       heldFrames = 0;
       continue;
     }
-    engine_thread::SleepMs(kOutputFullMs);
+    plugin_thread::SleepMs(kOutputFullMs);
   }
 
   StopFill();
@@ -351,6 +368,6 @@ PlaybackEngine& Engine() {
 }
 
 PlaybackOptions PlaybackOptionsFromSettings() {
-  const PluginSettings& s = Settings();
+  const PluginSettings s = SettingsSnapshot();
   return PlaybackOptions{s.preReadSize, s.bufferSize, s.readSpeed, s.jitterCorrection};
 }

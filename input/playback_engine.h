@@ -10,7 +10,7 @@
 #include <string>
 
 #include "host_api/in_module.h"
-#include "input/engine_thread.h"
+#include "util/plugin_thread.h"
 #include "input/frame_time.h"
 
 class CDirectCDDA;
@@ -48,9 +48,10 @@ class PlaybackEngine {
   PlaybackEngine& operator=(const PlaybackEngine&) = delete;
 
   // 0 playing; -1 the track cannot be opened; 1 the output or the thread
-  // failed to start (playback stopped again).
+  // failed to start (playback stopped again), or a Stop is under way.
   int Play(const char* fileName, const PlaybackOptions& options);
-  // Ends both threads, closes the output and the track.
+  // Ends both threads, closes the output and the track. A Stop that arrives
+  // while another one waits (through a message it dispatches) returns at once.
   void Stop();
   void Pause() { paused_.store(true); }
   void UnPause() { paused_.store(false); }
@@ -97,6 +98,7 @@ class PlaybackEngine {
 
   std::atomic<int> seekRequestMs_{-1};
   std::atomic<bool> running_{false};
+  std::atomic<bool> stopping_{false};
   std::atomic<bool> started_{false};
   std::atomic<bool> ended_{false};
   std::atomic<bool> paused_{false};
@@ -114,8 +116,8 @@ class PlaybackEngine {
   bool jitterCorrection_ = false;
 
   // Owned by the host's thread (playback) and by the playback thread (fill).
-  engine_thread::Handle playbackThread_ = nullptr;
-  engine_thread::Handle fillThread_ = nullptr;
+  plugin_thread::Handle playbackThread_ = nullptr;
+  plugin_thread::Handle fillThread_ = nullptr;
 
   mutable std::mutex namesMutex_;
   std::string currentFileName_;

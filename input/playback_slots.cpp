@@ -3,12 +3,15 @@
 #include "input/host_slots.h"
 #include "input/playback_engine.h"
 #include "input/plugin_lifecycle.h"
+#include "util/no_throw.h"
 
 namespace slots {
 
 int Play(char* name) {
-  plugin::WaitForInitialisation();
-  return Engine().Play(name, PlaybackOptionsFromSettings());
+  return NoThrow(1, [name] {
+    plugin::WaitForInitialisation();
+    return Engine().Play(name, PlaybackOptionsFromSettings());
+  });
 }
 void Pause() {
   plugin::WaitForInitialisation();
@@ -23,8 +26,10 @@ int IsPaused() {
   return Engine().IsPaused();
 }
 void Stop() {
-  plugin::WaitForInitialisation();
-  Engine().Stop();
+  NoThrow([] {
+    plugin::WaitForInitialisation();
+    Engine().Stop();
+  });
 }
 int GetLength() {
   plugin::WaitForInitialisation();

@@ -1,38 +1,46 @@
+// The input plug-in's life in one place: what Init starts, in order, and what
+// Quit ends, in the order that loses least (what is worth keeping first, then
+// everything that may have to wait). The host frees the library right after
+// Quit and may call in from any message it dispatches meanwhile.
 #include "input/plugin_lifecycle.h"
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 
-#include "cddb/plugin_cddb.h"
+#include "cddb/cddb_ui_client.h"
+#include "cddb/cddb_windows.h"
 #include "device/device_map.h"
+#include "host_api/in_module.h"
+#include "input/host_slots.h"
+#include "input/playback_engine.h"
+#include "input/plugin_cddb.h"
 #include "input/plugin_settings.h"
-#include "input/readers.h"
 #include "input/plugin_strings.h"
+#include "input/readers.h"
+#include "input/title_queries.h"
 #include "resources/in_quorvo_res.h"
-#include "ui/plugin_windows.h"
+#include "ui/device_change_window.h"
 #include "ui/info_box.h"
 #include "ui/settings_sheet.h"
 #include "util/host_dir.h"
+#include "util/http_client.h"
 #include "util/message_box.h"
 #include "util/named_event.h"
+#include "util/plugin_thread.h"
 
 namespace plugin {
 
 namespace {
 
 constexpr unsigned kInfinite = 0xFFFFFFFFu;
+// Quit gives a background lookup this long to end once its transfer and
+// windows have been closed; a thread still stuck in a name lookup after that
+// ends by itself, holding the library until then.
+constexpr std::uint32_t kQuitLookupWaitMs = 1500;
 
 CNamedEvent g_initComplete;
 std::atomic<bool> g_initSeen{false};
-// A host that unloads the library without Quit must not take the process
-// down with std::terminate; the thread is joined by Quit in the normal order.
-struct InitThread {
-  std::thread thread;
-  ~InitThread() {
-    if (thread.joinable()) thread.detach();
-  }
-} g_init;
+plugin_thread::Handle g_initThread = nullptr;  // host's thread only
 std::mutex g_infoBoxMutex;
 std::string g_infoBoxFile;
 
@@ -42,15 +50,53 @@ struct DriveLockHolder {
   DriveLockHolder() { lock.Create(kDriveLockName); }
 };
 
-void BackgroundInitialisation() {
-  BuildChoiceTables();
-  StartCddb();
-  if (Settings().aspi) {
+bool InitialisationComplete() {
+  return g_initSeen.load(std::memory_order_acquire) || g_initComplete.Wait(0) == kWaitSignalled;
+}
+
+// Broadcasts arrive on the host's thread, possibly while the drive table is
+// still being built on the initialisation thread: those are answered without
+// looking at it (a drive that is not enumerated yet cannot be playing).
+int OnDeviceChange(std::uint32_t event, bool volumeRecord, std::uint32_t unitMask) {
+  if (!InitialisationComplete()) {
+    return event == kDeviceArrival || event == kDeviceQueryRemoveFailed || event == kDeviceRemoveComplete ? 1 : 0;
+  }
+  return Engine().OnDeviceChange(event, volumeRecord, unitMask);
+}
+
+void StartCddb(const PluginSettings& s) {
+  CddbUiClient& client = PluginCddbClient();
+  client.SetClientInfo("in_quorvo.dll", "Ver.0.26");
+  client.SetServerUrl(s.cddbUrl.c_str());
+  client.SetUseUtf8(s.cddbUseUtf8);
+  client.SetProxy(s.cddbProxy.c_str());
+  client.SetUseProxy(s.cddbUseProxy);
+  client.SetEmail(s.cddbEmail.c_str());
+  client.SetAutoClose(s.cddbDialogAutoClose);
+  client.SetHostWindow([] { return Module().hMainWindow; });
+  client.LoadCache(CddbCachePath());
+  InstallTitleCddb(&client);
+}
+
+void ChooseTransports(const PluginSettings& s) {
+  if (s.aspi) {
     DeviceMap map;
     LoadDeviceMap(SystemProfile(), SettingsPath().c_str(), map);
     ChooseTransport(InfoReader(), true, map);
     ChooseTransport(PlaybackReader(), true, map);
+    return;
   }
+  // A Quit before this Init released them.
+  for (CDirectCDDA* reader : {&InfoReader(), &PlaybackReader()}) {
+    if (reader->TransportKind() == kTransportNone) reader->SetTransport(kTransportAuto);
+  }
+}
+
+void BackgroundInitialisation(void*) {
+  const PluginSettings s = SettingsSnapshot();
+  BuildChoiceTables();
+  StartCddb(s);
+  ChooseTransports(s);
   InfoReader().EnumerateDrives();
   PlaybackReader().EnumerateDrives();
   g_initComplete.Set();
@@ -72,30 +118,55 @@ void WaitForInitialisation() {
 }
 
 void Init() {
-  Settings().Load(SystemProfile(), SettingsPath());  // the stored version is not used
+  {
+    std::lock_guard<std::mutex> lock(SettingsMutex());
+    Settings().Load(SystemProfile(), SettingsPath());  // the stored version is not used
+  }
   DriveLock();
+  // Immediate lookups run on the host's thread; a background lookup thread
+  // takes its own hold of the socket layer.
+  StartSocketLayer();
+  PluginCddbClient().Reopen();
 
-  if (g_init.thread.joinable()) g_init.thread.join();
+  plugin_thread::Join(g_initThread);
+  g_initThread = nullptr;
   g_initSeen.store(false, std::memory_order_release);
   g_initComplete.Close();
   g_initComplete.Create(true, false, nullptr);
 
-  if (Settings().multithreadInitialize) {
-    g_init.thread = std::thread(BackgroundInitialisation);
-  } else {
-    BackgroundInitialisation();
-  }
-  ui::OpenPluginWindows();
+  if (SettingsSnapshot().multithreadInitialize) g_initThread = plugin_thread::Start(BackgroundInitialisation, nullptr);
+  // Without a thread of its own the initialisation runs here, as it would
+  // have without the setting.
+  if (g_initThread == nullptr) BackgroundInitialisation(nullptr);
+
+  ui::CreateDeviceChangeWindow(PluginInstance(), OnDeviceChange);
+  cddb_windows::Install(PluginInstance(), ui::DeviceChangeWindow());
 }
 
 void Quit() {
+  // The initialisation thread only talks to drives, each command bounded;
+  // the wait answers sent messages all the same.
+  plugin_thread::Join(g_initThread);
+  g_initThread = nullptr;
   WaitForInitialisation();
-  if (g_init.thread.joinable()) g_init.thread.join();
-  // The lookup thread's status window is owned by the device-change window:
-  // end the thread before that window goes.
-  StopCddb();
-  ui::ClosePluginWindows();
+
+  // What the user would lose first.
   Settings().Save(SystemProfile(), SettingsPath(), kVersion);
+  PluginCddbClient().SaveCache(CddbCachePath());
+
+  // Then everything that may wait. The host normally stops before it quits.
+  if (Engine().HasThreads()) Engine().Stop();
+  // The lookup thread's status window may be owned by the device-change
+  // window: the thread ends (or is let go) before that window goes.
+  PluginCddbClient().Close(kQuitLookupWaitMs);
+  InstallTitleCddb(nullptr);
+  cddb_windows::Uninstall();
+  ui::DestroyDeviceChangeWindow();
+  // The ASPI layer is a library of its own: freed here, never from a
+  // destructor at unload, where the loader lock is held.
+  InfoReader().SetTransport(kTransportNone);
+  PlaybackReader().SetTransport(kTransportNone);
+  StopSocketLayer();
 }
 
 void About(HWND parent) {
@@ -115,7 +186,14 @@ int InfoBox(const char* fileName, HWND parent) {
     g_infoBoxFile = fileName ? fileName : "";
   }
   WaitForInitialisation();
-  ui::ShowInfoBox(fileName, parent);
+  ui::InfoBoxRequest request;
+  request.instance = PluginInstance();
+  request.file = fileName && *fileName ? fileName : Engine().CurrentFileName();
+  request.sources = InfoBoxSources(SettingsSnapshot());
+  request.resolve = [](const std::string& file, const char* source, TrackDescription& record) {
+    titles::PluginResolver().Resolve(kQueryInfoDialog, file.c_str(), source, nullptr, record);
+  };
+  ui::ShowInfoBox(request, parent);
   return 0;
 }
 

@@ -84,6 +84,7 @@ PluginSettings::PluginSettings()
       cddbUseUtf8(false),
       cddbProxy(),
       cddbUseProxy(false),
+      cddbEmail(),
       cddbDialogAutoClose(true),
       urlHistory{kDefaultCddbUrl, kTestCddbUrl},
       proxyHistory(),
@@ -118,6 +119,7 @@ std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
   in.Bool("CDDB_UseUtf8", &cddbUseUtf8);
   cddbProxy = in.Text("CDDB_Proxy", "");
   in.Bool("CDDB_UseProxy", &cddbUseProxy);
+  cddbEmail = in.Text("CDDB_Email", "");
   in.Bool("CDDB_DialogAutoClose", &cddbDialogAutoClose);
 
   in.History("CDDB_URLHistory", &urlHistory);
@@ -149,6 +151,7 @@ void PluginSettings::Save(Profile& profile, const std::string& iniPath, const ch
   out.Bool("CDDB_UseUtf8", cddbUseUtf8);
   out.Text("CDDB_Proxy", cddbProxy);
   out.Bool("CDDB_UseProxy", cddbUseProxy);
+  out.Text("CDDB_Email", cddbEmail);
   out.Bool("CDDB_DialogAutoClose", cddbDialogAutoClose);
   out.History("CDDB_URLHistory", urlHistory);
   out.History("CDDB_ProxyHistory", proxyHistory);
@@ -162,6 +165,21 @@ void PluginSettings::Save(Profile& profile, const std::string& iniPath, const ch
 PluginSettings& Settings() {
   static PluginSettings settings;
   return settings;
+}
+
+std::mutex& SettingsMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+PluginSettings SettingsSnapshot() {
+  std::lock_guard<std::mutex> lock(SettingsMutex());
+  return Settings();
+}
+
+void PublishSettings(const PluginSettings& settings) {
+  std::lock_guard<std::mutex> lock(SettingsMutex());
+  Settings() = settings;
 }
 
 std::string IniPathIn(const std::string& dir) { return dir + "\\winamp.ini"; }

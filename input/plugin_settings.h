@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -26,6 +27,7 @@ struct PluginSettings {
   bool cddbUseUtf8;
   std::string cddbProxy;
   bool cddbUseProxy;
+  std::string cddbEmail;  // sent in the CDDB hello; empty: none
   bool cddbDialogAutoClose;
   std::set<std::string> urlHistory;    // unique, ascending byte order
   std::set<std::string> proxyHistory;  // unique, ascending byte order
@@ -46,8 +48,13 @@ struct PluginSettings {
   void Save(Profile& profile, const std::string& iniPath, const char* version) const;
 };
 
-// The plug-in's one settings record.
+// The plug-in's one settings record, for the host's thread at Init and in
+// tests. Other threads read it while the settings sheet may change it: they
+// take a snapshot, and the sheet publishes its changes whole.
 PluginSettings& Settings();
+PluginSettings SettingsSnapshot();
+void PublishSettings(const PluginSettings& settings);
+std::mutex& SettingsMutex();
 
 // "<dir>\winamp.ini".
 std::string IniPathIn(const std::string& dir);

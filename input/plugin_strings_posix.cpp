@@ -40,6 +40,7 @@ std::string LoadPluginString(unsigned id) {
       {IDS_TIP_EXTENDED_DEFAULT, STR_TIP_EXTENDED_DEFAULT},
       {IDS_TIP_EXTENDED_TITLE, STR_TIP_EXTENDED_TITLE},
       {IDS_TIP_CDDB_AUTO_CLOSE, STR_TIP_CDDB_AUTO_CLOSE},
+      {IDS_TIP_CDDB_EMAIL, STR_TIP_CDDB_EMAIL},
   };
   const auto it = table.find(id);
   return it == table.end() ? std::string() : std::string(it->second);

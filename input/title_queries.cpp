@@ -29,7 +29,7 @@ int GetExtendedFileInfo(TitleResolver& resolver, const char* file, const char* k
 TitleResolver& PluginResolver() {
   static TitleResolver resolver(TitleResolverParts{
       &PlaybackReader(), &InfoReader(), &plugin::DriveLock(), &Settings(), [] () -> CddbLookup& { return TitleCddb(); },
-      PlayingFileName, PlayingDriveText});
+      PlayingFileName, PlayingDriveText, &SettingsMutex()});
   return resolver;
 }
 

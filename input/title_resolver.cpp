@@ -89,6 +89,15 @@ int TitleResolver::ResolveLocked(int mode, const char* fileName, const char* sou
   if (track >= 1 && track <= 99 && reader->GetTrackEntry(track, &record.entry))
     record.lengthMs = static_cast<std::int32_t>(FramesToMs(record.entry.length));
 
-  const TitleQuery query{mode, *reader, parts_.cddb ? parts_.cddb() : TitleCddb(), *parts_.settings, drive[0], track};
+  // A copy: the sheet may publish new settings while a query runs elsewhere.
+  PluginSettings settings;
+  if (parts_.settingsMutex) {
+    std::lock_guard<std::mutex> hold(*parts_.settingsMutex);
+    settings = *parts_.settings;
+  } else {
+    settings = *parts_.settings;
+  }
+  const TitleQuery query{
+      mode, *reader, parts_.cddb ? parts_.cddb() : TitleCddb(), settings, drive[0], track, parts_.driveLock};
   return key ? SearchExtendedInfo(query, sourceName, key, record) : SearchTitle(query, sourceName, record);
 }

@@ -4,6 +4,7 @@
 // asks the title sources. Queries about the drive being played are answered
 // from the playback reader without a single drive command.
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "input/title_sources.h"
@@ -32,6 +33,8 @@ struct TitleResolverParts {
   std::function<CddbLookup&()> cddb;
   std::function<std::string()> currentFileName;   // the file last given to Play
   std::function<std::string()> playingDriveText;  // "" when nothing plays
+  // Guards *settings against the settings sheet (null where nobody writes).
+  std::mutex* settingsMutex = nullptr;
 };
 
 class TitleResolver {

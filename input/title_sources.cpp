@@ -6,6 +6,7 @@
 #include "device/cd_text_device.h"
 #include "input/plugin_settings.h"
 #include "input/title_format.h"
+#include "util/critical_section.h"
 
 const char kNoTitleInformation[] = "タイトル情報がありません";
 const char kCddbSearching[] = "CDDBを検索中です...";
@@ -30,7 +31,19 @@ int FetchCdText(const TitleQuery& q, std::uint8_t language, TrackDescription& re
 // The CDDB lookup and, when it found the disc, the texts: 1 texts filled,
 // 0 no texts, kCddbBusy a background lookup is running.
 int FetchCddb(const TitleQuery& q, TrackDescription& record) {
-  const int r = q.cddb.LookupDisc(q.mode, q.reader.Toc());
+  int r;
+  if (q.mode == kCddbModeImmediate && q.driveLock) {
+    // The exchange may take seconds and the status window dispatches the
+    // host's messages, from which the host calls in again: the drive lock
+    // must be free meanwhile. The lookup needs only a copy of the table of
+    // contents; nothing after it touches the reader.
+    const DiscToc toc = q.reader.Toc();
+    q.driveLock->Unlock();
+    r = q.cddb.LookupDisc(q.mode, toc);
+    q.driveLock->Lock();
+  } else {
+    r = q.cddb.LookupDisc(q.mode, q.reader.Toc());
+  }
   if (r == kCddbFoundOnServer || r == kCddbFoundInCache) {
     q.cddb.GetTrackText(0, &record.disc);
     return q.cddb.GetTrackText(q.track, &record.track) == 1 ? 1 : 0;

@@ -11,6 +11,7 @@
 class CdTextDevice;
 class CddbLookup;
 struct PluginSettings;
+class CCriticalSection;
 
 enum class TitleSourceKind { kCdText, kCddb, kDefault };
 
@@ -36,6 +37,9 @@ struct TitleQuery {
   const PluginSettings& settings;
   char driveLetter;          // as written in the name
   int track;
+  // Held by the caller; an immediate CDDB lookup lets go of it for the
+  // exchange and the status window (null: nothing to let go).
+  CCriticalSection* driveLock = nullptr;
 };
 
 // Display title into record.text. With a source name only that source is

@@ -34,5 +34,6 @@
 #define STR_TIP_EXTENDED_DEFAULT "タイトル拡張書式にデフォルト値を使用します。\n\nCDDB/CD-TEXT情報がない場合に、この値が使用されます。\nただし、「タイトル優先順位」でデフォルトをCDDB/CD-TEXTより\n上位においている場合は、CDDB/CD-TEXTが存在しても、\nこのデフォルト値が使用されます。"
 #define STR_TIP_EXTENDED_TITLE "タイトル拡張書式で使用するデフォルトのタイトルを設定してください。"
 #define STR_TIP_CDDB_AUTO_CLOSE "CDDB取得状態ダイアログを自動的(3秒後)に閉じる"
+#define STR_TIP_CDDB_EMAIL "CDDBサーバへの問い合わせに添えて送るメールアドレスです。\ngnudb(既定のサーバ)では必須で、空欄のままだと問い合わせを拒否されることがあります。\n\n例: taro@example.jp"
 
 #endif

@@ -21,7 +21,8 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 for b in "${benches[@]}"; do
   echo
   echo "== $b"
-  "$build/bench/$b"
+  # With the CDDB fixture server running (its port in QUORVO_CDDB_PORT).
+  bash tests/cddb_server/with_servers.sh "$build/bench/$b"
 done
 # Benchmarks that run under Wine (the whole host process) have their own scripts.
 for s in bench/*.sh; do

@@ -3,7 +3,7 @@
 // No broadcasts to receive outside Windows.
 namespace ui {
 
-void CreateDeviceChangeWindow() {}
+void CreateDeviceChangeWindow(HINSTANCE, DeviceChangeHandler) {}
 void DestroyDeviceChangeWindow() {}
 HWND DeviceChangeWindow() { return nullptr; }
 

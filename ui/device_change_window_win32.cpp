@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <dbt.h>
 
-#include "input/playback_engine.h"
-#include "input/plugin_strings.h"
 #include "resources/in_quorvo_cddb_info_res.h"
 
 namespace ui {
@@ -12,6 +10,7 @@ namespace ui {
 namespace {
 
 HWND g_window = nullptr;
+DeviceChangeHandler g_handler = nullptr;
 
 INT_PTR CALLBACK DeviceChangeProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg != WM_DEVICECHANGE) return FALSE;
@@ -25,16 +24,17 @@ INT_PTR CALLBACK DeviceChangeProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
     volume = true;
     unitMask = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lParam)->dbcv_unitmask;
   }
-  const int handled = Engine().OnDeviceChange(static_cast<std::uint32_t>(wParam), volume, unitMask);
+  const int handled = g_handler ? g_handler(static_cast<std::uint32_t>(wParam), volume, unitMask) : 0;
   SetWindowLongPtrA(window, DWLP_MSGRESULT, handled ? TRUE : FALSE);
   return handled ? TRUE : FALSE;
 }
 
 }  // namespace
 
-void CreateDeviceChangeWindow() {
+void CreateDeviceChangeWindow(HINSTANCE instance, DeviceChangeHandler handler) {
   if (g_window) return;
-  g_window = CreateDialogParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_DEVICE_MONITOR), nullptr, DeviceChangeProc, 0);
+  g_handler = handler;
+  g_window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_DEVICE_MONITOR), nullptr, DeviceChangeProc, 0);
 }
 
 void DestroyDeviceChangeWindow() {

@@ -3,6 +3,6 @@
 // No dialogs outside Windows.
 namespace ui {
 
-int ShowInfoBox(const char*, HWND) { return 0; }
+int ShowInfoBox(const InfoBoxRequest&, HWND) { return 0; }
 
 }  // namespace ui

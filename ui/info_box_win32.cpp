@@ -5,12 +5,7 @@
 
 #include <memory>
 
-#include "input/playback_engine.h"
-#include "input/plugin_settings.h"
-#include "input/plugin_strings.h"
-#include "input/title_queries.h"
 #include "resources/in_quorvo_cddb_info_res.h"
-#include "ui/info_box_model.h"
 
 namespace ui {
 
@@ -18,7 +13,7 @@ namespace {
 
 // One box at a time: the host's InfoBox call runs it modally on its thread.
 std::unique_ptr<InfoBoxModel> g_model;
-std::string g_fileName;
+const InfoBoxRequest* g_request = nullptr;
 
 void SetText(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
 
@@ -32,16 +27,13 @@ void ShowSourceTexts(HWND dialog, const InfoBoxFields& fields) {
 }
 
 void OnInit(HWND dialog) {
-  g_model = std::make_unique<InfoBoxModel>(
-      InfoBoxSources(Settings()), [](const std::string& file, const char* source, TrackDescription& record) {
-        titles::PluginResolver().Resolve(kQueryInfoDialog, file.c_str(), source, nullptr, record);
-      });
+  g_model = std::make_unique<InfoBoxModel>(g_request->sources, g_request->resolve);
   const HWND combo = GetDlgItem(dialog, IDC_INFO_SOURCE);
   for (const InfoBoxSource& source : g_model->Sources()) {
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(source.displayName.c_str()));
   }
   SendMessageA(combo, CB_SETCURSEL, 0, 0);
-  g_model->Open(g_fileName.empty() ? Engine().CurrentFileName() : g_fileName);
+  g_model->Open(g_request->file);
   const InfoBoxFields& fields = g_model->Fields();
   ShowSourceTexts(dialog, fields);
   SetText(dialog, IDC_INFO_LENGTH, fields.length);
@@ -79,16 +71,16 @@ INT_PTR CALLBACK InfoBoxProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
 
 }  // namespace
 
-int ShowInfoBox(const char* fileName, HWND parent) {
+int ShowInfoBox(const InfoBoxRequest& request, HWND parent) {
   static const bool commonControls = [] {
     INITCOMMONCONTROLSEX init = {sizeof init, ICC_LISTVIEW_CLASSES | ICC_WIN95_CLASSES};
     return InitCommonControlsEx(&init) != FALSE;
   }();
   (void)commonControls;
-  g_fileName = fileName ? fileName : "";
-  const INT_PTR result =
-      DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_INFO_BOX), parent, InfoBoxProc, 0);
+  g_request = &request;
+  const INT_PTR result = DialogBoxParamA(request.instance, MAKEINTRESOURCEA(IDD_INFO_BOX), parent, InfoBoxProc, 0);
   g_model.reset();
+  g_request = nullptr;
   return result > 0 ? static_cast<int>(result) : 0;
 }
 

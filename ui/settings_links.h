@@ -1,7 +1,8 @@
 #pragma once
-// Where the settings sheet reaches the CDDB side: the plug-in's CDDB client,
-// which takes the server and proxy settings, and the cache manager behind the
-// CDDB page's button.
+// Where the settings sheet reaches outside itself, provided by the plug-in:
+// its CDDB client, which takes the server, proxy and status-window settings,
+// the cache manager behind the CDDB page's button, the transport the drives
+// are reached through, and the module that holds the sheet's resources.
 #include "host_api/win_types.h"
 #include "ui/settings_pages.h"
 
@@ -9,5 +10,8 @@ namespace settings_links {
 
 settings_pages::CddbClientSettings& CddbClient();
 void OpenCacheManager(HWND owner);
+int TransportKind();
+// The module whose templates and strings the sheet uses.
+HINSTANCE Instance();
 
 }  // namespace settings_links

@@ -1,5 +1,6 @@
 #include "ui/settings_pages.h"
 
+#include "cddb/cddb_email.h"
 #include "device/cd_device.h"
 #include "input/plugin_settings.h"
 #include "input/title_sources.h"
@@ -8,6 +9,9 @@
 namespace settings_pages {
 
 const char kProxyRefusedMessage[] = "プロキシサーバアドレスの書式が不正です。\nプロキシサーバの設定を無効にします。";
+const char kEmailRefusedMessage[] =
+    "メールアドレスの書式が不正です。\n「ユーザー名@ホスト名」の形で、英数字と . _ - だけで入力してください。\n"
+    "メールアドレスの設定は変更されません。";
 const char kStartSizeMessage[] = "\"再生開始サイズ\"は\"バッファサイズ\"以下である必要があります。";
 const char kMessageCaption[] = "in_quorvo.dll";
 
@@ -21,6 +25,12 @@ std::vector<Choice> ListOf(const std::map<std::uint32_t, std::string>& table, st
     if (entry.first >= atLeast) list.push_back({entry.second, entry.first});
   }
   return list;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 }  // namespace
@@ -83,6 +93,7 @@ void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbCli
   settings.cddbUrl = input.url;
   settings.cddbUseUtf8 = input.useUtf8;
   settings.cddbDialogAutoClose = input.autoClose;
+  client.SetAutoClose(input.autoClose);  // for the next lookup, not the next start
   if (input.proxy.empty()) {
     settings.cddbUseProxy = false;
   } else if (client.SetProxy(input.proxy) == 1) {
@@ -92,8 +103,15 @@ void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbCli
     msgbox::Show(owner, kProxyRefusedMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
     settings.cddbUseProxy = false;
   }
+  const std::string email = TrimBlanks(input.email);
+  if (email.empty() || SplitCddbEmail(email, nullptr, nullptr)) {
+    settings.cddbEmail = email;
+  } else {
+    msgbox::Show(owner, kEmailRefusedMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
+  }
   client.SetUseUtf8(settings.cddbUseUtf8);
   client.SetUseProxy(settings.cddbUseProxy);
+  client.SetEmail(settings.cddbEmail);
   settings.urlHistory.insert(settings.cddbUrl);
   settings.proxyHistory.insert(settings.cddbProxy);
 }

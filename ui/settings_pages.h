@@ -48,11 +48,15 @@ class CddbClientSettings {
   virtual void SetUseUtf8(bool flag) = 0;
   virtual int SetProxy(const std::string& text) = 0;  // 1 accepted, 0 refused
   virtual void SetUseProxy(bool flag) = 0;
+  virtual void SetEmail(const std::string& address) = 0;
+  // The status window's auto-close, for the next lookup.
+  virtual void SetAutoClose(bool) {}
 };
 
 struct CddbPageInput {
   std::string url, proxy;
   bool useUtf8, useProxy, autoClose;
+  std::string email;  // blanks around it are dropped; empty clears it
 };
 void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbClientSettings& client, HWND owner);
 
@@ -60,6 +64,7 @@ void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbCli
 std::string TransportLabel(int transportKind);
 
 extern const char kProxyRefusedMessage[];
+extern const char kEmailRefusedMessage[];
 extern const char kStartSizeMessage[];
 extern const char kMessageCaption[];
 

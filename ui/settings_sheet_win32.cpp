@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "input/plugin_settings.h"
-#include "input/plugin_strings.h"
-#include "input/readers.h"
 #include "resources/in_quorvo_res.h"
 #include "ui/settings_links.h"
 #include "ui/settings_pages.h"
@@ -26,6 +24,24 @@ using namespace settings_pages;
 
 constexpr int kTextLimit = 1023;
 constexpr int kTipMs = 10000;
+
+// The sheet edits a copy: the plug-in's threads read the settings while the
+// sheet is open, and a page's check may show a box, during which the host can
+// call in. The copy is published whole when the sheet closes after OK.
+PluginSettings g_edit;
+bool g_applied = false;
+
+const PluginSettings& Shown() { return g_edit; }
+PluginSettings& Applying() {
+  g_applied = true;
+  return g_edit;
+}
+
+std::string LoadText(HINSTANCE instance, UINT id) {
+  char text[kTextLimit + 1] = {};
+  const int n = LoadStringA(instance, id, text, sizeof text);
+  return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
+}
 
 std::string TextOf(const Control& control) {
   char text[kTextLimit + 1] = {};
@@ -58,9 +74,9 @@ class Page {
 class TitlePage : public Page {
  public:
   explicit TitlePage(HWND window) : Page(window) {
-    Bind(format_, IDC_DEFAULT_FORMAT, IDS_TIP_DEFAULT_FORMAT).SetText(Settings().defaultTitleFormat.c_str());
+    Bind(format_, IDC_DEFAULT_FORMAT, IDS_TIP_DEFAULT_FORMAT).SetText(Shown().defaultTitleFormat.c_str());
     Bind(list_, IDC_PRIORITY_LIST, IDS_TIP_PRIORITY);
-    for (const std::string& id : Settings().titlePriority) list_.ListAdd(PriorityDisplayName(id).c_str());
+    for (const std::string& id : Shown().titlePriority) list_.ListAdd(PriorityDisplayName(id).c_str());
   }
   bool OnCommand(int id, int code) {
     if (code != BN_CLICKED || (id != IDC_PRIORITY_UP && id != IDC_PRIORITY_DOWN)) return false;
@@ -74,7 +90,7 @@ class TitlePage : public Page {
     return true;
   }
   void Apply() {
-    PluginSettings& s = Settings();
+    PluginSettings& s = Applying();
     s.defaultTitleFormat = TextOf(format_);
     for (std::size_t i = 0; i < s.titlePriority.size(); ++i) {
       s.titlePriority[i] = PriorityIdentifier(ListTextAt(list_, static_cast<int>(i)));
@@ -88,13 +104,14 @@ class TitlePage : public Page {
 class ExtendedPage : public Page {
  public:
   explicit ExtendedPage(HWND window) : Page(window) {
-    Bind(check_, IDC_EXTENDED_DEFAULT, IDS_TIP_EXTENDED_DEFAULT).SetChecked(Settings().extendedFileInfoDefault);
-    Bind(title_, IDC_EXTENDED_TITLE, IDS_TIP_EXTENDED_TITLE).SetText(Settings().extendedFileInfoDefaultTitle.c_str());
+    Bind(check_, IDC_EXTENDED_DEFAULT, IDS_TIP_EXTENDED_DEFAULT).SetChecked(Shown().extendedFileInfoDefault);
+    Bind(title_, IDC_EXTENDED_TITLE, IDS_TIP_EXTENDED_TITLE).SetText(Shown().extendedFileInfoDefaultTitle.c_str());
   }
   using Page::OnCommand;
   void Apply() {
-    Settings().extendedFileInfoDefault = check_.Checked();
-    Settings().extendedFileInfoDefaultTitle = TextOf(title_);
+    PluginSettings& s = Applying();
+    s.extendedFileInfoDefault = check_.Checked();
+    s.extendedFileInfoDefaultTitle = TextOf(title_);
   }
 
  private:
@@ -104,10 +121,10 @@ class ExtendedPage : public Page {
 class CdTextPage : public Page {
  public:
   explicit CdTextPage(HWND window) : Page(window) {
-    Bind(format_, IDC_CDTEXT_FORMAT, IDS_TIP_CDTEXT_FORMAT).SetText(Settings().cdtextTitleFormat.c_str());
+    Bind(format_, IDC_CDTEXT_FORMAT, IDS_TIP_CDTEXT_FORMAT).SetText(Shown().cdtextTitleFormat.c_str());
   }
   using Page::OnCommand;
-  void Apply() { Settings().cdtextTitleFormat = TextOf(format_); }
+  void Apply() { Applying().cdtextTitleFormat = TextOf(format_); }
 
  private:
   Control format_;
@@ -116,14 +133,14 @@ class CdTextPage : public Page {
 class CddbFormatPage : public Page {
  public:
   explicit CddbFormatPage(HWND window) : Page(window) {
-    Bind(format_, IDC_CDDB_FORMAT, IDS_TIP_CDDB_FORMAT).SetText(Settings().cddbTitleFormat.c_str());
+    Bind(format_, IDC_CDDB_FORMAT, IDS_TIP_CDDB_FORMAT).SetText(Shown().cddbTitleFormat.c_str());
   }
   bool OnCommand(int id, int code) {
     if (id != IDC_CDDB_CACHE_MANAGER || code != BN_CLICKED) return false;
     settings_links::OpenCacheManager(window_);
     return true;
   }
-  void Apply() { Settings().cddbTitleFormat = TextOf(format_); }
+  void Apply() { Applying().cddbTitleFormat = TextOf(format_); }
 
  private:
   Control format_;
@@ -132,7 +149,7 @@ class CddbFormatPage : public Page {
 class CddbServerPage : public Page {
  public:
   explicit CddbServerPage(HWND window) : Page(window) {
-    const PluginSettings& s = Settings();
+    const PluginSettings& s = Shown();
     Bind(url_, IDC_CDDB_URL, IDS_TIP_CDDB_URL);
     for (const std::string& entry : s.urlHistory) url_.ComboAdd(entry.c_str());
     url_.SetText(s.cddbUrl.c_str());
@@ -142,33 +159,34 @@ class CddbServerPage : public Page {
     Bind(utf8_, IDC_CDDB_UTF8, IDS_TIP_CDDB_UTF8).SetChecked(s.cddbUseUtf8);
     Bind(useProxy_, IDC_CDDB_USE_PROXY, IDS_TIP_CDDB_USE_PROXY).SetChecked(s.cddbUseProxy);
     Bind(autoClose_, IDC_CDDB_AUTO_CLOSE, IDS_TIP_CDDB_AUTO_CLOSE).SetChecked(s.cddbDialogAutoClose);
+    Bind(email_, IDC_CDDB_EMAIL, IDS_TIP_CDDB_EMAIL).SetText(s.cddbEmail.c_str());
   }
   using Page::OnCommand;
   void Apply() {
-    const CddbPageInput input{TextOf(url_), TextOf(proxy_), utf8_.Checked(), useProxy_.Checked(),
-                              autoClose_.Checked()};
-    ApplyCddbPage(Settings(), input, settings_links::CddbClient(), window_);
+    const CddbPageInput input{TextOf(url_),         TextOf(proxy_),        utf8_.Checked(),
+                              useProxy_.Checked(), autoClose_.Checked(), TextOf(email_)};
+    ApplyCddbPage(Applying(), input, settings_links::CddbClient(), window_);
   }
 
  private:
-  Control url_, proxy_, utf8_, useProxy_, autoClose_;
+  Control url_, proxy_, utf8_, useProxy_, autoClose_, email_;
 };
 
 class ReadPage : public Page {
  public:
   explicit ReadPage(HWND window) : Page(window) {
-    const PluginSettings& s = Settings();
+    const PluginSettings& s = Shown();
     Fill(Bind(speed_, IDC_READ_SPEED, IDS_TIP_READ_SPEED), ReadSpeedList(), s.readSpeed);
     Bind(jitter_, IDC_JITTER, IDS_TIP_JITTER).SetChecked(s.jitterCorrection);
     Fill(Bind(buffer_, IDC_BUFFER_SIZE, IDS_TIP_BUFFER_SIZE), BufferSizeList(), s.bufferSize);
     Fill(Bind(preRead_, IDC_PRE_READ_SIZE, IDS_TIP_PRE_READ_SIZE), PreReadSizeList(), s.preReadSize);
-    Bind(transport_, IDC_TRANSPORT).SetText(TransportLabel(PlaybackReader().TransportKind()).c_str());
+    Bind(transport_, IDC_TRANSPORT).SetText(TransportLabel(settings_links::TransportKind()).c_str());
   }
   using Page::OnCommand;
   void Apply() {
     const ReadPageInput input{speed_.ComboSelection(), buffer_.ComboSelection(), preRead_.ComboSelection(),
                               jitter_.Checked()};
-    ApplyReadPage(Settings(), input, window_);
+    ApplyReadPage(Applying(), input, window_);
   }
 
  private:
@@ -184,10 +202,10 @@ class ReadPage : public Page {
 class OtherPage : public Page {
  public:
   explicit OtherPage(HWND window) : Page(window) {
-    Bind(check_, IDC_MULTITHREAD_INIT, IDS_TIP_MULTITHREAD_INIT).SetChecked(Settings().multithreadInitialize);
+    Bind(check_, IDC_MULTITHREAD_INIT, IDS_TIP_MULTITHREAD_INIT).SetChecked(Shown().multithreadInitialize);
   }
   using Page::OnCommand;
-  void Apply() { Settings().multithreadInitialize = check_.Checked(); }
+  void Apply() { Applying().multithreadInitialize = check_.Checked(); }
 
  private:
   Control check_;
@@ -213,11 +231,13 @@ const std::array<PageEntry, 7> kPages = {{
 
 void ShowSettingsSheet(HWND parent) {
   InitCommonControlsOnce();
-  const HINSTANCE instance = PluginInstance();
+  g_edit = SettingsSnapshot();
+  g_applied = false;
+  const HINSTANCE instance = settings_links::Instance();
   std::array<std::string, kPages.size()> titles;
   std::array<PROPSHEETPAGEA, kPages.size()> pages = {};
   for (std::size_t i = 0; i < kPages.size(); ++i) {
-    titles[i] = LoadPluginString(kPages[i].titleId);
+    titles[i] = LoadText(instance, kPages[i].titleId);
     PROPSHEETPAGEA& page = pages[i];
     page.dwSize = sizeof page;
     page.dwFlags = PSP_USETITLE;
@@ -227,7 +247,7 @@ void ShowSettingsSheet(HWND parent) {
     page.pszTitle = titles[i].c_str();
   }
   const std::string caption =
-      LoadPluginString(IDS_SETTINGS) + "  -  " + LoadPluginString(IDS_PLUGIN_NAME) + " [in_quorvo.dll]";
+      LoadText(instance, IDS_SETTINGS) + "  -  " + LoadText(instance, IDS_PLUGIN_NAME) + " [in_quorvo.dll]";
   PROPSHEETHEADERA header = {};
   header.dwSize = sizeof header;
   header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
@@ -238,6 +258,7 @@ void ShowSettingsSheet(HWND parent) {
   header.nStartPage = 0;
   header.ppsp = pages.data();
   PropertySheetA(&header);
+  if (g_applied) PublishSettings(g_edit);
 }
 
 }  // namespace ui

@@ -42,3 +42,11 @@ bool CCriticalSection::Create(const char* name) {
   name_ = chosen;
   return true;
 }
+
+bool CCriticalSection::Lock() { return WaitNative(waitLimitMs_) == kWaitSignalled; }
+
+std::uint32_t CCriticalSection::Probe(std::uint32_t milliseconds) {
+  const std::uint32_t result = WaitNative(milliseconds);
+  if (result == kWaitSignalled) Unlock();
+  return result;
+}

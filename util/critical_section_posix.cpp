@@ -42,14 +42,6 @@ bool CCriticalSection::CreateNative(const std::string& name, bool generated) {
   return true;
 }
 
-bool CCriticalSection::Lock() {
-  if (handle_ == nullptr) return false;
-  while (sem_wait(Semaphore(handle_)) != 0) {
-    if (errno != EINTR) return false;
-  }
-  return true;
-}
-
 void CCriticalSection::Unlock() {
   if (handle_ == nullptr) return;
   int value = 0;
@@ -57,7 +49,7 @@ void CCriticalSection::Unlock() {
   sem_post(Semaphore(handle_));
 }
 
-std::uint32_t CCriticalSection::Probe(std::uint32_t milliseconds) {
+std::uint32_t CCriticalSection::WaitNative(std::uint32_t milliseconds) {
   if (handle_ == nullptr) return kWaitFailed;
   sem_t* sem = Semaphore(handle_);
   int rc;
@@ -78,10 +70,7 @@ std::uint32_t CCriticalSection::Probe(std::uint32_t milliseconds) {
     while ((rc = sem_timedwait(sem, &deadline)) != 0 && errno == EINTR) {
     }
   }
-  if (rc == 0) {
-    Unlock();
-    return kWaitSignalled;
-  }
+  if (rc == 0) return kWaitSignalled;
   return (errno == ETIMEDOUT || errno == EAGAIN) ? kWaitTimeout : kWaitFailed;
 }
 

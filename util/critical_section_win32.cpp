@@ -16,20 +16,13 @@ bool CCriticalSection::CreateNative(const std::string& name, bool /*generated*/)
   return handle_ != nullptr;
 }
 
-bool CCriticalSection::Lock() {
-  if (handle_ == nullptr) return false;
-  return WaitForSingleObject(handle_, INFINITE) == WAIT_OBJECT_0;
+std::uint32_t CCriticalSection::WaitNative(std::uint32_t milliseconds) {
+  if (handle_ == nullptr) return kWaitFailed;
+  return WaitForSingleObject(handle_, milliseconds);
 }
 
 void CCriticalSection::Unlock() {
   if (handle_ != nullptr) SetEvent(handle_);
-}
-
-std::uint32_t CCriticalSection::Probe(std::uint32_t milliseconds) {
-  if (handle_ == nullptr) return kWaitFailed;
-  const DWORD result = WaitForSingleObject(handle_, milliseconds);
-  if (result == WAIT_OBJECT_0) SetEvent(handle_);
-  return result;
 }
 
 void CCriticalSection::Destroy() {

@@ -118,18 +118,57 @@ int HttpClient::SetProxy(const char* text) {
   if (!boost::regex_match(text, m, pattern)) return 0;
   int port = DecimalValue(m[3].str());
   if (port > 65535) return 0;
-  proxyHost_ = m[1].str();
-  proxyPort_ = port;
+  std::lock_guard<std::mutex> lock(proxyMutex_);
+  proxy_.host = m[1].str();
+  proxy_.port = port;
   return 1;
 }
 
 int HttpClient::SetUseProxy(bool flag) {
-  useProxy_ = flag;
+  std::lock_guard<std::mutex> lock(proxyMutex_);
+  proxy_.use = flag;
   return 1;
 }
-bool HttpClient::UseProxy() const { return useProxy_; }
-const std::string& HttpClient::ProxyHost() const { return proxyHost_; }
-int HttpClient::ProxyPort() const { return proxyPort_; }
+bool HttpClient::UseProxy() const {
+  std::lock_guard<std::mutex> lock(proxyMutex_);
+  return proxy_.use;
+}
+std::string HttpClient::ProxyHost() const {
+  std::lock_guard<std::mutex> lock(proxyMutex_);
+  return proxy_.host;
+}
+int HttpClient::ProxyPort() const {
+  std::lock_guard<std::mutex> lock(proxyMutex_);
+  return proxy_.port;
+}
+
+void HttpClient::Abort() {
+  aborted_.store(true);
+  // Wakes a receive at once; a connect or name lookup sees the flag at its
+  // next slice or step. The owner closes the socket itself, so its handle is
+  // never used after another thread freed it.
+  std::lock_guard<std::mutex> lock(socketMutex_);
+  if (active_ != net::kInvalidSocket) net::ShutdownBoth(active_);
+}
+
+void HttpClient::AllowRequests() { aborted_.store(false); }
+
+bool HttpClient::Track(net::Socket s) {
+  std::lock_guard<std::mutex> lock(socketMutex_);
+  if (aborted_.load()) return false;
+  active_ = s;
+  return true;
+}
+
+void HttpClient::Untrack() {
+  std::lock_guard<std::mutex> lock(socketMutex_);
+  active_ = net::kInvalidSocket;
+}
+
+int HttpClient::Cancelled() {
+  OnStatusText("キャンセルされました。");
+  return kHttpCancelled;
+}
 
 void HttpClient::SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs) {
   connectMs_ = connectMs;
@@ -139,11 +178,17 @@ void HttpClient::SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs) {
 int HttpClient::Request(const char* method, const char* url, HttpResponseInfo& info) {
   std::string current = url != nullptr ? url : "";
   const std::string verb = method != nullptr ? method : "GET";
+  Proxy proxy;
+  {
+    std::lock_guard<std::mutex> lock(proxyMutex_);
+    proxy = proxy_;
+  }
   for (int redirects = 0;; ++redirects) {
     info = HttpResponseInfo();
     if (redirects > kMaxRedirects) return kHttpBadUrl;
+    if (aborted_.load()) return Cancelled();
     bool redirected = false;
-    int result = RequestOnce(verb, current, info, &redirected);
+    int result = RequestOnce(verb, current, proxy, info, &redirected);
     if (!redirected) return result;
     current = info.location;
   }
@@ -151,8 +196,8 @@ int HttpClient::Request(const char* method, const char* url, HttpResponseInfo& i
 
 // One connection: steps from the socket to its close. Sets *redirected and
 // leaves the target in info.location when a 301 is to be followed.
-int HttpClient::RequestOnce(const std::string& method, const std::string& url, HttpResponseInfo& info,
-                            bool* redirected) {
+int HttpClient::RequestOnce(const std::string& method, const std::string& url, const Proxy& proxy,
+                            HttpResponseInfo& info, bool* redirected) {
   Target target;
   if (!ParseUrl(url, &target)) return kHttpBadUrl;
 
@@ -162,8 +207,14 @@ int HttpClient::RequestOnce(const std::string& method, const std::string& url, H
     OnStatusText("ソケットの作成に失敗しました");
     return kHttpNoSocket;
   }
-  int result = Exchange(s, method, url, target, info, redirected);
-  if (result != kHttpHostNotFound && result != kHttpConnectFailed) {
+  int result = kHttpCancelled;
+  if (Track(s)) {
+    result = Exchange(s, method, url, target, proxy, info, redirected);
+    Untrack();
+  } else {
+    Cancelled();
+  }
+  if (result != kHttpHostNotFound && result != kHttpConnectFailed && result != kHttpCancelled) {
     OnStatusText("切断します");
     if (!net::ShutdownBoth(s)) result = kHttpCloseFailed;
   }
@@ -173,12 +224,15 @@ int HttpClient::RequestOnce(const std::string& method, const std::string& url, H
 }
 
 int HttpClient::Exchange(net::Socket s, const std::string& method, const std::string& url, const Target& target,
-                         HttpResponseInfo& info, bool* redirected) {
-  const std::string& peer = useProxy_ ? proxyHost_ : target.host;
-  const int peerPort = useProxy_ ? proxyPort_ : target.port;
+                         const Proxy& proxy, HttpResponseInfo& info, bool* redirected) {
+  const std::string& peer = proxy.use ? proxy.host : target.host;
+  const int peerPort = proxy.use ? proxy.port : target.port;
   OnStatusText(Format("%s を探しています...", peer.c_str()));
   std::uint32_t address = 0;
-  if (!net::ResolveHost(peer, &address)) {
+  // A name lookup cannot be interrupted: the flag is looked at around it.
+  const bool resolved = net::ResolveHost(peer, &address);
+  if (aborted_.load()) return Cancelled();
+  if (!resolved) {
     OnStatusText(Format("%s が見つかりません", peer.c_str()));
     return kHttpHostNotFound;
   }
@@ -186,7 +240,9 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   const unsigned portNumber = static_cast<unsigned>(peerPort);
   OnStatusText(Format("%s[%s] が見つかりました", peer.c_str(), dotted.c_str()));
   OnStatusText(Format("%s:%u に接続しています...", dotted.c_str(), portNumber));
-  if (net::Connect(s, address, static_cast<std::uint16_t>(peerPort), connectMs_) != 0) {
+  const int connected = net::Connect(s, address, static_cast<std::uint16_t>(peerPort), connectMs_, &aborted_);
+  if (connected == net::kNetCancelled || aborted_.load()) return Cancelled();
+  if (connected != 0) {
     OnStatusText(Format("%s:%u に接続できません", dotted.c_str(), portNumber));
     return kHttpConnectFailed;
   }
@@ -194,11 +250,12 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
 
   // Built whole rather than cut at a buffer size: a cut request line would
   // lose its protocol version and mean something else to the server.
-  std::string request = method + (useProxy_ ? " " + url : " /" + target.path) + " HTTP/1.0\r\n";
+  std::string request = method + (proxy.use ? " " + url : " /" + target.path) + " HTTP/1.0\r\n";
   request += "Host: " + target.host + ":" + target.portText + "\r\n";
   request += "User-Agent: " + userAgent_ + "\r\n\r\n";
   OnRequestSent(request);
   for (std::size_t sent = 0; sent < request.size();) {
+    if (aborted_.load()) return Cancelled();
     int n = net::Send(s, request.data() + sent, static_cast<int>(request.size() - sent));
     if (n <= 0) {
       OnStatusText("Getリクエストの送信に失敗しました");
@@ -211,7 +268,8 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   std::string header;
   std::size_t headerEnd = std::string::npos;
   while (headerEnd == std::string::npos) {
-    int n = net::Receive(s, chunk, kChunk, receiveMs_);
+    int n = net::Receive(s, chunk, kChunk, receiveMs_, &aborted_);
+    if (aborted_.load()) return Cancelled();
     if (n <= 0 || header.size() + static_cast<std::size_t>(n) > kMaxHeaderBytes) {
       OnStatusText("レスポンスヘッダーの取得に失敗しました。");
       return kHttpHeaderFailed;
@@ -232,8 +290,11 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   }
   OnStatusText("データの受信を開始します...");
   int result = Deliver(body.data(), static_cast<int>(body.size()), info);
-  while (result == kHttpOk) {
-    int n = net::Receive(s, chunk, kChunk, receiveMs_);
+  // Complete once the declared length has arrived: a peer that keeps the
+  // connection open afterwards (keep-alive) is not waited for.
+  while (result == kHttpOk && (info.expected == 0 || info.received < info.expected)) {
+    int n = net::Receive(s, chunk, kChunk, receiveMs_, &aborted_);
+    if (aborted_.load()) return Cancelled();
     if (n == net::kNetTimeout) {
       // A stalled body is never a complete one, length or not.
       return kHttpShortBody;

@@ -1,7 +1,9 @@
 #pragma once
 // An HTTP/1.0 client: one request per connection, optionally through a
 // proxy, with the reply body streamed to a hook.
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 struct HttpResponseInfo {
@@ -33,11 +35,19 @@ class HttpClient {
 
   int Request(const char* method, const char* url, HttpResponseInfo& info);  // an HttpResult
   int Get(const char* url, HttpResponseInfo& info) { return Request("GET", url, info); }
+  // The proxy settings may change from another thread at any time; a request
+  // takes its own copy when it starts.
   int SetProxy(const char* text);  // 1 accepted ("host:port"), 0 refused (unchanged)
   int SetUseProxy(bool flag);      // returns 1
   bool UseProxy() const;
-  const std::string& ProxyHost() const;
+  std::string ProxyHost() const;
   int ProxyPort() const;
+  // From any thread: the request in progress ends with kHttpCancelled as
+  // soon as it can (its connection is shut down, every wait and step looks
+  // at the flag), and so does every later one until AllowRequests.
+  void Abort();
+  void AllowRequests();
+  bool Aborted() const { return aborted_.load(); }
   // Time-outs in ms for connect and for each receive (default 30000); a seam
   // for tests, not a setting.
   void SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs);
@@ -52,16 +62,28 @@ class HttpClient {
 
  private:
   struct Target;
+  struct Proxy {
+    bool use = false;
+    std::string host;
+    int port = 8080;
+  };
   static bool ParseUrl(const std::string& url, Target* out);
-  int RequestOnce(const std::string& method, const std::string& url, HttpResponseInfo& info, bool* redirected);
+  int RequestOnce(const std::string& method, const std::string& url, const Proxy& proxy, HttpResponseInfo& info,
+                  bool* redirected);
   int Exchange(std::intptr_t socket, const std::string& method, const std::string& url, const Target& target,
-               HttpResponseInfo& info, bool* redirected);
+               const Proxy& proxy, HttpResponseInfo& info, bool* redirected);
   int Deliver(const char* bytes, int length, HttpResponseInfo& info);
+  int Cancelled();
+  // The connection of the request in progress, for Abort.
+  bool Track(std::intptr_t socket);
+  void Untrack();
 
   std::string userAgent_ = "http client ";
-  bool useProxy_ = false;
-  std::string proxyHost_;
-  int proxyPort_ = 8080;
+  mutable std::mutex proxyMutex_;
+  Proxy proxy_;
+  std::atomic<bool> aborted_{false};
+  std::mutex socketMutex_;
+  std::intptr_t active_ = -1;
   std::uint32_t connectMs_ = 30000;
   std::uint32_t receiveMs_ = 30000;
 };

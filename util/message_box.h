@@ -16,6 +16,13 @@ constexpr int kIdOk = 1;
 
 int Show(HWND owner, const std::string& text, const std::string& caption, unsigned type);
 
+// A box that another thread may end at any time with CloseAbortable (a
+// worker's error report that must not outlive the work it reports on). It
+// comes to the front; its answer is kIdOk however it ends.
+int ShowAbortable(HWND owner, const std::string& text, const std::string& caption, unsigned type);
+// Ends every abortable box open in this process now; true when there was one.
+bool CloseAbortable();
+
 struct Shown {
   std::string text;
   std::string caption;
@@ -26,5 +33,8 @@ std::vector<Shown>& RecordedForTesting();
 // POSIX only: called on the showing thread after a box is recorded and
 // before it is answered, so that a test can hold a box open (nullptr: none).
 void SetShowHookForTesting(void (*hook)(const Shown& box));
+// POSIX only: called by CloseAbortable while an abortable box is held open by
+// the show hook, so that the test can let it go (nullptr: none).
+void SetCloseHookForTesting(void (*hook)());
 
 }  // namespace msgbox

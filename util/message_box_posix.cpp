@@ -8,7 +8,9 @@ namespace msgbox {
 namespace {
 std::mutex g_mutex;
 std::atomic<void (*)(const Shown&)> g_hook{nullptr};
-}
+std::atomic<void (*)()> g_closeHook{nullptr};
+std::atomic<int> g_abortableOpen{0};
+}  // namespace
 
 std::vector<Shown>& RecordedForTesting() {
   static std::vector<Shown> shown;
@@ -25,6 +27,20 @@ int Show(HWND, const std::string& text, const std::string& caption, unsigned typ
   return kIdOk;
 }
 
+int ShowAbortable(HWND owner, const std::string& text, const std::string& caption, unsigned type) {
+  ++g_abortableOpen;
+  Show(owner, text, caption, type);
+  --g_abortableOpen;
+  return kIdOk;
+}
+
+bool CloseAbortable() {
+  if (g_abortableOpen.load() == 0) return false;
+  if (auto hook = g_closeHook.load()) hook();
+  return true;
+}
+
 void SetShowHookForTesting(void (*hook)(const Shown&)) { g_hook.store(hook); }
+void SetCloseHookForTesting(void (*hook)()) { g_closeHook.store(hook); }
 
 }  // namespace msgbox

@@ -13,10 +13,8 @@
 
 namespace net {
 
-namespace {
-
-int WaitFor(int fd, short events, std::uint32_t timeoutMs) {
-  pollfd p{fd, events, 0};
+int WaitOnce(Socket s, Readiness what, std::uint32_t timeoutMs) {
+  pollfd p{static_cast<int>(s), static_cast<short>(what == Readiness::kReadable ? POLLIN : POLLOUT), 0};
   int ms = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
   for (;;) {
     int r = ::poll(&p, 1, ms);
@@ -26,8 +24,6 @@ int WaitFor(int fd, short events, std::uint32_t timeoutMs) {
     return 0;
   }
 }
-
-}  // namespace
 
 Socket CreateTcpSocket() {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
@@ -58,7 +54,7 @@ std::string AddressText(std::uint32_t address) {
   return text;
 }
 
-int Connect(Socket s, std::uint32_t address, std::uint16_t port, std::uint32_t timeoutMs) {
+int Connect(Socket s, std::uint32_t address, std::uint16_t port, std::uint32_t timeoutMs, const CancelFlag* cancel) {
   int fd = static_cast<int>(s);
   sockaddr_in to{};
   to.sin_family = AF_INET;
@@ -69,7 +65,7 @@ int Connect(Socket s, std::uint32_t address, std::uint16_t port, std::uint32_t t
   int r = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
   if (r != 0 && errno != EINPROGRESS) return kNetFailed;
   if (r != 0) {
-    int w = WaitFor(fd, POLLOUT, timeoutMs);
+    int w = WaitReady(s, Readiness::kWritable, timeoutMs, cancel);
     if (w != 0) return w;
     int error = 0;
     socklen_t len = sizeof error;
@@ -87,9 +83,9 @@ int Send(Socket s, const char* bytes, int length) {
   return static_cast<int>(n);
 }
 
-int Receive(Socket s, char* buffer, int capacity, std::uint32_t timeoutMs) {
+int Receive(Socket s, char* buffer, int capacity, std::uint32_t timeoutMs, const CancelFlag* cancel) {
   int fd = static_cast<int>(s);
-  int w = WaitFor(fd, POLLIN, timeoutMs);
+  int w = WaitReady(s, Readiness::kReadable, timeoutMs, cancel);
   if (w != 0) return w;
   ssize_t n;
   do {

@@ -49,7 +49,22 @@ std::string AddressText(std::uint32_t address) {
   return text != nullptr ? text : "";
 }
 
-int Connect(Socket s, std::uint32_t address, std::uint16_t port, std::uint32_t timeoutMs) {
+int WaitOnce(Socket s, Readiness what, std::uint32_t timeoutMs) {
+  fd_set ready, failed;
+  FD_ZERO(&ready);
+  FD_ZERO(&failed);
+  FD_SET(S(s), &ready);
+  FD_SET(S(s), &failed);
+  timeval tv = ToTimeval(timeoutMs);
+  // A failed non-blocking connect shows in the exception set on Windows.
+  const bool reading = what == Readiness::kReadable;
+  int r = ::select(0, reading ? &ready : nullptr, reading ? nullptr : &ready, reading ? nullptr : &failed, &tv);
+  if (r == 0) return kNetTimeout;
+  if (r < 0 || (!reading && FD_ISSET(S(s), &failed)) || !FD_ISSET(S(s), &ready)) return kNetFailed;
+  return 0;
+}
+
+int Connect(Socket s, std::uint32_t address, std::uint16_t port, std::uint32_t timeoutMs, const CancelFlag* cancel) {
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
@@ -58,16 +73,8 @@ int Connect(Socket s, std::uint32_t address, std::uint16_t port, std::uint32_t t
   if (::ioctlsocket(S(s), FIONBIO, &on) != 0) return kNetFailed;
   if (::connect(S(s), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
     if (::WSAGetLastError() != WSAEWOULDBLOCK) return kNetFailed;
-    // A failed non-blocking connect shows in the exception set on Windows.
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(S(s), &writable);
-    FD_SET(S(s), &failed);
-    timeval tv = ToTimeval(timeoutMs);
-    int r = ::select(0, nullptr, &writable, &failed, &tv);
-    if (r == 0) return kNetTimeout;
-    if (r < 0 || FD_ISSET(S(s), &failed) || !FD_ISSET(S(s), &writable)) return kNetFailed;
+    const int w = WaitReady(s, Readiness::kWritable, timeoutMs, cancel);
+    if (w != 0) return w;
     int error = 0;
     int len = sizeof error;
     if (::getsockopt(S(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0 || error != 0)
@@ -80,14 +87,9 @@ int Connect(Socket s, std::uint32_t address, std::uint16_t port, std::uint32_t t
 
 int Send(Socket s, const char* bytes, int length) { return ::send(S(s), bytes, length, 0); }
 
-int Receive(Socket s, char* buffer, int capacity, std::uint32_t timeoutMs) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(S(s), &readable);
-  timeval tv = ToTimeval(timeoutMs);
-  int r = ::select(0, &readable, nullptr, nullptr, &tv);
-  if (r == 0) return kNetTimeout;
-  if (r < 0) return kNetFailed;
+int Receive(Socket s, char* buffer, int capacity, std::uint32_t timeoutMs, const CancelFlag* cancel) {
+  const int w = WaitReady(s, Readiness::kReadable, timeoutMs, cancel);
+  if (w != 0) return w;
   int n = ::recv(S(s), buffer, capacity, 0);
   return n == SOCKET_ERROR ? kNetFailed : n;
 }

@@ -133,6 +133,18 @@ def cddb_reply(params):
     return '500 Unrecognized command.' + crlf, proto
 
 
+# The public service's rules (gnudb): the hello must carry a plausible e-mail
+# address as its user and host, or every command is refused with a 500 line.
+HELLO_USER = re.compile(r'[A-Za-z0-9._-]+')
+HELLO_HOST = re.compile(r'[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+')
+
+
+def plausible_hello(hello):
+    words = hello.split(' ')
+    return (len(words) == 4 and HELLO_USER.fullmatch(words[0]) is not None
+            and HELLO_HOST.fullmatch(words[1]) is not None)
+
+
 def log_request(line):
     with LOG_LOCK:
         REQUEST_LOG.append(line)
@@ -205,6 +217,11 @@ class Handler(socketserver.BaseRequestHandler):
             self.reply('200 OK', b'reset\n')
             return
         log_request('%s\tHost: %s' % (request_line, host))
+        delayed = re.match(r'/delay/(\d+)(/.*)', path)
+        if delayed:
+            # A server that takes its time over every request, then answers.
+            time.sleep(int(delayed.group(1)) / 1000.0)
+            path = delayed.group(2)
         if path.endswith('/cddb.cgi'):
             self.serve_cddb(path, query)
         elif path.startswith('/fault/'):
@@ -218,9 +235,27 @@ class Handler(socketserver.BaseRequestHandler):
     def serve_cddb(self, path, query):
         # '+' stands for a blank in the cddb.cgi query, as in every form encoding.
         params = dict(urllib.parse.parse_qsl(query, keep_blank_values=True))
+        if '/gnudb/' in path:
+            self.serve_like_the_service(params)
+            return
         text, proto = cddb_reply(params)
         body = encode(text, proto)
         self.reply('200 OK', body, length='/nolen/' not in path)
+
+    def serve_like_the_service(self, params):
+        """The live service as clients meet it: the hello checked on every
+        command, LF line ends, HTTP/1.1 with keep-alive (the connection stays
+        open after a complete body until the client closes it)."""
+        if not plausible_hello(params.get('hello', '')):
+            text = '500 Invalid hello: a valid e-mail address (user and host) is required.\r\n'
+            proto = 1
+        else:
+            text, proto = cddb_reply(params)
+        body = encode(text.replace('\r\n', '\n'), proto)
+        self.send(('HTTP/1.1 200 OK\r\nServer: quorvo-cddb-fixture\r\nContent-Type: text/plain; charset=%s\r\n'
+                   'Content-Length: %d\r\nConnection: keep-alive\r\n\r\n'
+                   % ('utf-8' if proto >= 6 else 'iso-8859-1', len(body))).encode('latin-1') + body)
+        self.wait_for_close(30)
 
     def serve_fault(self, name, query, host):
         args = dict(urllib.parse.parse_qsl(query))
@@ -233,13 +268,18 @@ class Handler(socketserver.BaseRequestHandler):
         elif name == 'silent-body-nolen':
             self.send(b'HTTP/1.0 200 OK\r\n\r\n0123456789')
             self.wait_for_close(60)
-        elif name == 'slow':
-            # The reply trickles in: one byte every `ms` milliseconds.
-            delay = int(args.get('ms', '100')) / 1000.0
+        elif name == 'slow' or name.startswith('slow/'):
+            # The reply trickles in: one byte every `ms` milliseconds (also
+            # as /fault/slow/<ms>, for URLs that bring a query of their own).
+            delay = int(name[len('slow/'):] if name.startswith('slow/') else args.get('ms', '100')) / 1000.0
             data = b'HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nslow reply'
             for i in range(len(data)):
                 self.send(data[i:i + 1])
                 time.sleep(delay)
+        elif name == 'keepalive':
+            # A complete body, then the connection held open.
+            self.send(b'HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: keep-alive\r\n\r\nkeep alive')
+            self.wait_for_close(60)
         elif name == 'short':
             self.send(b'HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100\r\n\r\n' + b'x' * 40)
         elif name == 'nolength':
@@ -282,22 +322,45 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     allow_reuse_address = True
 
 
+def open_blackhole():
+    """A port whose listen queue is full: the peer's connect neither
+    succeeds nor fails, as with a host that drops every packet."""
+    listener = socket.socket()
+    listener.bind(('127.0.0.1', 0))
+    listener.listen(0)
+    fillers = []
+    for _ in range(3):
+        s = socket.socket()
+        s.setblocking(False)
+        s.connect_ex(listener.getsockname())
+        fillers.append(s)
+    return listener, fillers
+
+
+def write_port(path, port):
+    tmp = path + '.tmp'
+    with open(tmp, 'w') as f:
+        f.write('%d\n' % port)
+    os.replace(tmp, path)
+
+
 def main():
     global LOG_FILE
     ap = argparse.ArgumentParser()
     ap.add_argument('--records', required=True)
     ap.add_argument('--port-file', required=True)
+    ap.add_argument('--blackhole-port-file')
     ap.add_argument('--log')
     ap.add_argument('--port', type=int, default=0)
     args = ap.parse_args()
+    if args.blackhole_port_file:
+        blackhole = open_blackhole()
+        write_port(args.blackhole_port_file, blackhole[0].getsockname()[1])
     LOG_FILE = args.log
     load_records(args.records)
     server = Server(('127.0.0.1', args.port), Handler)
     signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
-    tmp = args.port_file + '.tmp'
-    with open(tmp, 'w') as f:
-        f.write('%d\n' % server.server_address[1])
-    os.replace(tmp, args.port_file)
+    write_port(args.port_file, server.server_address[1])
     try:
         server.serve_forever(poll_interval=0.2)
     except KeyboardInterrupt:

@@ -12,6 +12,12 @@
 //     times real time (default 4) into <folder>\demo.wav and prints where
 //     it is.
 //
+//   quorvo_host --title-query <ms>
+//     loads in_quorvo.dll beside itself, asks the title of cda://D,1 (with
+//     CDDB first in winamp.ini this starts a background lookup and its status
+//     window), runs the message loop for <ms>, quits and exits 0 (the CPU
+//     benchmark of a lookup's wait).
+//
 //   quorvo_host --transport-kind
 //     exits with the transport kind the start-up choice makes with Aspi on,
 //     as this process's loader sees the ASPI layer.
@@ -218,6 +224,21 @@ int Demo(int track, double pace) {
   return 0;
 }
 
+int TitleQuery(DWORD ms) {
+  TestHost host;
+  if (!host.CreateMainWindow()) return 2;
+  In_Module* in = host.LoadInputPlugin();
+  if (!in) return 3;
+  in->Init();
+  char name[] = "cda://D,1";
+  char title[GETFILEINFO_TITLE_LENGTH] = {};
+  in->GetFileInfo(name, title, nullptr);
+  Say(std::string("title: ") + title);
+  host.PumpFor(ms);
+  in->Quit();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -227,6 +248,7 @@ int main(int argc, char** argv) {
     const double pace = argc >= 4 ? std::atof(argv[3]) : 4.0;
     return Demo(track, pace);
   }
+  if (argc == 3 && std::strcmp(argv[1], "--title-query") == 0) return TitleQuery(static_cast<DWORD>(std::atoi(argv[2])));
   if (argc == 2 && std::strcmp(argv[1], "--transport-kind") == 0) {
     // The start-up transport choice with Aspi on, as this process's loader
     // sees the ASPI layer; the kind is the exit code.

@@ -18,6 +18,7 @@ std::vector<std::string> g_playlist;
 CallLog g_callbacks;
 bool g_dspDoubles = false;
 TestHost* g_host = nullptr;
+TestHost::MessageHook g_hook;  // host's thread only
 
 // Host callbacks handed to the input plug-in.
 void SAVSAInit(int latency, int srate) {
@@ -62,6 +63,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_messages.push_back({msg, wParam, lParam});
+  }
+  // A copy: the hook may replace itself.
+  if (TestHost::MessageHook hook = g_hook) {
+    if (hook(msg, wParam, lParam)) return 0;
   }
   if (msg == host::kMsgIpc) {
     switch (lParam) {
@@ -124,6 +129,7 @@ TestHost::TestHost() {
 }
 
 TestHost::~TestHost() {
+  g_hook = nullptr;
   UnloadGeneralPlugin();
   UnloadInputPlugin();
   if (window_) DestroyWindow(window_);
@@ -253,6 +259,8 @@ std::vector<std::string> TestHost::Playlist() const {
 CallLog& TestHost::Callbacks() { return g_callbacks; }
 
 void TestHost::SetDspDoubles(bool on) { g_dspDoubles = on; }
+
+void TestHost::SetMessageHook(MessageHook hook) { g_hook = std::move(hook); }
 
 ModalBoxCloser::ModalBoxCloser(std::string caption, DWORD timeoutMs)
     : caption_(std::move(caption)), timeoutMs_(timeoutMs) {

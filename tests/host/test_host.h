@@ -5,6 +5,7 @@
 // messages, and a log of every message the main window receives.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,13 @@ class TestHost {
 
   // How the host's DSP hook behaves: off, or doubling every sample.
   static void SetDspDoubles(bool on);
+
+  // Scripts the host's answer to messages, as a real host calls into the
+  // plug-ins from whatever it dispatches (end of stream: Stop and Play the
+  // next entry). Runs after the message is logged; true: handled, the
+  // window procedure answers 0. An empty function removes the hook.
+  using MessageHook = std::function<bool(UINT msg, WPARAM wParam, LPARAM lParam)>;
+  static void SetMessageHook(MessageHook hook);
 
   static std::string ProgramDirectory();
 

@@ -13,6 +13,7 @@
 
 #include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/integration/dialog_helpers.h"
+#include "tests/integration/shutdown_support.h"
 #include "tests/integration/virtual_aspi.h"
 #include "util/http_client.h"
 
@@ -152,6 +153,26 @@ TEST_F(CddbCandidatesTest, ClosingTheCandidatesDialogIsNotRegisteredAndNothingIs
   in_->Quit();
   in_ = nullptr;
   EXPECT_EQ(std::string::npos, ini_file::Read(CachePath()).find("08025603"));
+}
+
+// A title query's lookup waits for its user in the candidates dialog when
+// the host quits: Quit closes it and returns at once, and the library can go.
+TEST_F(CddbCandidatesTest, QuitClosesTheDialogOfABackgroundLookup) {
+  char title[GETFILEINFO_TITLE_LENGTH] = {};
+  std::string name = "cda://D,1";
+  in_->GetFileInfo(&name[0], title, nullptr);
+  HWND dialog = nullptr;
+  for (DWORD start = GetTickCount(); !dialog && GetTickCount() - start < 20000;) {
+    host_.PumpFor(20);
+    dialog = FindOwnWindow("複数の候補があります");
+    if (dialog && !IsWindowVisible(dialog)) dialog = nullptr;
+  }
+  ASSERT_NE(nullptr, dialog);
+  const shutdown_support::Departure d = shutdown_support::QuitFreeAndLive(host_, in_, nullptr, 1000);
+  EXPECT_LT(d.quitMs, 2000u);
+  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_TRUE(d.unloaded);
+  EXPECT_EQ(std::string::npos, ServerGet(port_, "/__log").find("cmd=cddb+read")) << "no choice was made";
 }
 
 }  // namespace

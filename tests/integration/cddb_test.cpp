@@ -9,7 +9,9 @@
 #include <string>
 
 #include "host_api/host_messages.h"
+#include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/host/test_host.h"
+#include "tests/integration/dialog_helpers.h"
 #include "tests/integration/virtual_aspi.h"
 #include "util/http_client.h"
 
@@ -87,11 +89,11 @@ class CddbTest : public ::testing::Test {
   static std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
   static std::string CachePath() { return TestHost::ProgramDirectory() + "\\cddb_cache.dat"; }
 
-  void Start() {
+  void Start(const std::string& path = "/~cddb/cddb.cgi", const std::string& more = "CDDB_DialogAutoClose=true\r\n") {
     ini_file::Write(IniPath(), "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\n"
                                "TitlePriority0=CDDB\r\nTitlePriority1=default\r\n"
-                               "CDDB_URL=http://127.0.0.1:" + port_ + "/~cddb/cddb.cgi\r\n"
-                               "CDDB_DialogAutoClose=true\r\nCDDB_UseProxy=false\r\n");
+                               "CDDB_URL=http://127.0.0.1:" + port_ + path + "\r\n" + more +
+                               "CDDB_UseProxy=false\r\n");
     in_ = host_.LoadInputPlugin();
     ASSERT_NE(nullptr, in_);
     in_->Init();
@@ -167,6 +169,42 @@ TEST_F(CddbTest, BackgroundLookupThenTitlesFromServerAndCache) {
   host_.PumpFor(300);
   EXPECT_EQ(0, LineCount(ServerGet(port_, "/__log")));
   EXPECT_EQ(-1, IpcIndex(host::kIpcUpdateTitle));
+}
+
+// Against the live service's rules: without an address the lookup is
+// refused and the status window says so with the server's own line; the
+// address stored in winamp.ini then reaches the hello and the disc is found.
+TEST_F(CddbTest, ARefusedHelloReadsAsARefusalAndTheStoredAddressIsSent) {
+  ServerGet(port_, "/__reset");
+  Start("/gnudb/~cddb/cddb.cgi", "CDDB_DialogAutoClose=false\r\n");
+  EXPECT_EQ("CD-DA TRACK - D:\\Track1", Title("cda://D,1"));
+  const std::string refused = "CDDBサーバが要求を拒否しました\r\n500 Invalid hello";
+  HWND status = nullptr;
+  std::string message;
+  for (int i = 0; i < 400 && message.compare(0, refused.size(), refused) != 0; ++i) {
+    host_.PumpFor(50);  // the window's owner lives on this thread
+    status = dialog_helpers::FindOwnWindow("CDDBステータス");
+    if (status) message = dialog_helpers::ItemText(status, IDC_STATUS_MESSAGE);
+  }
+  ASSERT_EQ(refused, message.substr(0, refused.size())) << message;
+  dialog_helpers::SaveScreenshot(status, "106_cddb_status_refused");
+  PostMessageA(status, WM_CLOSE, 0, 0);  // auto-close is off: the user closes it
+  ASSERT_TRUE(host_.PumpUntilMessage(host::kMsgIpc, 20000));
+  host_.PumpFor(200);
+  EXPECT_EQ("CD-DA TRACK - D:\\Track1", Title("cda://D,1"));  // attempted once, nothing cached
+  EXPECT_EQ(1, LineCount(ServerGet(port_, "/__log")));        // the motd was refused: no query
+  Quit();
+
+  ServerGet(port_, "/__reset");
+  host_.ClearMessages();
+  Start("/gnudb/~cddb/cddb.cgi", "CDDB_DialogAutoClose=true\r\nCDDB_Email=taro@example.jp\r\n");
+  Title("cda://D,1");
+  ASSERT_TRUE(host_.PumpUntilMessage(host::kMsgIpc, 20000));
+  host_.PumpFor(200);
+  EXPECT_EQ("E=mc2 (Live) - Artist", Title("cda://D,2"));
+  const std::string log = ServerGet(port_, "/__log");
+  EXPECT_EQ(3, LineCount(log)) << log;
+  EXPECT_NE(std::string::npos, log.find("cmd=motd&hello=taro+example.jp+in_quorvo.dll+Ver.0.26&proto=1")) << log;
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ class CddbWindowsTest : public ::testing::Test {
   void SetUp() override {
     SetPluginInstance(GetModuleHandleA(nullptr));
     ASSERT_TRUE(host_.CreateMainWindow());
-    ui::CreateDeviceChangeWindow();
-    cddb_windows::Install();
+    ui::CreateDeviceChangeWindow(GetModuleHandleA(nullptr), nullptr);
+    cddb_windows::Install(GetModuleHandleA(nullptr), ui::DeviceChangeWindow());
     ui_ = InstalledCddbStatusUi();
     ASSERT_NE(nullptr, ui_);
   }

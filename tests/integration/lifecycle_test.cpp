@@ -65,7 +65,7 @@ TEST_F(LifecycleTest, InitAndQuitWriteEveryKeyInOrderBesideTheHost) {
       "CDTEXT_TitleFormat", "ExtendedFileInfoDefault", "ExtendedFileInfoDefaultTitle",
       "CDDB_TitleFormat",  "CDDB_Cache",            "CDDB_URL",
       "CDDB_UseUtf8",      "CDDB_Proxy",            "CDDB_UseProxy",
-      "CDDB_DialogAutoClose", "CDDB_URLHistory",    "CDDB_URLHistory0",
+      "CDDB_Email",        "CDDB_DialogAutoClose",  "CDDB_URLHistory",       "CDDB_URLHistory0",
       "CDDB_URLHistory1",  "CDDB_ProxyHistory",     "BufferSize",
       "PreReadSize",       "ReadSpeed",             "MultithreadInitialize"};
   EXPECT_EQ(expected, KeysWritten());

@@ -127,7 +127,8 @@ class SettingsSheetTest : public ::testing::Test {
                                "CDDB_URL=http://a.example/~cddb/cddb.cgi\r\n"
                                "CDDB_URLHistory=1\r\nCDDB_URLHistory0=http://a.example/~cddb/cddb.cgi\r\n"
                                "CDDB_ProxyHistory=1\r\nCDDB_ProxyHistory0=old.example:8080\r\n"
-                               "CDDB_Proxy=old.example:8080\r\nCDDB_UseProxy=true\r\n");
+                               "CDDB_Proxy=old.example:8080\r\nCDDB_UseProxy=true\r\n"
+                               "CDDB_Email=old@example.jp\r\n");
     initial_ = ini_file::Read(IniPath());
     in_ = host_.LoadInputPlugin();
     ASSERT_NE(nullptr, in_);
@@ -199,7 +200,8 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
         {IDC_CDDB_UTF8, STR_TIP_CDDB_UTF8},
         {IDC_CDDB_PROXY, STR_TIP_CDDB_PROXY},
         {IDC_CDDB_USE_PROXY, STR_TIP_CDDB_USE_PROXY},
-        {IDC_CDDB_AUTO_CLOSE, STR_TIP_CDDB_AUTO_CLOSE}}},
+        {IDC_CDDB_AUTO_CLOSE, STR_TIP_CDDB_AUTO_CLOSE},
+        {IDC_CDDB_EMAIL, STR_TIP_CDDB_EMAIL}}},
       {"105_settings_read",
        {{IDC_READ_SPEED, STR_TIP_READ_SPEED},
         {IDC_JITTER, STR_TIP_JITTER},
@@ -208,6 +210,7 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
       {"113_settings_other", {{IDC_MULTITHREAD_INIT, STR_TIP_MULTITHREAD_INIT}}},
   };
   std::vector<std::string> opened, afterDown, afterUp, transport, pictured, tipFaults;
+  std::string email;
   int pageCount = 0, speedSelection = -2, tipCount = 0;
   bool hasApply = true;
   RunSheet([&](HWND sheet) {
@@ -238,8 +241,10 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
     afterUp = ListItems(page, IDC_PRIORITY_LIST);
 
     page = ShowPage(sheet, 4);
+    email = ItemText(page, IDC_CDDB_EMAIL);
     SetDlgItemTextA(page, IDC_CDDB_PROXY, "proxyhost");
     SendDlgItemMessageA(page, IDC_CDDB_USE_PROXY, BM_SETCHECK, BST_CHECKED, 0);
+    SetDlgItemTextA(page, IDC_CDDB_EMAIL, "old at example.jp");
 
     page = ShowPage(sheet, 5);
     transport.push_back(ItemText(page, IDC_TRANSPORT));
@@ -251,7 +256,8 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ(7, pageCount);
   EXPECT_FALSE(hasApply);
   EXPECT_TRUE(pictured.empty());
-  EXPECT_EQ(16, tipCount);
+  EXPECT_EQ(17, tipCount);
+  EXPECT_EQ("old@example.jp", email);
   EXPECT_EQ(std::vector<std::string>{}, tipFaults);
   EXPECT_EQ(kSourceRows, opened);
   EXPECT_EQ(kSourceRows, afterDown);  // the last row does not move down
@@ -259,6 +265,8 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ(std::vector<std::string>{"使用ドライバ : ASPI"}, transport);
   EXPECT_EQ(2, speedSelection);  // 2000 kB/s: the next larger speed, 16x
   EXPECT_EQ((std::vector<std::string>{"プロキシサーバアドレスの書式が不正です。\nプロキシサーバの設定を無効にします。",
+                                      "メールアドレスの書式が不正です。\n「ユーザー名@ホスト名」の形で、英数字と . _ - だけで入力してください。\n"
+                                      "メールアドレスの設定は変更されません。",
                                       "\"再生開始サイズ\"は\"バッファサイズ\"以下である必要があります。"}),
             boxes_);
 
@@ -274,6 +282,7 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ("2822", IniValue("ReadSpeed"));
   EXPECT_EQ("false", IniValue("CDDB_UseProxy"));
   EXPECT_EQ("old.example:8080", IniValue("CDDB_Proxy"));
+  EXPECT_EQ("old@example.jp", IniValue("CDDB_Email"));  // the refused text changed nothing
 }
 
 // Without the Aspi setting, Windows 10 reaches the drives over the

@@ -5,7 +5,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -47,6 +52,7 @@ TEST(CddbCacheFile, WrittenFormatAndRoundTrip) {
   CddbCache loaded;
   ASSERT_EQ(1, loaded.Load(path));
   std::remove(path.c_str());
+  std::remove((path + ".lock").c_str());
   ASSERT_EQ(3u, loaded.Size());
   std::string key;
   CddbDiscRecord a, b;
@@ -131,3 +137,132 @@ TEST(CddbCache, IterationSurvivesDeletion) {
   EXPECT_EQ(0, cache.Next(&key, nullptr));
   EXPECT_EQ(2u, cache.Size());
 }
+
+namespace {
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Keys(const std::string& path) {
+  CddbCache cache;
+  cache.Load(path);
+  std::vector<std::string> keys;
+  std::string key;
+  for (cache.First(); cache.Next(&key, nullptr);) keys.push_back(key);
+  return keys;
+}
+
+// The real file operations, but the failAt-th writing step (Create, Write,
+// Finish, Replace, from 1) fails, and every Read when readFails.
+struct FailingOps : CacheFileOps {
+  int failAt = 0, calls = 0;
+  bool readFails = false;
+  int Read(const std::string& p, std::size_t limit, std::string* text) override {
+    return readFails ? kCacheFileUnreadable : CacheFileOps::Read(p, limit, text);
+  }
+  bool Create(const std::string& p) override { return ++calls != failAt && CacheFileOps::Create(p); }
+  bool Write(const char* d, std::size_t n) override { return ++calls != failAt && CacheFileOps::Write(d, n); }
+  bool Finish() override { return (++calls != failAt) & CacheFileOps::Finish(); }  // closes in any case
+  bool Replace(const std::string& f, const std::string& t) override {
+    return ++calls != failAt && CacheFileOps::Replace(f, t);
+  }
+};
+
+struct CacheFile : ::testing::Test {
+  const std::string path = ::testing::TempDir() + "cddb_cache_safety.dat";
+  void SetUp() override {
+    CddbCache seed;
+    for (const char* k : {"K1", "K2", "K3"}) seed.Store(k, Disc(1, {{k, "Band"}}));
+    ASSERT_EQ(1, seed.Save(path));
+  }
+  void TearDown() override {
+    std::remove(path.c_str());
+    std::remove((path + ".lock").c_str());
+  }
+};
+
+}  // namespace
+
+TEST_F(CacheFile, ASaveFailingAtAnyStepLeavesTheOldFileByteForByte) {
+  const std::string before = Bytes(path);
+  CddbCache cache;
+  ASSERT_EQ(1, cache.Load(path));
+  cache.Store("K4", Disc(4, {{"new", ""}}));
+  cache.Delete("K1");
+  int failAt = 1;
+  for (;; ++failAt) {
+    FailingOps ops;
+    ops.failAt = failAt;
+    if (cache.Save(path, ops) == 1) break;
+    ASSERT_EQ(before, Bytes(path)) << "failing step " << failAt;
+    EXPECT_FALSE(std::ifstream(path + ".tmp").good()) << "failing step " << failAt;
+  }
+  EXPECT_EQ(7, failAt);  // create, three entries, finish and replace each failed once
+  EXPECT_EQ((std::vector<std::string>{"K2", "K3", "K4"}), Keys(path));
+}
+
+// Two host processes, and a third that could not read the file at start-up:
+// every addition and deletion survives, whoever saves last.
+TEST_F(CacheFile, SavesMergeWhatOthersSavedMeanwhile) {
+  CddbCache a, b, c;
+  ASSERT_EQ(1, a.Load(path));
+  ASSERT_EQ(1, b.Load(path));
+  FailingOps locked;
+  locked.readFails = true;
+  EXPECT_EQ(0, c.Load(path, locked));
+  a.Store("KA", Disc(10, {{"a", ""}}));
+  a.Delete("K1");
+  b.Store("KB", Disc(11, {{"b", ""}}));
+  b.Delete("K2");
+  c.Store("KC", Disc(12, {{"c", ""}}));
+  EXPECT_EQ(0, c.Save(path, locked));  // unreadable now as well: left alone
+  for (CddbCache* cache : {&a, &b, &c}) ASSERT_EQ(1, cache->Save(path));
+  EXPECT_EQ((std::vector<std::string>{"K3", "KA", "KB", "KC"}), Keys(path));
+
+  // Saves at the same moment take turns (they share the temporary file).
+  CacheFileOps first, second;
+  ASSERT_TRUE(first.Lock(path, 0));
+  EXPECT_FALSE(second.Lock(path, 50));
+  first.Unlock();
+  EXPECT_TRUE(second.Lock(path, 0));
+}
+
+TEST_F(CacheFile, DamagedMissingOrHugeFilesLoseNothing) {
+  const char junk[] = "\0\xFF\xFE[\x01=\x03\n\x80\x81\n";
+  std::ofstream(path, std::ios::binary | std::ios::app).write(junk, sizeof junk - 1) << "[K5]\nTitle0=five\n";
+  CddbCache cache;
+  cache.Store("KC", Disc(12, {{"c", ""}}));
+  ASSERT_EQ(1, cache.Save(path));  // the damaged middle is dropped, every section kept
+  EXPECT_EQ((std::vector<std::string>{"K1", "K2", "K3", "K5", "KC"}), Keys(path));
+  std::ofstream(path, std::ios::binary).write(junk, sizeof junk - 1);  // no cache at all
+  ASSERT_EQ(1, cache.Save(path));
+  EXPECT_EQ(std::vector<std::string>{"KC"}, Keys(path));
+
+  CacheFileOps ops;
+  std::string text = "stale";
+  EXPECT_EQ(kCacheFileUnreadable, ops.Read(path, sizeof junk - 2, &text));  // over the limit: not held
+  EXPECT_EQ("", text);
+  std::remove(path.c_str());
+  EXPECT_EQ(kCacheFileMissing, ops.Read(path, 100, &text));
+  ASSERT_EQ(1, cache.Save(path));
+  EXPECT_EQ(std::vector<std::string>{"KC"}, Keys(path));
+}
+
+#ifdef _WIN32
+// Held open without sharing by another program: neither read nor replaced.
+TEST_F(CacheFile, ALockedFileIsNeitherLoadedNorReplaced) {
+  const std::string before = Bytes(path);
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  CddbCache cache;
+  EXPECT_EQ(0, cache.Load(path));
+  cache.Store("K4", CddbDiscRecord());
+  EXPECT_EQ(0, cache.Save(path));
+  CloseHandle(held);
+  EXPECT_EQ(before, Bytes(path));
+  ASSERT_EQ(1, cache.Save(path));
+  EXPECT_EQ((std::vector<std::string>{"K1", "K2", "K3", "K4"}), Keys(path));
+}
+#endif

@@ -11,6 +11,7 @@
 #include "cddb_test_support.h"
 #include "host_api/host_messages.h"
 #include "util/host_window.h"
+#include "util/plugin_thread.h"
 
 using cddbtest::CannedClient;
 using cddbtest::CannedUiClient;
@@ -111,34 +112,60 @@ TEST(CddbLookup, FoundThenCachedWithExactRequests) {
 }
 
 TEST(CddbLookup, Outcomes) {
+  const char kHelloRefused[] = "500 Invalid hello: a valid e-mail address (user and host) is required.\n";
   struct Case {
     const char* name;
     const char* failing;  // the command whose transfer fails
+    const char* motd;
     const char* query;
     const char* read;
     int result;
     std::size_t requests;
+    const char* refusal;  // the server's line kept for the status window
   } cases[] = {
-      {"motd unreachable", "motd", kQuery200, kRead, kCddbServerUnreachable, 1},
-      {"query unreachable", "query", kQuery200, kRead, kCddbServerUnreachable, 2},
-      {"read unreachable", "read", kQuery200, kRead, kCddbServerUnreachable, 3},
-      {"not registered", nullptr, "202 No match for disc ID 0d012c02.\r\n", kRead, kCddbNotRegistered, 2},
-      {"inexact only", nullptr, "211 Found inexact matches\r\nrock 0d012c02 A / B\r\n.\r\n", kRead,
-       kCddbNotRegistered, 2},
-      {"read refused", nullptr, kQuery200, "401 rock 0d012c02 No such CD entry in database.\r\n", kCddbReadFailed, 3},
+      {"motd unreachable", "motd", kMotd, kQuery200, kRead, kCddbServerUnreachable, 1, ""},
+      {"query unreachable", "query", kMotd, kQuery200, kRead, kCddbServerUnreachable, 2, ""},
+      {"read unreachable", "read", kMotd, kQuery200, kRead, kCddbServerUnreachable, 3, ""},
+      {"not registered", nullptr, kMotd, "202 No match for disc ID 0d012c02.\r\n", kRead, kCddbNotRegistered, 2, ""},
+      {"inexact only", nullptr, kMotd, "211 Found inexact matches\r\nrock 0d012c02 A / B\r\n.\r\n", kRead,
+       kCddbNotRegistered, 2, ""},
+      {"hello refused at the motd", nullptr, kHelloRefused, kQuery200, kRead, kCddbServerRefused, 1,
+       "500 Invalid hello: a valid e-mail address (user and host) is required."},
+      {"query refused", nullptr, kMotd, "409 No handshake\r\n", kRead, kCddbServerRefused, 2, "409 No handshake"},
+      {"read refused", nullptr, kMotd, kQuery200, "401 rock 0d012c02 No such CD entry in database.\r\n",
+       kCddbServerRefused, 3, "401 rock 0d012c02 No such CD entry in database."},
+      {"a motd that is no reply is passed over", nullptr, "<html>gateway</html>", kQuery200, kRead,
+       kCddbFoundOnServer, 3, ""},
   };
   for (const Case& k : cases) {
     CannedClient c;
     Serve(c, k.query, k.read);
+    c.replies["motd"] = k.motd;
     if (k.failing) c.failures[k.failing] = kHttpHostNotFound;
     EXPECT_EQ(k.result, c.Lookup(ExampleToc())) << k.name;
     EXPECT_EQ(k.requests, c.urls.size()) << k.name;
+    EXPECT_EQ(k.refusal, c.RefusalLine()) << k.name;
+    if (k.result == kCddbFoundOnServer) continue;
     EXPECT_EQ(0, c.GetTrackText(0, nullptr)) << k.name;  // a failed lookup leaves no texts
     EXPECT_EQ(0u, c.Cache().Size()) << k.name;
   }
   CannedClient c;
   EXPECT_EQ(kCddbNoDisc, c.Lookup(DiscToc()));
   EXPECT_TRUE(c.urls.empty());
+}
+
+// A refusal is told apart from "not registered" in the status window, with
+// what the server said, and the disc is not asked for again.
+TEST(CddbLookupDisc, RefusalShowsTheServersLineAndIsAttemptedOnce) {
+  InstalledUi installed;
+  CannedUiClient c;
+  Serve(c);
+  c.replies["motd"] = "500 Invalid hello\r\n";
+  EXPECT_EQ(kCddbServerRefused, c.LookupDisc(kCddbModeImmediate, ExampleToc()));
+  EXPECT_EQ(std::string("message ") + "CDDBサーバが要求を拒否しました\r\n500 Invalid hello", installed.ui.calls[1]);
+  EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(kCddbModeImmediate, ExampleToc()));
+  EXPECT_EQ(1u, c.urls.size());
+  EXPECT_STREQ("CDDBサーバが要求を拒否しました", CddbResultMessage(kCddbServerRefused));
 }
 
 TEST(CddbLookup, ChosenCandidateReadWithComputedId) {
@@ -225,7 +252,7 @@ TEST(CddbLookupDisc, BackgroundLookupPostsAndThenAnswersFromCache) {
   EXPECT_TRUE(host_window::PostedForTesting().empty());
 #endif
   gate.Open();
-  ASSERT_TRUE(c.StopBackgroundLookup(10000));
+  ASSERT_TRUE(c.WaitForBackgroundLookup(10000));
   // Canned replies ignore the stop, so the lookup ends normally.
   EXPECT_EQ(0u, c.BusyDiscId());
   EXPECT_EQ(3u, c.urls.size());
@@ -244,9 +271,25 @@ TEST(CddbLookupDisc, BackgroundLookupPostsAndThenAnswersFromCache) {
   c.onFetch = nullptr;
   c.replies["query"] = "202 No match\r\n";
   EXPECT_EQ(kCddbLookupStarted, c.LookupDisc(kCddbModeTitle, other));
-  ASSERT_TRUE(c.StopBackgroundLookup(10000));
+  ASSERT_TRUE(c.WaitForBackgroundLookup(10000));
   EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(kCddbModeTitle, other));
   host_window::ClearPostedForTesting();
+}
+
+TEST(CddbLookupDisc, AClosedClientRefusesLookupsAndARefusedThreadLeavesNoTrace) {
+  CannedUiClient c;
+  Serve(c, "202 No match\r\n");
+  const DiscToc other = cddbtest::MakeToc({0, 9000}, 30000);
+  plugin_thread::RefuseStartsForTesting(1);
+  EXPECT_EQ(kCddbWindowFailed, c.LookupDisc(kCddbModeTitle, ExampleToc()));
+  EXPECT_EQ(0u, c.BusyDiscId());
+  EXPECT_TRUE(c.urls.empty());
+  // Not taken for tried: the next query starts it.
+  EXPECT_EQ(kCddbLookupStarted, c.LookupDisc(kCddbModeTitle, ExampleToc()));
+  EXPECT_TRUE(c.Close(10000));
+  for (int mode : {kCddbModeTitle, kCddbModeImmediate}) EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(mode, other));
+  c.Reopen();
+  EXPECT_EQ(kCddbNotRegistered, c.LookupDisc(kCddbModeImmediate, other));
 }
 
 TEST(CddbLookupDisc, ReadersNeverSeeHalfAResult) {

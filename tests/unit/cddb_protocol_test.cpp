@@ -49,6 +49,15 @@ TEST(CddbRequest, UrlsCarryHelloAndProtoUnescaped) {
   EXPECT_EQ(0, client.SetProtocolLevel(5));
   EXPECT_EQ(6, client.ProtocolLevel());
   EXPECT_EQ(1, client.SetProtocolLevel(1));
+  // The user's address as user and host; anything else keeps the literal words.
+  for (const auto& h : std::vector<std::pair<const char*, const char*>>{{"a.b-c_d@mail.example.jp", "a.b-c_d+mail.example.jp"},
+                                                                      {"", "username+hostname"},
+                                                                      {"a@b@c", "username+hostname"}}) {
+    client.SetEmail(h.first);
+    EXPECT_EQ(std::string("http://127.0.0.1:8880/~cddb/cddb.cgi?cmd=motd&hello=") + h.second +
+                  "+in_quorvo.dll+Ver.0.26&proto=1",
+              client.CommandUrl("motd"));
+  }
   // Over-long texts are cut, the whole URL stays within 1023 characters.
   client.SetServerUrl(std::string(2000, 'a').c_str());
   EXPECT_EQ(1023u, client.CommandUrl(std::string(3000, 'b')).size());
@@ -68,6 +77,12 @@ TEST(CddbText, ConversionAndSlashSplit) {
       {6, u8"\u2603 \U0001F600 x", "? ?? x", "default", 0},  // not in CP932: one default character per UTF-16 unit
       {6, "\xE3\x81", "?", "default", 0},         // malformed UTF-8
       {3, "Song", "", "", kCddbUnexpectedData},
+      // xmcd escapes: \n and \t are blanks, \\ one backslash, others stay.
+      {1, "First\\nLine", "First Line", "default", 0},
+      {1, "Back\\\\slash Band / Tabs\\tand\\nLines", "Tabs and Lines", "Back\\slash Band", 0},
+      {1, "C:\\\\Music \\x end\\", "C:\\Music \\x end\\", "default", 0},
+      {1, "ソnata", "ソnata", "default", 0},  // the trail byte of ソ is 0x5C
+      {6, u8"ソnata \\\\n", "ソnata \\n", "default", 0},
   };
   for (const Case& c : cases) {
     std::string title, performer;
@@ -83,6 +98,7 @@ TEST(CddbText, ConversionAndSlashSplit) {
   EXPECT_EQ("d", performer);
   ConvertCddbText(1, std::string(2046, 'a') + "\x82\xA0", "d", &title, &performer);
   EXPECT_EQ(2046u, title.size());
+  EXPECT_EQ("a\nb\nc\r\n", NormalizeLineEnds("a\r\nb\nc\r\r\n"));
   EXPECT_EQ(3u, SplitText("a  b", " ").size());
   EXPECT_EQ(1u, SplitText("", " ").size());
 }
@@ -196,7 +212,38 @@ TEST(CddbReadReply, TrackTitles) {
                               6, &jp));
   EXPECT_EQ("日本", jp.tracks[1].title);
 
-  for (const char* bad : {"", "210", "401 rock 0d012c02 No such CD entry.\r\n", "2100 x\r\n"})
+  for (const char* bad : {"", "210", "2100 x\r\n", "600 rock 0d012c02\r\n"})
     EXPECT_EQ(kCddbReadFailed, ParseReadReply(bad, 1, &record)) << bad;
+  EXPECT_EQ(kCddbServerRefused, ParseReadReply("401 rock 0d012c02 No such CD entry.\r\n", 1, &record));
   EXPECT_EQ(kCddbUnexpectedData, ParseReadReply("210 rock x\nTTITLE0=a\n", 4, &record));
+}
+
+// Replies as the live service writes them: LF line ends, refusals of any
+// length; 202 and 211 still mean "not registered".
+TEST(CddbReplyForms, RefusalsAndLfLineEnds) {
+  const std::vector<std::pair<std::string, int>> queries = {
+      {"200 rock 0d012c02 Band / Two\n", 0},
+      {"210 Found\r\nrock 0d012c02 A / One\njazz 0d012c02 B / Two\r\n.\n", 0},  // the second chosen
+      {"500 Invalid hello: a valid e-mail address is required.\n", kCddbServerRefused},
+      {"500", kCddbServerRefused},
+      {"409 No handshake\r\n", kCddbServerRefused},
+      {"202 No match for disc ID 0d012c02.\n", kCddbNotRegistered},
+      {"211 Found inexact matches\nrock 0d012c02 A / B\n.\n", kCddbNotRegistered},
+      {"4000 x y z\n", kCddbNotRegistered}};
+  for (const auto& q : queries) {
+    CddbDiscRecord record;
+    std::string category;
+    const auto second = [](const std::vector<CddbCandidate>&) { return 2; };
+    EXPECT_EQ(q.second, ParseQueryReply(q.first, 1, second, &record, &category)) << q.first;
+    EXPECT_EQ(q.second == 0 ? "Two" : "", record.tracks[0].title) << q.first;
+  }
+  CddbDiscRecord record;
+  ASSERT_EQ(0, ParseReadReply("210 rock 0d012c02 entry follows\nTTITLE0=One\nTTITLE1=Two\\tB\n.\n", 1, &record));
+  EXPECT_EQ("Two B", record.tracks[2].title);
+
+  // The line shown to the user: the first line, control bytes blank, at most
+  // 256 bytes and never half a character.
+  EXPECT_EQ("500 Bad hello", CddbStatusLine("500 Bad\thello\r\nmore"));
+  EXPECT_EQ(256u, CddbStatusLine("500 " + std::string(300, 'x')).size());
+  EXPECT_EQ(255u, CddbStatusLine(std::string(255, 'x') + "日本").size());
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -208,6 +212,8 @@ TEST_F(HttpServerTest, RepliesAndFaults) {
       {"/fault/short", kHttpShortBody, 200, nullptr, 5000},
       {"/fault/badstatus", kHttpOk, 0, "body after a malformed status line\r\n", 5000},
       {"/fault/http11", kHttpOk, 200, "body", 5000},
+      // Complete at its Content-Length although the peer keeps the connection.
+      {"/fault/keepalive", kHttpOk, 200, "keep alive", 300},
       {"/fault/status/500", kHttpOk, 500, "status 500\r\n", 5000},
       {"/fault/status/302", kHttpOk, 302, "status 302\r\n", 5000},  // only 301 redirects
       {"/fault/garbage", kHttpHeaderFailed, 0, "", 5000},
@@ -278,6 +284,27 @@ TEST_F(HttpServerTest, HooksCanRefuseDataOrCancel) {
   // The bare client's data hook refuses the first body byte.
   HttpClient bare;
   EXPECT_EQ(bare.Get(test_servers::CddbUrl("/fault/nolength").c_str(), info), kHttpOutputFailed);
+}
+
+// Quit ends a request from another thread whatever it waits for, and the
+// client takes requests again only when allowed to.
+TEST_F(HttpServerTest, AbortEndsARequestAtOnceAndHoldsUntilAllowed) {
+  client.SetTimeouts(30000, 30000);
+  for (const char* path : {"/fault/silent", "/fault/slow/1000", "/moved/fault/silent"}) {
+    SCOPED_TRACE(path);
+    client.AllowRequests();
+    std::atomic<int> result{-1};
+    std::thread request([&] { result = Get(path); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = std::chrono::steady_clock::now();
+    client.Abort();
+    request.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(kHttpCancelled, result.load());
+  }
+  EXPECT_EQ(kHttpCancelled, Get("/fault/nolength")) << "aborted until allowed";
+  client.AllowRequests();
+  EXPECT_EQ(kHttpOk, Get("/fault/nolength"));
 }
 
 TEST_F(HttpServerTest, RefusedConnectionIsReported) {

@@ -54,6 +54,7 @@ TEST(PluginSettings, SaveWritesEveryStoredKeyInOrder) {
       "CDDB_UseUtf8=false",
       "CDDB_Proxy=",
       "CDDB_UseProxy=false",
+      "CDDB_Email=",
       "CDDB_DialogAutoClose=true",
       "CDDB_URLHistory=2",
       "CDDB_URLHistory0=http://gnudb.gnudb.org/~cddb/cddb.cgi",
@@ -79,6 +80,7 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   s.cddbUseUtf8 = true;
   s.cddbProxy = "proxy.example:8080";
   s.cddbUseProxy = true;
+  s.cddbEmail = "taro@example.jp";
   s.cddbDialogAutoClose = false;
   s.proxyHistory = {"proxy.example:8080", "other:3128"};
   s.extendedFileInfoDefault = true;
@@ -100,6 +102,7 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   EXPECT_EQ(s.cddbUseUtf8, r.cddbUseUtf8);
   EXPECT_EQ(s.cddbProxy, r.cddbProxy);
   EXPECT_EQ(s.cddbUseProxy, r.cddbUseProxy);
+  EXPECT_EQ(s.cddbEmail, r.cddbEmail);
   EXPECT_EQ(s.cddbDialogAutoClose, r.cddbDialogAutoClose);
   EXPECT_EQ(s.urlHistory, r.urlHistory);
   EXPECT_EQ(s.proxyHistory, r.proxyHistory);

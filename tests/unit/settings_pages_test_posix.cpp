@@ -127,6 +127,8 @@ struct RecordingClient : CddbClientSettings {
     return http.SetProxy(text.c_str());
   }
   void SetUseProxy(bool flag) override { calls.push_back(std::string("useproxy ") + (flag ? "1" : "0")); }
+  void SetAutoClose(bool flag) override { calls.push_back(std::string("autoclose ") + (flag ? "1" : "0")); }
+  void SetEmail(const std::string& address) override { calls.push_back("email " + address); }
 };
 
 class CddbPageApply : public ::testing::Test {
@@ -153,22 +155,23 @@ TEST_F(CddbPageApply, ProxyFormsAcceptedOrRefused) {
   for (const Case& c : cases) {
     SetUp();
     client.calls.clear();
-    ApplyCddbPage(s, {s.cddbUrl, c.proxy, false, true, true}, client, nullptr);
+    ApplyCddbPage(s, {s.cddbUrl, c.proxy, false, true, true, ""}, client, nullptr);
     EXPECT_EQ(c.accepted, s.cddbUseProxy) << c.proxy;
     EXPECT_EQ(c.accepted ? std::string(c.proxy) : std::string("old:8080"), s.cddbProxy) << c.proxy;
     EXPECT_EQ(c.accepted ? 0u : 1u, msgbox::RecordedForTesting().size()) << c.proxy;
-    EXPECT_EQ(client.calls.back(), std::string("useproxy ") + (c.accepted ? "1" : "0"));
+    EXPECT_EQ(client.calls[client.calls.size() - 2], std::string("useproxy ") + (c.accepted ? "1" : "0"));
   }
   SetUp();
-  ApplyCddbPage(s, {s.cddbUrl, "proxy.example", false, true, true}, client, nullptr);
+  ApplyCddbPage(s, {s.cddbUrl, "proxy.example", false, true, true, ""}, client, nullptr);
   ASSERT_EQ(1u, msgbox::RecordedForTesting().size());
   EXPECT_EQ("プロキシサーバアドレスの書式が不正です。\nプロキシサーバの設定を無効にします。", msgbox::RecordedForTesting()[0].text);
   EXPECT_EQ("in_quorvo.dll", msgbox::RecordedForTesting()[0].caption);
 }
 
 TEST_F(CddbPageApply, SequenceAndHistories) {
-  ApplyCddbPage(s, {"http://b.example/~cddb/cddb.cgi", "", true, true, false}, client, nullptr);
-  const std::vector<std::string> expected = {"url http://b.example/~cddb/cddb.cgi", "utf8 1", "useproxy 0"};
+  ApplyCddbPage(s, {"http://b.example/~cddb/cddb.cgi", "", true, true, false, ""}, client, nullptr);
+  const std::vector<std::string> expected = {"url http://b.example/~cddb/cddb.cgi", "autoclose 0", "utf8 1",
+                                             "useproxy 0", "email "};
   EXPECT_EQ(expected, client.calls);  // an empty proxy is not handed on
   EXPECT_EQ("old:8080", s.cddbProxy);
   EXPECT_FALSE(s.cddbUseProxy);
@@ -180,13 +183,31 @@ TEST_F(CddbPageApply, SequenceAndHistories) {
 
   // The same URL again: no new server URL, no new history entry; an empty URL is kept as an entry.
   client.calls.clear();
-  ApplyCddbPage(s, {"http://b.example/~cddb/cddb.cgi", "new:1", false, false, true}, client, nullptr);
-  EXPECT_EQ((std::vector<std::string>{"proxy new:1", "utf8 0", "useproxy 0"}), client.calls);
+  ApplyCddbPage(s, {"http://b.example/~cddb/cddb.cgi", "new:1", false, false, true, ""}, client, nullptr);
+  EXPECT_EQ((std::vector<std::string>{"autoclose 1", "proxy new:1", "utf8 0", "useproxy 0", "email "}), client.calls);
   EXPECT_EQ(2u, s.urlHistory.size());
   EXPECT_EQ((std::set<std::string>{"new:1", "old:8080"}), s.proxyHistory);
-  ApplyCddbPage(s, {"", "new:1", false, true, true}, client, nullptr);
+  ApplyCddbPage(s, {"", "new:1", false, true, true, ""}, client, nullptr);
   EXPECT_EQ(1u, s.urlHistory.count(""));
   EXPECT_TRUE(s.cddbUseProxy);
+}
+
+TEST_F(CddbPageApply, EmailIsCheckedAndABadOneKeepsTheOldValue) {
+  const std::vector<std::pair<const char*, const char*>> cases = {  // typed, stored (nullptr: refused)
+      {"taro@example.jp", "taro@example.jp"}, {"  a.b_c-d@mail.example.com\t", "a.b_c-d@mail.example.com"},
+      {"", ""}, {"taro", nullptr}, {"taro@", nullptr}, {"@example.jp", nullptr}, {"a@b@example.jp", nullptr},
+      {"ta ro@example.jp", nullptr}, {"taro+x@example.jp", nullptr}, {"太郎@example.jp", nullptr}};
+  for (const auto& c : cases) {
+    SetUp();
+    s.cddbEmail = "old@example.jp";
+    client.calls.clear();
+    ApplyCddbPage(s, {s.cddbUrl, s.cddbProxy, false, true, true, c.first}, client, nullptr);
+    const std::string stored = c.second ? c.second : "old@example.jp";
+    EXPECT_EQ(stored, s.cddbEmail) << c.first;
+    EXPECT_EQ("email " + stored, client.calls.back()) << c.first;
+    EXPECT_EQ(c.second ? 0u : 1u, msgbox::RecordedForTesting().size()) << c.first;
+  }
+  EXPECT_EQ(kEmailRefusedMessage, msgbox::RecordedForTesting()[0].text);
 }
 
 TEST(SettingsPages, TransportLabel) {

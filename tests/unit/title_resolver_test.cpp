@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "input/plugin_settings.h"
 #include "input/title_queries.h"
 #include "tools/vdrive/virtual_scsi_transport.h"
+#include "util/critical_section.h"
 #include "vdrive_test_support.h"
 
 namespace {
@@ -24,8 +28,10 @@ class FakeCddb : public CddbLookup {
  public:
   int answer = kCddbNotRegistered;
   std::vector<int> modes;  // one per LookupDisc
+  std::function<void()> during;  // runs inside each lookup
   int LookupDisc(int mode, const DiscToc&) override {
     modes.push_back(mode);
+    if (during) during();
     return answer;
   }
   int GetTrackText(int number, TitleInfo* out) override {
@@ -273,6 +279,41 @@ TEST_F(TitleRig, OneNamedSourceForTheInformationDialog) {
   EXPECT_EQ("タイトル情報がありません", record.text);
   EXPECT_EQ(0, resolver_.Resolve(kQueryInfoDialog, "cda://D,1", "nothing", "TITLE", record));
   EXPECT_EQ("", record.text);
+}
+
+// The information box's lookup talks to the server and runs the status
+// window's message loop, from which the host calls in again: the drive lock
+// is free meanwhile. A background lookup is only started and keeps it.
+TEST_F(TitleRig, OnlyTheImmediateLookupLetsGoOfTheDriveLockAndSettingsAreReadAsACopy) {
+  CCriticalSection lock;
+  ASSERT_TRUE(lock.Create());
+  std::mutex settingsMutex;
+  TitleResolver locked{TitleResolverParts{&playback_, &info_, &lock, &settings_,
+                                          [this]() -> CddbLookup& { return cddb_; }, [this] { return current_; },
+                                          [this] { return playing_; }, &settingsMutex}};
+  std::vector<bool> free;
+  cddb_.during = [&] { free.push_back(lock.Probe(0) == kWaitSignalled); };
+  TrackDescription record;
+  locked.Resolve(kQueryInfoDialog, "cda://D,1", "CDDB", nullptr, record);
+  Priority({"CDDB", "default", "", ""});
+  locked.Resolve(kQueryFileInfo, "cda://D,1", nullptr, nullptr, record);
+  EXPECT_EQ((std::vector<bool>{true, false}), free);
+  EXPECT_EQ(kWaitSignalled, lock.Probe(0)) << "the lock is given back once";
+
+  // The sheet publishes while queries run elsewhere (ThreadSanitizer).
+  cddb_.during = nullptr;
+  std::thread sheet([&] {
+    for (int i = 0; i < 200; ++i) {
+      std::lock_guard<std::mutex> hold(settingsMutex);
+      settings_.defaultTitleFormat = i % 2 ? "odd %6" : "even %6";
+    }
+  });
+  for (int i = 0; i < 50; ++i) {
+    locked.Resolve(kQueryFileInfo, "cda://D,1", nullptr, nullptr, record);
+    EXPECT_TRUE(record.text == "odd 1" || record.text == "even 1" || record.text == "CD-DA TRACK - D:\\Track1")
+        << record.text;
+  }
+  sheet.join();
 }
 
 TEST_F(TitleRig, AnEmptyOrNullNameMeansTheFileBeingPlayed) {

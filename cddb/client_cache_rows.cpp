@@ -2,8 +2,7 @@
 #include <vector>
 
 #include "cddb/cache_manager.h"
-#include "cddb/cddb_ui_client.h"
-#include "cddb/plugin_cddb.h"
+#include "cddb/cddb_client.h"
 
 CacheRow MakeCacheRow(const std::string& key, const CddbDiscRecord& record) {
   CacheRow row;
@@ -21,25 +20,28 @@ namespace cddb_windows {
 
 namespace {
 
-// The plug-in's own cache; the client guards it against lookup threads.
-class PluginCacheRowSource : public CacheRowSource {
+// A client's cache; the client guards it against lookup threads.
+class ClientCacheRowSource : public CacheRowSource {
  public:
+  explicit ClientCacheRowSource(CddbClient& client) : client_(client) {}
   std::vector<CacheRow> Rows() override {
     std::vector<CacheRow> rows;
-    CddbUiClient& client = PluginCddbClient();
-    client.FirstCacheEntry();
+    client_.FirstCacheEntry();
     std::string key;
     CddbDiscRecord record;
-    while (client.NextCacheEntry(&key, &record)) rows.push_back(MakeCacheRow(key, record));
+    while (client_.NextCacheEntry(&key, &record)) rows.push_back(MakeCacheRow(key, record));
     return rows;
   }
-  void Delete(const std::string& key) override { PluginCddbClient().DeleteFromCache(key); }
+  void Delete(const std::string& key) override { client_.DeleteFromCache(key); }
+
+ private:
+  CddbClient& client_;
 };
 
 }  // namespace
 
-int ShowCacheManager(HWND parent) {
-  PluginCacheRowSource source;
+int ShowCacheManager(HWND parent, CddbClient& client) {
+  ClientCacheRowSource source(client);
   return ShowCacheManager(parent, source);
 }
 

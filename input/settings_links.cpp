@@ -1,8 +1,13 @@
+// What the settings sheet reaches outside itself: the plug-in's CDDB client,
+// which takes the server, proxy and status-window settings, and the cache
+// manager behind the CDDB page's button.
 #include "ui/settings_links.h"
 
 #include "cddb/cache_manager.h"
 #include "cddb/cddb_ui_client.h"
-#include "cddb/plugin_cddb.h"
+#include "input/plugin_cddb.h"
+#include "input/plugin_strings.h"
+#include "input/readers.h"
 
 namespace settings_links {
 
@@ -14,6 +19,8 @@ class PluginClient : public settings_pages::CddbClientSettings {
   void SetUseUtf8(bool flag) override { PluginCddbClient().SetUseUtf8(flag); }
   int SetProxy(const std::string& text) override { return PluginCddbClient().SetProxy(text.c_str()); }
   void SetUseProxy(bool flag) override { PluginCddbClient().SetUseProxy(flag); }
+  void SetAutoClose(bool flag) override { PluginCddbClient().SetAutoClose(flag); }
+  void SetEmail(const std::string& address) override { PluginCddbClient().SetEmail(address.c_str()); }
 };
 
 }  // namespace
@@ -23,6 +30,10 @@ settings_pages::CddbClientSettings& CddbClient() {
   return client;
 }
 
-void OpenCacheManager(HWND owner) { cddb_windows::ShowCacheManager(owner); }
+void OpenCacheManager(HWND owner) { cddb_windows::ShowCacheManager(owner, PluginCddbClient()); }
+
+int TransportKind() { return PlaybackReader().TransportKind(); }
+
+HINSTANCE Instance() { return PluginInstance(); }
 
 }  // namespace settings_links
