@@ -60,19 +60,20 @@ struct Tip {
   LRESULT autoPop = 0;
 };
 
+// An enumeration callback is stdcall on 32 bits; a lambda converts only to a
+// cdecl pointer.
+BOOL CALLBACK CollectTooltip(HWND w, LPARAM list) {
+  char name[64] = {};
+  GetClassNameA(w, name, sizeof name);
+  if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+  return TRUE;
+}
+
 // Every tooltip of the sheet's thread, by the control it belongs to, read
 // through the tooltip windows' own messages.
 std::map<HWND, Tip> ReadTooltips(HWND sheet) {
   std::vector<HWND> windows;
-  EnumThreadWindows(
-      GetWindowThreadProcessId(sheet, nullptr),
-      [](HWND w, LPARAM list) {
-        char name[64] = {};
-        GetClassNameA(w, name, sizeof name);
-        if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumThreadWindows(GetWindowThreadProcessId(sheet, nullptr), CollectTooltip, reinterpret_cast<LPARAM>(&windows));
   std::map<HWND, Tip> tips;
   for (HWND w : windows) {
     TOOLINFOA tool = {};
