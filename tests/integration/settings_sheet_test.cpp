@@ -296,6 +296,7 @@ TEST_F(PassThroughSettingsSheetTest, TheReadingPageNamesThePassThrough) {
   std::string transport;
   RunSheet([&](HWND sheet) {
     transport = ItemText(ShowPage(sheet, 5), IDC_TRANSPORT);
+    SaveScreenshot(sheet, "105_settings_read");  // as a user on Windows 10 sees it
     PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ("使用ドライバ : SPTI", transport);
