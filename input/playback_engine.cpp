@@ -27,6 +27,9 @@ constexpr std::uint64_t kMaxBlocks = 120;
 // Pauses of the playback thread.
 constexpr unsigned kPreReadPollMs = 1;
 constexpr unsigned kOutputFullMs = 20;
+// GetOutputTime's tries for a reading no write overlaps (the later ones sleep
+// a millisecond: about 16 ms at most before the last reading stands).
+constexpr int kPositionReadTries = 20;
 constexpr unsigned kPausedOrDrainingMs = 10;
 // The fill thread looks at the buffer this often while it is full enough,
 // in slices so that a request to end is seen at once.
@@ -136,9 +139,19 @@ void PlaybackEngine::Stop() {
 }
 
 int PlaybackEngine::GetOutputTime() const {
-  int ms = static_cast<int>(FramesToMs(decodePosition_.load()));
+  // The decode position and the output's times are read as one consistent
+  // set: read across a write they put the position up to the output's whole
+  // buffer early (seen after a seek under load). Writes are short, so a few
+  // tries find a quiet moment; failing that, the last reading stands.
   Out_Module* out = module_.outMod;
-  if (out) ms += out->GetOutputTime() - out->GetWrittenTime();
+  int ms = 0;
+  for (int attempt = 0; attempt < kPositionReadTries; ++attempt) {
+    const std::uint32_t before = positionChanges_.load();
+    ms = static_cast<int>(FramesToMs(decodePosition_.load()));
+    if (out) ms += out->GetOutputTime() - out->GetWrittenTime();
+    if ((before & 1) == 0 && positionChanges_.load() == before) break;
+    plugin_thread::SleepMs(attempt < 4 ? 0 : 1);
+  }
   return ms;
 }
 
@@ -291,8 +304,10 @@ void PlaybackEngine::PlaybackThread() {
       // (a second error box would tell the user nothing new).
       if (!fillError_.load()) StartFill();
       PreReadWait();
+      positionChanges_.fetch_add(1);
       decodePosition_.store(static_cast<std::uint32_t>(target));
       if (out) out->Flush(request);
+      positionChanges_.fetch_add(1);
       heldFrames = 0;
       // A newer request that came in meanwhile stays for the next pass.
       seekRequestMs_.compare_exchange_strong(request, -1);
@@ -349,8 +364,10 @@ void PlaybackEngine::PlaybackThread() {
       const int t = static_cast<int>(FramesToMs(decodePosition_.load()));
       if (m.SAAddPCMData) m.SAAddPCMData(block, 2, 16, t);
       if (m.VSAAddPCMData) m.VSAAddPCMData(block, 2, 16, t);
+      positionChanges_.fetch_add(1);
       out->Write(reinterpret_cast<char*>(block), bytes);
       decodePosition_.fetch_add(heldFrames);
+      positionChanges_.fetch_add(1);
       heldFrames = 0;
       continue;
     }

@@ -105,6 +105,10 @@ class PlaybackEngine {
   std::atomic<int> volume_{0};
   std::atomic<int> pan_{0};
   std::atomic<std::uint32_t> decodePosition_{0};
+  // Odd while the playback thread moves the decode position and the
+  // output's written count apart (a write, a seek's flush): GetOutputTime
+  // reads the three values only between such moves.
+  std::atomic<std::uint32_t> positionChanges_{0};
   std::atomic<int> trackLengthMs_{-1000};
   std::atomic<int> outputLatency_{-1};
   std::atomic<bool> fillRunning_{false};

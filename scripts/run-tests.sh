@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test tier once: native unit tests (sanitizers), the win32 DLL
-# checks, and the win64 unit and integration tests under wine64 + Xvfb.
+# checks, the win64 unit and integration tests under wine64 + Xvfb, and the
+# same programs built for i686 in 32-bit Wine (the i686 tier).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
@@ -9,8 +10,25 @@ cd "$root"
 
 bash scripts/wine-prefix.sh
 
+# The i686 tier (the product DLLs in a 32-bit process) when this machine can
+# host it; otherwise its tests report a skip and we say why here.
+i686_started=$(date +%s)
+i686_reason=$(bash scripts/i686-setup.sh 9>&-)
+i686_status=$?
+case $i686_status in
+  0) echo "i686 tier: ready after $(( $(date +%s) - i686_started )) s of setup"
+     [[ -n $i686_reason ]] && echo "$i686_reason"
+     bash scripts/i686-session.sh start ;;
+  3) echo "i686 tier skipped: $i686_reason" ;;
+  *) echo "i686 tier: setup failed (its tests will fail): $i686_reason" ;;
+esac
+
 start_xvfb 90 1280x1024x24 "$build/xvfb.log"
-trap stop_wine_and_xvfb EXIT
+stop_all() {
+  stop_wine_and_xvfb
+  ((i686_status == 0)) && bash scripts/i686-session.sh stop
+}
+trap stop_all EXIT
 
 # Keep one wineserver alive for the whole run: each program then starts in
 # about a second instead of re-spawning it.

@@ -10,7 +10,8 @@
 //     wnaspi32.dll and vdrive.ini lie there too), lists the disc in drive
 //     D: with the track lengths, plays one track (default 1) at `pace`
 //     times real time (default 4) into <folder>\demo.wav and prints where
-//     it is.
+//     it is. Pace 0 plays nothing: the same window and loop stay up for the
+//     track's length (the host not playing, for the CPU benchmark).
 //
 //   quorvo_host --title-query <ms>
 //     loads in_quorvo.dll beside itself, asks the title of cda://D,1 (with
@@ -24,6 +25,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -183,19 +185,21 @@ int Demo(int track, double pace) {
   recording_output::Reset();
   recording_output::SetPace(pace);
   std::string name = playlist[track - 1].name;
-  const int played = in->Play(&name[0]);
+  const bool idle = pace <= 0;
+  const int played = idle ? 0 : in->Play(&name[0]);
   if (played != 0) {
     Say("demo: Play(" + name + ") returned " + std::to_string(played));
     in->Quit();
     return 5;
   }
-  const std::string playing = "再生中: " + playlist[track - 1].title;
+  const std::string playing = (idle ? "停止中: " : "再生中: ") + playlist[track - 1].title;
   SetWindowTextA(status, playing.c_str());
-  Say("demo: playing " + name);
+  Say(idle ? "demo: idle for the length of " + name : "demo: playing " + name);
 
   const DWORD start = GetTickCount();
+  const DWORD limit = idle ? static_cast<DWORD>(std::max(playlist[track - 1].lengthMs, 0)) : 120000;
   bool ended = false;
-  while (!ended && GetTickCount() - start < 120000) {
+  while (!ended && GetTickCount() - start < limit) {
     host.PumpFor(50);
     const int length = in->GetLength();
     const int now = in->GetOutputTime();
@@ -206,8 +210,9 @@ int Demo(int track, double pace) {
   }
   SendMessageA(progress, PBM_SETPOS, 1000, 0);
   host.PumpFor(50);
-  in->Stop();
+  if (!idle) in->Stop();
   in->Quit();
+  if (idle) return 0;
   if (!ended) {
     Say("demo: the track never ended");
     return 6;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/host/test_host.h"
+#include "tests/host/window_driver.h"
 
 namespace dialog_helpers {
 
@@ -63,8 +64,9 @@ inline void Click(HWND dialog, int id) {
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-// The window as it is on screen, as a 24-bit BMP in build/screenshots (the
-// test run turns them into PNGs). False when nothing could be captured.
+// The window as it is on screen, as a 24-bit BMP in the screenshot folder
+// (the test run turns those of build/screenshots into PNGs). False when
+// nothing could be captured.
 inline bool SaveScreenshot(HWND window, const std::string& name) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Sleep(200);
@@ -87,7 +89,7 @@ inline bool SaveScreenshot(HWND window, const std::string& name) {
   GdiFlush();
   const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
   const DWORD size = stride * static_cast<DWORD>(h);
-  const std::string dir = TestHost::ProgramDirectory() + "\\..\\screenshots";
+  const std::string dir = window_driver::ScreenshotDirectory();
   CreateDirectoryA(dir.c_str(), nullptr);
   bool ok = false;
   if (FILE* f = std::fopen((dir + "\\" + name + ".bmp").c_str(), "wb")) {

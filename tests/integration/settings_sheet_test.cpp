@@ -60,19 +60,20 @@ struct Tip {
   LRESULT autoPop = 0;
 };
 
+// An enumeration callback is stdcall on 32 bits; a lambda converts only to a
+// cdecl pointer.
+BOOL CALLBACK CollectTooltip(HWND w, LPARAM list) {
+  char name[64] = {};
+  GetClassNameA(w, name, sizeof name);
+  if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+  return TRUE;
+}
+
 // Every tooltip of the sheet's thread, by the control it belongs to, read
 // through the tooltip windows' own messages.
 std::map<HWND, Tip> ReadTooltips(HWND sheet) {
   std::vector<HWND> windows;
-  EnumThreadWindows(
-      GetWindowThreadProcessId(sheet, nullptr),
-      [](HWND w, LPARAM list) {
-        char name[64] = {};
-        GetClassNameA(w, name, sizeof name);
-        if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumThreadWindows(GetWindowThreadProcessId(sheet, nullptr), CollectTooltip, reinterpret_cast<LPARAM>(&windows));
   std::map<HWND, Tip> tips;
   for (HWND w : windows) {
     TOOLINFOA tool = {};
@@ -295,6 +296,7 @@ TEST_F(PassThroughSettingsSheetTest, TheReadingPageNamesThePassThrough) {
   std::string transport;
   RunSheet([&](HWND sheet) {
     transport = ItemText(ShowPage(sheet, 5), IDC_TRANSPORT);
+    SaveScreenshot(sheet, "105_settings_read");  // as a user on Windows 10 sees it
     PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ("使用ドライバ : SPTI", transport);

@@ -12,6 +12,7 @@
 #include <dbt.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -164,6 +165,7 @@ TEST_F(ShutdownTest, QuitIsPromptWhateverTheBackgroundLookupWaitsFor) {
       host_.PumpFor(700);  // well inside the exchange
     }
     const Departure d = QuitFreeAndLive(host_, in_, nullptr, c.liveMs);
+    std::printf("Quit while a lookup waits for %s: %lu ms\n", c.state, static_cast<unsigned long>(d.quitMs));
     EXPECT_LT(d.quitMs, 2000u);
     EXPECT_FALSE(IsWindow(status));
     EXPECT_TRUE(d.unloaded) << "a thread of the plug-in still holds it";
