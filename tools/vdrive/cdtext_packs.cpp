@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "tools/vdrive/regular_file.h"
+
 namespace vdrive {
 
 std::uint16_t CdTextCrc(const std::uint8_t* data, std::size_t length) {
@@ -129,6 +131,7 @@ std::vector<std::uint8_t> BuildCdTextPacks(const std::vector<CdTextBlock>& block
 }
 
 int LoadCdTextFile(const std::string& path, std::vector<std::uint8_t>* packs) {
+  if (!IsRegularFile(path)) return -1;
   std::ifstream in(path, std::ios::binary);
   if (!in) return -1;
   std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

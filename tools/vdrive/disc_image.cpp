@@ -6,6 +6,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "tools/vdrive/regular_file.h"
+
 namespace vdrive {
 
 namespace {
@@ -20,6 +22,7 @@ bool IsAbsolute(const std::string& p) {
 }
 
 std::int64_t FileSize(const std::string& path) {
+  if (!IsRegularFile(path)) return -1;
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return -1;
   return static_cast<std::int64_t>(in.tellg());
