@@ -10,6 +10,10 @@ build=$(realpath "$1")
 work=$2
 rm -rf "$work" && mkdir -p "$work"
 work=$(realpath "$work")
+# A prefix of its own: the i686 integration tests, running at the same time,
+# keep a window of the player's class open in theirs, and the installer
+# rightly refuses to install while it sees one.
+export QUORVO_I686_PREFIX="$work-wineprefix"
 if ! bash "$root/scripts/dist.sh" "$build" "$work/dist" >"$work/dist.log" 2>&1; then
   cat "$work/dist.log"
   exit 1

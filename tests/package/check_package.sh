@@ -14,6 +14,10 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$1
 player=$2
 work=$3
+# A prefix of its own: the integration tests' host windows (the player's
+# class) and registry would make the installer refuse, and ending this
+# test's Wine session must not end theirs.
+export WINEPREFIX="${work%/}-wineprefix"
 source "$root/scripts/wine-env.sh"
 export LC_ALL=C.UTF-8  # for our own tools; Wine gets ja_JP below
 
