@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "host_api/host_messages.h"
@@ -133,6 +134,8 @@ std::string HostileIniTest::cue_;
 struct IniCase {
   const char* name;
   std::string lines;
+  std::vector<std::pair<const char*, std::string>> after;  // values expected after Quit
+  const char* title = nullptr;                              // the track's title, when it matters
 };
 
 // One pass per damaged file: Init, a title, a whole track bit for bit (a
@@ -143,8 +146,10 @@ TEST_F(HostileIniTest, TheInputPluginPlaysShowsItsSheetAndWritesBackSaneValues) 
       {"huge numbers",
        "BufferSize=4294967295\r\nPreReadSize=99999999999\r\nReadSpeed=2147483647\r\n"
        "CDDB_URLHistory=2147483647\r\nCDDB_ProxyHistory=-7\r\n"},
-      {"negative numbers", "BufferSize=-1\r\nPreReadSize=-176400\r\nReadSpeed=-2\r\n"},
-      {"zero", "BufferSize=0\r\nPreReadSize=0\r\nReadSpeed=0\r\n"},
+      {"negative numbers", "BufferSize=-1\r\nPreReadSize=-176400\r\nReadSpeed=-2\r\n",
+       {{"BufferSize", "882000"}, {"PreReadSize", "176400"}, {"ReadSpeed", "65535"}}},
+      {"zero", "BufferSize=0\r\nPreReadSize=0\r\nReadSpeed=0\r\n",
+       {{"BufferSize", "882000"}, {"ReadSpeed", "65535"}}},
       {"tiny", "BufferSize=1\r\nPreReadSize=1\r\nReadSpeed=1\r\n"},
       {"no digits", "BufferSize=abc\r\nPreReadSize=\r\nReadSpeed=0x10\r\n"},
       {"long texts",
@@ -152,12 +157,21 @@ TEST_F(HostileIniTest, TheInputPluginPlaysShowsItsSheetAndWritesBackSaneValues) 
            "\r\nDefaultTitleFormat=" + kLongPattern + "\r\nCDTEXT_TitleFormat=" + kExplodingFormat +
            "\r\nCDDB_TitleFormat=" + kExplodingFormat + "\r\nExtendedFileInfoDefaultTitle=" + kLongPattern +
            "\r\nCDDB_URLHistory=1\r\nCDDB_URLHistory0=" + kLongUrl + "\r\nCDDB_ProxyHistory=1\r\nCDDB_ProxyHistory0=" +
-           std::string(1500, 'q') + "\r\n"},
+           std::string(1500, 'q') + "\r\n",
+       {{"CDDB_URL", kLongUrl},
+        {"CDDB_Proxy", kLongProxy},
+        {"CDDB_Email", kLongEmail},
+        {"DefaultTitleFormat", kLongPattern},
+        {"CDTEXT_TitleFormat", kExplodingFormat},
+        {"ExtendedFileInfoDefaultTitle", kLongPattern},
+        {"CDDB_ProxyHistory1", std::string(1023, 'q')}}},
       {"unknown sources and garbage booleans",
        "TitlePriority0=bogus\r\nTitlePriority1=" + std::string(1023, 'P') +
            "\r\nTitlePriority2=CD-TEXT(EN)\r\nTitlePriority3=CD-TEXT(EN)\r\n"
            "CDDB_Cache=yes\r\nCDDB_UseUtf8=1\r\nCDDB_UseProxy=\x82\x73\x82\x71\x82\x74\x82\x64\r\n"
-           "CDDB_DialogAutoClose=\r\nMultithreadInitialize=tru\r\nExtendedFileInfoDefault=-1\r\n"},
+           "CDDB_DialogAutoClose=\r\nMultithreadInitialize=tru\r\nExtendedFileInfoDefault=-1\r\n",
+       {{"CDDB_Cache", "false"}, {"CDDB_UseProxy", "false"}, {"MultithreadInitialize", "false"}},
+       "Track 01 Title - Performer 1"},
       {"device map", "Aspi=true\r\nAspiDevMap_D=0:0:0\r\nAspiDevMap_E=999:-1:2147483648\r\nAspiDevMap_F=" +
                          std::string(1023, '9') + "\r\nAspiDevMap_G=::\r\n"},
   };
@@ -182,6 +196,7 @@ TEST_F(HostileIniTest, TheInputPluginPlaysShowsItsSheetAndWritesBackSaneValues) 
     EXPECT_LT(titleLength, static_cast<std::size_t>(GETFILEINFO_TITLE_LENGTH));
     EXPECT_GT(titleLength, 0u);
     EXPECT_EQ(2000, length);
+    if (c.title) EXPECT_EQ(c.title, std::string(title.data()));
 
     recording_output::Reset();
     host_.ClearMessages();
@@ -217,6 +232,7 @@ TEST_F(HostileIniTest, TheInputPluginPlaysShowsItsSheetAndWritesBackSaneValues) 
     const long urls = std::strtol(ini_file::Value(text, kSection, "CDDB_URLHistory").c_str(), nullptr, 10);
     EXPECT_GE(urls, 1);
     EXPECT_LE(urls, 4096);
+    for (const auto& [key, value] : c.after) EXPECT_EQ(value, ini_file::Value(text, kSection, key)) << key;
     for (const std::string& box : boxes) ADD_FAILURE() << "unexpected box at OK: " << box;
   }
 }
