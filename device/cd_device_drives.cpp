@@ -61,6 +61,10 @@ int CdDevice::ProbeDrive(CdDrive& drive) {
 }
 
 int CdDevice::EnumerateDrives() {
+  // Only what answers now: a library kept loaded past a quit enumerates again
+  // at its next init, perhaps over another transport or device map, and a
+  // drive of the old table would be reached at an address it no longer has.
+  drives_.clear();
   if (!transport_ || transport_->Initialize() != 1) return -2;
   // The probe uses the transport's open drive, so the device's own must go.
   CloseDevice();

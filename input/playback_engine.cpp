@@ -1,6 +1,7 @@
 #include "input/playback_engine.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "device/cd_direct_cdda.h"
 #include "host_api/host_messages.h"
@@ -37,6 +38,10 @@ constexpr unsigned kFillIdleMs = 100;
 constexpr unsigned kFillIdleSliceMs = 10;
 // How often Stop looks for a read-error box to close while it waits.
 constexpr std::uint32_t kStopBoxCheckMs = 50;
+// The longest SetOutputTime waits for the playback thread to take a seek.
+constexpr unsigned kSeekWaitMs = 5000;
+// The drive's code for its maximum speed.
+constexpr std::uint32_t kMaximumSpeed = 0xFFFF;
 
 }  // namespace
 
@@ -48,7 +53,9 @@ BufferPlan PlanBuffer(std::uint32_t preReadSize, std::uint32_t bufferSize) {
   // only the capacity less one full read.
   const std::uint32_t reachable = plan.blocks * kBlockBytes - kFullRead * kFrameBytes;
   plan.preReadBytes = std::min(preReadSize, reachable);
-  plan.refillBelowBytes = std::min(bufferSize, reachable);
+  // Below one frame the fill would wait for a buffer emptier than empty and
+  // never read at all (BufferSize=0 in an edited winamp.ini): silence.
+  plan.refillBelowBytes = std::max(std::min(bufferSize, reachable), kFrameBytes);
   return plan;
 }
 
@@ -65,7 +72,10 @@ int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
 
   driveLock_.Lock();
   plan_ = PlanBuffer(options.preReadSize, options.bufferSize);
-  readSpeed_ = static_cast<std::uint16_t>(options.readSpeed);
+  // Only 16 bits reach the drive: a larger value (or 0) must not wrap into
+  // some arbitrary slow speed.
+  readSpeed_ = static_cast<std::uint16_t>(
+      options.readSpeed == 0 || options.readSpeed > kMaximumSpeed ? kMaximumSpeed : options.readSpeed);
   jitterCorrection_ = options.jitterCorrection;
   outputLatency_.store(-1);
   running_.store(false);
@@ -158,7 +168,15 @@ int PlaybackEngine::GetOutputTime() const {
 void PlaybackEngine::SetOutputTime(int ms) {
   // -1 means "no request"; a position before the start is the start.
   seekRequestMs_.store(std::max(ms, 0));
-  while (running_.load() && seekRequestMs_.load() != -1) plugin_thread::SleepMs(kPreReadPollMs);
+  // A read error at the new position opens a box that the host's window
+  // owns, and the box needs this thread to answer before the playback thread
+  // can take the request: the wait answers sent messages. It is bounded, as
+  // the box waits for the user; a request not yet taken is carried out later.
+  const auto start = std::chrono::steady_clock::now();
+  while (running_.load() && seekRequestMs_.load() != -1 &&
+         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kSeekWaitMs)) {
+    plugin_thread::SleepAnsweringSentMessages(kPreReadPollMs);
+  }
 }
 
 void PlaybackEngine::SetVolume(int volume) {

@@ -12,6 +12,10 @@ const char kDefaultFormat[] = "%1 - %2";
 // file; reading it key by key would stall Init for hours.
 const long kMaxHistoryEntries = 4096;
 
+// Sizes the plug-in accepts from the file: one frame up to a minute of audio.
+const std::uint32_t kMinBufferBytes = 2352;
+const std::uint32_t kMaxBufferBytes = 60 * 176400;
+
 // The C runtime's decimal-text rule (blanks, sign, digits), saturating
 // instead of overflowing.
 long DecimalValue(const std::string& text) {
@@ -126,9 +130,16 @@ std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
   in.History("CDDB_ProxyHistory", &proxyHistory);
 
   in.Number("BufferSize", &bufferSize);
-  doubleBufferSize = 2 * bufferSize;
   in.Number("PreReadSize", &preReadSize);
   in.Number("ReadSpeed", &readSpeed);
+  // An edited file may hold sizes and speeds no choice gives (negative ones
+  // arrive as huge numbers): those take their defaults, so that playback and
+  // the next Quit see sane values.
+  const PluginSettings defaults;
+  if (bufferSize < kMinBufferBytes || bufferSize > kMaxBufferBytes) bufferSize = defaults.bufferSize;
+  if (preReadSize > kMaxBufferBytes) preReadSize = defaults.preReadSize;
+  if (readSpeed == 0 || readSpeed > defaults.readSpeed) readSpeed = defaults.readSpeed;
+  doubleBufferSize = 2 * bufferSize;
 
   in.Bool("MultithreadInitialize", &multithreadInitialize);
   in.Bool("Aspi", &aspi);

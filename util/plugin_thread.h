@@ -38,4 +38,9 @@ void RaiseToAboveNormal();
 
 void SleepMs(unsigned milliseconds);
 
+// Sleeps about that long; on Windows, messages sent to the caller's windows
+// are answered meanwhile (for waits of the host's thread on a thread that
+// may need it, such as one showing a box the host's window owns).
+void SleepAnsweringSentMessages(unsigned milliseconds);
+
 }  // namespace plugin_thread

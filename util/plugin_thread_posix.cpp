@@ -79,4 +79,6 @@ void SleepMs(unsigned milliseconds) {
   }
 }
 
+void SleepAnsweringSentMessages(unsigned milliseconds) { SleepMs(milliseconds); }
+
 }  // namespace plugin_thread

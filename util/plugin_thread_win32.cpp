@@ -90,4 +90,15 @@ void RaiseToAboveNormal() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORIT
 
 void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 
+void SleepAnsweringSentMessages(unsigned milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= milliseconds) return;
+    if (MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - spent, QS_SENDMESSAGE) != WAIT_OBJECT_0) return;
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // delivers the sent messages
+  }
+}
+
 }  // namespace plugin_thread

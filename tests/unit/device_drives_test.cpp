@@ -136,6 +136,15 @@ TEST(DeviceDrives, EveryCdRomIsProbedAndDecoded) {
   t->closes = 0;
   EXPECT_EQ(0, device.EnumerateDrives());
   EXPECT_EQ(4, t->closes);
+  EXPECT_EQ(0, device.FindDrive('D')) << "a drive of an earlier enumeration stayed in the table";
+
+  // A table from another transport or map is never kept: without a working
+  // transport there are no drives.
+  t->failing.clear();
+  EXPECT_EQ(4, device.EnumerateDrives());
+  t->initializeResult = 0;
+  EXPECT_EQ(-2, device.EnumerateDrives());
+  EXPECT_TRUE(device.Drives().empty());
 }
 
 TEST(DeviceDrives, FindSelectAndUsable) {

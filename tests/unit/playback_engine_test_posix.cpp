@@ -320,6 +320,14 @@ TEST(PlaybackEngineBufferPlan, HoldsAtLeastABlockAndNeverWaitsForMoreThanAFillRe
   EXPECT_EQ(2u, preReadTooBig.blocks);
   EXPECT_EQ(2 * 176400u - 15 * 2352, preReadTooBig.preReadBytes);
 
+  // No buffer limit at all would never start a fill: the refill threshold
+  // stays at one frame at least.
+  for (std::uint32_t tiny : {0u, 1u, 2351u}) {
+    BufferPlan none = PlanBuffer(176400, tiny);
+    EXPECT_EQ(1u, none.blocks);
+    EXPECT_EQ(2352u, none.refillBelowBytes) << tiny;
+  }
+
   BufferPlan huge = PlanBuffer(0xFFFFFFFFu, 0xFFFFFFFFu);  // 2 x BufferSize must not wrap
   EXPECT_GT(huge.blocks, 40u);
   EXPECT_LE(huge.blocks, 120u);

@@ -217,6 +217,31 @@ TEST(PluginSettings, NumbersAndTitlePriorities) {
   EXPECT_EQ(expected, s.titlePriority);
 }
 
+// Numbers no choice gives come back as defaults, so that neither playback
+// nor the next Quit works with them; values inside the range stay.
+TEST(PluginSettings, OutOfRangeNumbersFallBackToTheirDefaults) {
+  struct Case {
+    const char* lines;
+    std::uint32_t buffer, preRead, speed;
+  } cases[] = {
+      {"BufferSize=0\r\nPreReadSize=-1\r\nReadSpeed=0\r\n", 882000, 176400, 65535},
+      {"BufferSize=-176400\r\nPreReadSize=99999999999\r\nReadSpeed=65536\r\n", 882000, 176400, 65535},
+      {"BufferSize=2351\r\nPreReadSize=10584001\r\nReadSpeed=-1\r\n", 882000, 176400, 65535},
+      {"BufferSize=2352\r\nPreReadSize=0\r\nReadSpeed=1\r\n", 2352, 0, 1},
+      {"BufferSize=10584000\r\nPreReadSize=10584000\r\nReadSpeed=65535\r\n", 10584000, 10584000, 65535},
+  };
+  for (const Case& c : cases) {
+    TempIni ini;
+    ini.Write(std::string("[QZ_CDDAPLAYER]\r\n") + c.lines);
+    PluginSettings s;
+    s.Load(SystemProfile(), ini.path());
+    EXPECT_EQ(c.buffer, s.bufferSize) << c.lines;
+    EXPECT_EQ(2 * c.buffer, s.doubleBufferSize) << c.lines;
+    EXPECT_EQ(c.preRead, s.preReadSize) << c.lines;
+    EXPECT_EQ(c.speed, s.readSpeed) << c.lines;
+  }
+}
+
 TEST(PluginSettings, ChoiceTablesInValueOrderWithShiftJisLabels) {
   BuildChoiceTables();
   const auto& sizes = BufferSizeChoices();

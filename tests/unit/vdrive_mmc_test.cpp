@@ -263,6 +263,44 @@ TEST(VdriveBehaviour, FailingCommandsReadErrorsAndLanding) {
   EXPECT_EQ(-1, vdrive::ApplyBehaviour(d.drive, "landing 1 every=0", &error));
 }
 
+// A short reply leaves the rest of the buffer untouched; a garbled one is
+// scrambled past `from`, identically each time; format= picks one READ TOC.
+TEST(VdriveBehaviour, ShortAndGarbledRepliesOfOneTocFormat) {
+  DriveWithDisc d(Options(discgen::Layout::AudioOnly, 3, discgen::TextMode::English));
+  std::vector<std::uint8_t> clean(36720), buf(36720, 0xEE);
+  const CommandResult whole = d.Run(kCdText, 10, clean);
+  ASSERT_TRUE(whole.ok());
+  ASSERT_GT(whole.transferred, 22u);
+  std::string error;
+  ASSERT_EQ(0, vdrive::ApplyBehaviour(d.drive, "short 0x43 format=5 bytes=22 times=1; garble 0x43 format=0 from=4",
+                                      &error))
+      << error;
+  CommandResult r = d.Run(kCdText, 10, buf);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(22u, r.transferred);
+  EXPECT_EQ(0, std::memcmp(buf.data(), clean.data(), 22));
+  EXPECT_EQ(0xEE, buf[22]) << "bytes past a short transfer were written";
+  EXPECT_EQ(clean[0], buf[0]) << "the header keeps claiming the whole answer";
+  r = d.Run(kCdText, 10, buf);  // times=1: whole again
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(whole.transferred, r.transferred);
+  EXPECT_EQ(0, std::memcmp(buf.data(), clean.data(), whole.transferred));
+
+  std::vector<std::uint8_t> plainToc(804), first(804), second(804);
+  ASSERT_TRUE(d.Run(kSessions, 10, first).ok());  // another format: untouched
+  EXPECT_EQ(1, first[3]);
+  ASSERT_TRUE(d.Run(kTocLba, 10, first).ok());
+  ASSERT_TRUE(d.Run(kTocLba, 10, second).ok());
+  d.drive.ClearBehaviours();
+  ASSERT_TRUE(d.Run(kTocLba, 10, plainToc).ok());
+  EXPECT_EQ(0, std::memcmp(first.data(), plainToc.data(), 4)) << "the header was garbled";
+  EXPECT_NE(0, std::memcmp(first.data() + 4, plainToc.data() + 4, 32)) << "the descriptors were not garbled";
+  EXPECT_EQ(first, second) << "garbling is not deterministic";
+
+  EXPECT_EQ(-1, vdrive::ApplyBehaviour(d.drive, "short 0x43", &error));
+  EXPECT_EQ(-1, vdrive::ApplyBehaviour(d.drive, "garble 0x43 format=16", &error));
+}
+
 TEST(VdriveBehaviour, CountersRecordEveryCommandReceived) {
   DriveWithDisc d(Options(discgen::Layout::AudioOnly, 1));
   std::vector<std::uint8_t> buf(2352);

@@ -53,9 +53,11 @@ bool Opcode(const std::string& s, int* out) {
 
 int ApplyOne(VirtualDrive& drive, const std::vector<std::string>& w, std::string* error) {
   const std::string verb = Lower(w[0]);
-  long times = 0, skip = 0, every = 1, seek = 0;
+  long times = 0, skip = 0, every = 1, seek = 0, bytes = -1, from = 0, format = -1;
   if (!Option(w, "times", &times) || !Option(w, "skip", &skip) || !Option(w, "every", &every) ||
-      !Option(w, "seek", &seek) || times < 0 || skip < 0 || every < 1 || seek < 0) {
+      !Option(w, "seek", &seek) || !Option(w, "bytes", &bytes) || !Option(w, "from", &from) ||
+      !Option(w, "format", &format) || times < 0 || skip < 0 || every < 1 || seek < 0 || from < 0 ||
+      format < -1 || format > 15) {
     if (error) *error = "bad option in '" + w[0] + "'";
     return -1;
   }
@@ -76,6 +78,21 @@ int ApplyOne(VirtualDrive& drive, const std::vector<std::string>& w, std::string
     }
     if (verb == "fail") drive.FailCommand(opcode, static_cast<std::uint32_t>(times), static_cast<std::uint32_t>(skip));
     else drive.HangCommand(opcode, static_cast<std::uint32_t>(times), static_cast<std::uint32_t>(skip));
+    return 0;
+  }
+  if (verb == "short" || verb == "garble") {
+    int opcode = 0;
+    if (!Opcode(w[1], &opcode) || (verb == "short" && bytes < 0)) {
+      if (error) *error = "'" + verb + "' needs an opcode" + (verb == "short" ? " and bytes=N" : "");
+      return -1;
+    }
+    if (verb == "short") {
+      drive.ShortenReply(opcode, static_cast<std::uint32_t>(bytes), static_cast<int>(format),
+                         static_cast<std::uint32_t>(times), static_cast<std::uint32_t>(skip));
+    } else {
+      drive.GarbleReply(opcode, static_cast<std::uint32_t>(from), static_cast<int>(format),
+                        static_cast<std::uint32_t>(times), static_cast<std::uint32_t>(skip));
+    }
     return 0;
   }
   if (verb == "readerror" && ToInt(w[1], &value) && value >= 0) {

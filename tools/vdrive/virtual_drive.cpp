@@ -249,9 +249,21 @@ void VirtualDrive::SetLatency(const LatencyModel& model) {
   latency_ = model;
 }
 
+void VirtualDrive::ShortenReply(int opcode, std::uint32_t bytes, int format, std::uint32_t times,
+                                std::uint32_t skip) {
+  std::lock_guard<std::mutex> g(lock_);
+  replyRules_.push_back({opcode, format, false, bytes, skip, times, 0, 0});
+}
+
+void VirtualDrive::GarbleReply(int opcode, std::uint32_t from, int format, std::uint32_t times, std::uint32_t skip) {
+  std::lock_guard<std::mutex> g(lock_);
+  replyRules_.push_back({opcode, format, true, from, skip, times, 0, 0});
+}
+
 void VirtualDrive::ClearBehaviours() {
   std::lock_guard<std::mutex> g(lock_);
   faults_.clear();
+  replyRules_.clear();
   readErrors_.clear();
   landingOffset_ = 0;
   landingEvery_ = 1;
@@ -289,7 +301,38 @@ CommandResult VirtualDrive::Execute(const std::uint8_t* cdb, std::size_t cdbLeng
   CommandResult r;
   {
     std::lock_guard<std::mutex> g(lock_);
+    ReplyRule* mangle = nullptr;
+    if (cdb != nullptr && cdbLength >= 6) {
+      // READ TOC's format, as ReadToc reads it.
+      int format = -1;
+      if (cdb[0] == 0x43 && cdbLength >= 10) format = (cdb[2] & 0x0F) != 0 ? cdb[2] & 0x0F : cdb[9] >> 6;
+      for (ReplyRule& rule : replyRules_) {
+        if (rule.opcode >= 0 && rule.opcode != cdb[0]) continue;
+        if (rule.format >= 0 && (cdb[0] != 0x43 || rule.format != format)) continue;
+        if (rule.seen++ < rule.skip) continue;
+        if (rule.times != 0 && rule.fired >= rule.times) continue;
+        ++rule.fired;
+        mangle = &rule;
+        break;
+      }
+    }
+    std::vector<std::uint8_t> before;
+    if (mangle != nullptr && !mangle->garble && data != nullptr) before.assign(data, data + dataLength);
     r = Dispatch(cdb, cdbLength, data, dataLength, &sleepMs);
+    if (mangle != nullptr && r.ok() && r.transferred > mangle->offset) {
+      if (mangle->garble) {
+        // A fixed linear congruential stream: the same reply is garbled the
+        // same way every time.
+        std::uint32_t state = 0x2545F491u;
+        for (std::uint32_t i = mangle->offset; i < r.transferred; ++i) {
+          state = state * 1664525u + 1013904223u;
+          data[i] = static_cast<std::uint8_t>(data[i] ^ (state >> 24) ^ 0x5A);
+        }
+      } else {
+        std::memcpy(data + mangle->offset, before.data() + mangle->offset, r.transferred - mangle->offset);
+        r.transferred = mangle->offset;
+      }
+    }
   }
   // The drive's time passes without holding the lock, so eject and counters
   // stay usable from other threads meanwhile.

@@ -88,6 +88,15 @@ class VirtualDrive {
   // address asked (negative: early). 0 switches it off.
   void SetLanding(int offsetFrames, std::uint32_t everyNth = 1);
   void SetLatency(const LatencyModel& model);
+  // Replies of matching commands that succeed are mangled; `format` narrows
+  // READ TOC (0x43) to one of its formats (-1: any). ShortenReply: only the
+  // first `bytes` reach the caller (a short transfer: the rest of its buffer
+  // stays as it was). GarbleReply: the bytes from `from` on are scrambled,
+  // the same way every time.
+  void ShortenReply(int opcode, std::uint32_t bytes, int format = -1, std::uint32_t times = 0,
+                    std::uint32_t skip = 0);
+  void GarbleReply(int opcode, std::uint32_t from = 0, int format = -1, std::uint32_t times = 0,
+                   std::uint32_t skip = 0);
   void ClearBehaviours();
 
   // Counters: commands received per opcode (-1: all), whatever the outcome.
@@ -110,6 +119,16 @@ class VirtualDrive {
     bool hang;
     SenseCode sense;
   };
+  struct ReplyRule {
+    int opcode;
+    int format;
+    bool garble;           // else shorten
+    std::uint32_t offset;  // bytes kept (shorten) or first byte scrambled (garble)
+    std::uint32_t skip;
+    std::uint32_t times;
+    std::uint32_t seen;
+    std::uint32_t fired;
+  };
   struct ReadErrorRule {
     std::int32_t lba;
     std::uint32_t times;
@@ -129,6 +148,7 @@ class VirtualDrive {
   bool unitAttentionPending_ = false;
   std::vector<FaultRule> faults_;
   std::vector<ReadErrorRule> readErrors_;
+  std::vector<ReplyRule> replyRules_;
   int landingOffset_ = 0;
   std::uint32_t landingEvery_ = 1;
   std::uint32_t readCdCount_ = 0;
