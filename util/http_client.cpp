@@ -2,8 +2,11 @@
 
 #include <boost/regex.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +39,14 @@ int DecimalValue(const std::string& digits) {
     if (n > INT_MAX) return INT_MAX;
   }
   return static_cast<int>(n);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// What is left until the deadline, in ms; 0 once it has passed.
+std::uint32_t MsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<std::uint32_t>(std::min<long long>(left, UINT32_MAX)) : 0;
 }
 
 std::string LowerCopy(const std::string& line) {
@@ -264,11 +275,15 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
     sent += static_cast<std::size_t>(n);
   }
 
+  // The time-out bounds the whole reply, not each receive: a peer that
+  // sends a byte now and then must not keep the request alive for ever.
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(receiveMs_);
   char chunk[kChunk];
   std::string header;
   std::size_t headerEnd = std::string::npos;
   while (headerEnd == std::string::npos) {
-    int n = net::Receive(s, chunk, kChunk, receiveMs_, &aborted_);
+    const std::uint32_t left = MsLeft(deadline);
+    int n = left > 0 ? net::Receive(s, chunk, kChunk, left, &aborted_) : net::kNetTimeout;
     if (aborted_.load()) return Cancelled();
     if (n <= 0 || header.size() + static_cast<std::size_t>(n) > kMaxHeaderBytes) {
       OnStatusText("レスポンスヘッダーの取得に失敗しました。");
@@ -293,10 +308,12 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   // Complete once the declared length has arrived: a peer that keeps the
   // connection open afterwards (keep-alive) is not waited for.
   while (result == kHttpOk && (info.expected == 0 || info.received < info.expected)) {
-    int n = net::Receive(s, chunk, kChunk, receiveMs_, &aborted_);
+    const std::uint32_t left = MsLeft(deadline);
+    int n = left > 0 ? net::Receive(s, chunk, kChunk, left, &aborted_) : net::kNetTimeout;
     if (aborted_.load()) return Cancelled();
     if (n == net::kNetTimeout) {
-      // A stalled body is never a complete one, length or not.
+      // A stalled body, or one still coming when the time is up, is never a
+      // complete one, length or not.
       return kHttpShortBody;
     }
     if (n <= 0) break;

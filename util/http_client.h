@@ -48,8 +48,9 @@ class HttpClient {
   void Abort();
   void AllowRequests();
   bool Aborted() const { return aborted_.load(); }
-  // Time-outs in ms for connect and for each receive (default 30000); a seam
-  // for tests, not a setting.
+  // Time-outs in ms for connect and for the whole reply, header and body,
+  // from the request sent (default 30000 each); a seam for tests, not a
+  // setting.
   void SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs);
 
  protected:  // the six hooks, in this slot order
