@@ -338,8 +338,11 @@ class Handler(socketserver.BaseRequestHandler):
             else:
                 self.reply('301 Moved Permanently', b'',
                            extra='Location: http://%s/fault/chain/%d\r\n' % (host, n - 1))
-        elif name == 'loop':
-            self.reply('301 Moved Permanently', b'', extra='Location: http://%s/fault/loop\r\n' % host)
+        elif name == 'loop' or name.startswith('loop/'):
+            # /fault/loop/<ms>: every hop takes that long.
+            if name.startswith('loop/'):
+                time.sleep(int(name[len('loop/'):]) / 1000.0)
+            self.reply('301 Moved Permanently', b'', extra='Location: http://%s/fault/%s\r\n' % (host, name))
         elif name == 'relative':
             self.reply('301 Moved Permanently', b'', extra='Location: /fault/nolength\r\n')
         elif name == 'no-location':

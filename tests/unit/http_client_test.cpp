@@ -272,6 +272,24 @@ TEST_F(HttpServerTest, TheTimeOutBoundsTheWholeReplyNotEachReceive) {
   }
 }
 
+// Every hop of a redirect loop answers within the time-outs, yet the
+// request as a whole ends within their sum, not ten times that.
+TEST_F(HttpServerTest, RedirectsShareOneBudget) {
+  RecordingClient r;
+  r.SetTimeouts(500, 500);
+  HttpResponseInfo i;
+  const auto start = std::chrono::steady_clock::now();
+  const int result = r.Get(test_servers::CddbUrl("/fault/loop/300").c_str(), i);
+  const auto took = std::chrono::steady_clock::now() - start;
+  // The budget runs out while a hop waits for its reply or before its connect.
+  EXPECT_TRUE(result == kHttpHeaderFailed || result == kHttpConnectFailed) << result;
+  EXPECT_GE(took, std::chrono::milliseconds(900));
+  EXPECT_LT(took, std::chrono::milliseconds(2500));
+  EXPECT_GE(r.requests.size(), 2u);
+  EXPECT_LE(r.requests.size(), 4u);
+  EXPECT_EQ(r.statuses.back(), "ソケットを閉じます");
+}
+
 TEST_F(HttpServerTest, FollowsAtMostTenRedirects) {
   struct Case {
     const char* path;
