@@ -145,6 +145,16 @@ def plausible_hello(hello):
             and HELLO_HOST.fullmatch(words[1]) is not None)
 
 
+# The CDDB protocol's own texts for the error statuses.
+REFUSALS = {
+    401: 'No such CD entry in database.',
+    402: 'Server error.',
+    403: 'Database entry is corrupt.',
+    409: 'No handshake.',
+    530: 'Server error, server timeout.',
+}
+
+
 def log_request(line):
     with LOG_LOCK:
         REQUEST_LOG.append(line)
@@ -250,7 +260,13 @@ class Handler(socketserver.BaseRequestHandler):
             # Content-Length tells the client that anything is missing.
             self.cut = int(cut.group(1))
             path = cut.group(2)
-        if path.endswith('/cddb.cgi'):
+        refused = re.match(r'/refuse/(\d+)(/.*)', path)
+        if refused and refused.group(2).endswith('/cddb.cgi'):
+            # A server that turns every command down with a status line of
+            # its own, in an HTTP reply that is fine.
+            code = int(refused.group(1))
+            self.reply('200 OK', ('%d %s\r\n' % (code, REFUSALS.get(code, 'Refused.'))).encode('latin-1'))
+        elif path.endswith('/cddb.cgi'):
             self.serve_cddb(path, query)
         elif path.startswith('/fault/'):
             self.serve_fault(path[len('/fault/'):], query, host)
