@@ -256,8 +256,9 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   OnStatusText(Format("%s[%s] が見つかりました", peer.c_str(), dotted.c_str()));
   OnStatusText(Format("%s:%u に接続しています...", dotted.c_str(), portNumber));
   const std::uint32_t connectMs = std::min(connectMs_, MsLeft(end));
-  const int connected =
-      connectMs > 0 ? net::Connect(s, address, static_cast<std::uint16_t>(peerPort), connectMs, &aborted_) : net::kNetTimeout;
+  const int connected = connectMs > 0
+                            ? net::Connect(s, address, static_cast<std::uint16_t>(peerPort), connectMs, &aborted_)
+                            : net::kNetTimeout;
   if (connected == net::kNetCancelled || aborted_.load()) return Cancelled();
   if (connected != 0) {
     OnStatusText(Format("%s:%u に接続できません", dotted.c_str(), portNumber));
