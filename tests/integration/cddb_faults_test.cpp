@@ -36,7 +36,7 @@ const char kDiscKey[] = "0D012C02+2+150+18430+302";
 const char kOtherEntry[] =
     "[11111111+1+150+1000]\r\nDiscID=11111111\r\nTrackCount=1\r\nTitle0=Old Album\r\nPerformer0=Old Band\r\n"
     "Title1=Old Song\r\nPerformer1=Old Band\r\n";
-// The product's reply time-out: the whole reply, not each receive.
+// The plug-in's reply time-out: for the whole reply, not each receive.
 constexpr DWORD kReplyTimeoutMs = 30000;
 
 std::string Env(const char* name) {
