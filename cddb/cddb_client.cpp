@@ -174,6 +174,10 @@ int CddbClient::Lookup(const DiscToc& toc) {
   if (r != 0) return r;
   r = ParseReadReply(body_, proto_.load(), &record);
   if (r != 0) return r;
+  // A reply without a length that the connection cut short reads like a
+  // whole one but lacks its final line: its titles would be cached, cut, for
+  // good.
+  if (!HasCddbTerminator(body_)) return kCddbReadFailed;
 
   const bool store = !record.tracks.empty();
   {

@@ -85,6 +85,12 @@ int ParseQueryReply(const std::string& reply, int proto, const CddbChooser& choo
   return 0;
 }
 
+bool HasCddbTerminator(const std::string& body) {
+  const std::string text = NormalizeLineEnds(body);
+  // The status line comes first, so the "." line always follows a line end.
+  return text.find("\n.\n") != std::string::npos || (text.size() >= 2 && text.compare(text.size() - 2, 2, "\n.") == 0);
+}
+
 int ParseReadReply(const std::string& body, int proto, CddbDiscRecord* record) {
   if (IsCddbRefusal(CddbReplyStatus(body))) return kCddbServerRefused;
   const std::vector<std::string> words = SplitText(body, " ");

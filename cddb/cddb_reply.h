@@ -22,6 +22,10 @@ bool IsCddbRefusal(int status);
 // showing the user what the server said.
 std::string CddbStatusLine(const std::string& body);
 
+// A multi-line reply (the read reply) ends with a line holding "." alone;
+// without it the connection closed early and the reply is cut short.
+bool HasCddbTerminator(const std::string& body);
+
 // Lines may end in CR LF or LF alone in both replies.
 //
 // Query reply: 0 with the disc's title and performer in record->tracks[0]

@@ -2,8 +2,11 @@
 
 #include <boost/regex.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +39,14 @@ int DecimalValue(const std::string& digits) {
     if (n > INT_MAX) return INT_MAX;
   }
   return static_cast<int>(n);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// What is left until the deadline, in ms; 0 once it has passed.
+std::uint32_t MsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<std::uint32_t>(std::min<long long>(left, UINT32_MAX)) : 0;
 }
 
 std::string LowerCopy(const std::string& line) {
@@ -183,12 +194,16 @@ int HttpClient::Request(const char* method, const char* url, HttpResponseInfo& i
     std::lock_guard<std::mutex> lock(proxyMutex_);
     proxy = proxy_;
   }
+  // Redirects share one budget: with time-outs per connection only, a
+  // server that answers every hop just in time would hold the request for
+  // ten times as long.
+  const Deadline end = Clock::now() + std::chrono::milliseconds(connectMs_) + std::chrono::milliseconds(receiveMs_);
   for (int redirects = 0;; ++redirects) {
     info = HttpResponseInfo();
     if (redirects > kMaxRedirects) return kHttpBadUrl;
     if (aborted_.load()) return Cancelled();
     bool redirected = false;
-    int result = RequestOnce(verb, current, proxy, info, &redirected);
+    int result = RequestOnce(verb, current, proxy, end, info, &redirected);
     if (!redirected) return result;
     current = info.location;
   }
@@ -196,7 +211,7 @@ int HttpClient::Request(const char* method, const char* url, HttpResponseInfo& i
 
 // One connection: steps from the socket to its close. Sets *redirected and
 // leaves the target in info.location when a 301 is to be followed.
-int HttpClient::RequestOnce(const std::string& method, const std::string& url, const Proxy& proxy,
+int HttpClient::RequestOnce(const std::string& method, const std::string& url, const Proxy& proxy, Deadline end,
                             HttpResponseInfo& info, bool* redirected) {
   Target target;
   if (!ParseUrl(url, &target)) return kHttpBadUrl;
@@ -209,7 +224,7 @@ int HttpClient::RequestOnce(const std::string& method, const std::string& url, c
   }
   int result = kHttpCancelled;
   if (Track(s)) {
-    result = Exchange(s, method, url, target, proxy, info, redirected);
+    result = Exchange(s, method, url, target, proxy, end, info, redirected);
     Untrack();
   } else {
     Cancelled();
@@ -224,7 +239,7 @@ int HttpClient::RequestOnce(const std::string& method, const std::string& url, c
 }
 
 int HttpClient::Exchange(net::Socket s, const std::string& method, const std::string& url, const Target& target,
-                         const Proxy& proxy, HttpResponseInfo& info, bool* redirected) {
+                         const Proxy& proxy, Deadline end, HttpResponseInfo& info, bool* redirected) {
   const std::string& peer = proxy.use ? proxy.host : target.host;
   const int peerPort = proxy.use ? proxy.port : target.port;
   OnStatusText(Format("%s を探しています...", peer.c_str()));
@@ -240,7 +255,10 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   const unsigned portNumber = static_cast<unsigned>(peerPort);
   OnStatusText(Format("%s[%s] が見つかりました", peer.c_str(), dotted.c_str()));
   OnStatusText(Format("%s:%u に接続しています...", dotted.c_str(), portNumber));
-  const int connected = net::Connect(s, address, static_cast<std::uint16_t>(peerPort), connectMs_, &aborted_);
+  const std::uint32_t connectMs = std::min(connectMs_, MsLeft(end));
+  const int connected = connectMs > 0
+                            ? net::Connect(s, address, static_cast<std::uint16_t>(peerPort), connectMs, &aborted_)
+                            : net::kNetTimeout;
   if (connected == net::kNetCancelled || aborted_.load()) return Cancelled();
   if (connected != 0) {
     OnStatusText(Format("%s:%u に接続できません", dotted.c_str(), portNumber));
@@ -264,11 +282,15 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
     sent += static_cast<std::size_t>(n);
   }
 
+  // The time-out bounds the whole reply, not each receive: a peer that
+  // sends a byte now and then must not keep the request alive for ever.
+  const Deadline deadline = std::min(end, Clock::now() + std::chrono::milliseconds(receiveMs_));
   char chunk[kChunk];
   std::string header;
   std::size_t headerEnd = std::string::npos;
   while (headerEnd == std::string::npos) {
-    int n = net::Receive(s, chunk, kChunk, receiveMs_, &aborted_);
+    const std::uint32_t left = MsLeft(deadline);
+    int n = left > 0 ? net::Receive(s, chunk, kChunk, left, &aborted_) : net::kNetTimeout;
     if (aborted_.load()) return Cancelled();
     if (n <= 0 || header.size() + static_cast<std::size_t>(n) > kMaxHeaderBytes) {
       OnStatusText("レスポンスヘッダーの取得に失敗しました。");
@@ -293,10 +315,12 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   // Complete once the declared length has arrived: a peer that keeps the
   // connection open afterwards (keep-alive) is not waited for.
   while (result == kHttpOk && (info.expected == 0 || info.received < info.expected)) {
-    int n = net::Receive(s, chunk, kChunk, receiveMs_, &aborted_);
+    const std::uint32_t left = MsLeft(deadline);
+    int n = left > 0 ? net::Receive(s, chunk, kChunk, left, &aborted_) : net::kNetTimeout;
     if (aborted_.load()) return Cancelled();
     if (n == net::kNetTimeout) {
-      // A stalled body is never a complete one, length or not.
+      // A stalled body, or one still coming when the time is up, is never a
+      // complete one, length or not.
       return kHttpShortBody;
     }
     if (n <= 0) break;

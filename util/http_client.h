@@ -2,6 +2,7 @@
 // An HTTP/1.0 client: one request per connection, optionally through a
 // proxy, with the reply body streamed to a hook.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -48,8 +49,9 @@ class HttpClient {
   void Abort();
   void AllowRequests();
   bool Aborted() const { return aborted_.load(); }
-  // Time-outs in ms for connect and for each receive (default 30000); a seam
-  // for tests, not a setting.
+  // Time-outs in ms for connect and for the whole reply, header and body,
+  // from the request sent (default 30000 each); a request with its
+  // redirects ends within their sum. A seam for tests, not a setting.
   void SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs);
 
  protected:  // the six hooks, in this slot order
@@ -67,11 +69,13 @@ class HttpClient {
     std::string host;
     int port = 8080;
   };
+  using Deadline = std::chrono::steady_clock::time_point;
   static bool ParseUrl(const std::string& url, Target* out);
-  int RequestOnce(const std::string& method, const std::string& url, const Proxy& proxy, HttpResponseInfo& info,
-                  bool* redirected);
+  // `end`: when the whole request, redirects included, must be over.
+  int RequestOnce(const std::string& method, const std::string& url, const Proxy& proxy, Deadline end,
+                  HttpResponseInfo& info, bool* redirected);
   int Exchange(std::intptr_t socket, const std::string& method, const std::string& url, const Target& target,
-               const Proxy& proxy, HttpResponseInfo& info, bool* redirected);
+               const Proxy& proxy, Deadline end, HttpResponseInfo& info, bool* redirected);
   int Deliver(const char* bytes, int length, HttpResponseInfo& info);
   int Cancelled();
   // The connection of the request in progress, for Abort.

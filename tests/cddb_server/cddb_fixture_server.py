@@ -145,6 +145,16 @@ def plausible_hello(hello):
             and HELLO_HOST.fullmatch(words[1]) is not None)
 
 
+# The CDDB protocol's own texts for the error statuses.
+REFUSALS = {
+    401: 'No such CD entry in database.',
+    402: 'Server error.',
+    403: 'Database entry is corrupt.',
+    409: 'No handshake.',
+    530: 'Server error, server timeout.',
+}
+
+
 def log_request(line):
     with LOG_LOCK:
         REQUEST_LOG.append(line)
@@ -173,7 +183,11 @@ class Handler(socketserver.BaseRequestHandler):
         except OSError:
             pass
 
+    cut = None  # set per request by /cut/<n>/
+
     def reply(self, status, body, length=True, extra=''):
+        if self.cut is not None:
+            body, length = body[:self.cut], False
         head = 'HTTP/1.0 %s\r\n' % status
         head += 'Server: quorvo-cddb-fixture\r\nContent-Type: text/plain\r\n'
         if length:
@@ -187,6 +201,24 @@ class Handler(socketserver.BaseRequestHandler):
         try:
             while self.request.recv(1024):
                 pass
+        except OSError:
+            pass
+
+    def drip(self, header, delay, whole, limit=600):
+        """Sends the header (byte by byte when `whole`), then body bytes one
+        at a time, each after `delay` seconds, until the client closes the
+        connection (at most `limit` seconds, so that no thread is left)."""
+        end = time.monotonic() + limit
+        try:
+            if whole:
+                for i in range(len(header)):
+                    time.sleep(delay)
+                    self.request.sendall(header[i:i + 1])
+            else:
+                self.request.sendall(header)
+            while time.monotonic() < end:
+                time.sleep(delay)
+                self.request.sendall(b'.')
         except OSError:
             pass
 
@@ -222,7 +254,19 @@ class Handler(socketserver.BaseRequestHandler):
             # A server that takes its time over every request, then answers.
             time.sleep(int(delayed.group(1)) / 1000.0)
             path = delayed.group(2)
-        if path.endswith('/cddb.cgi'):
+        cut = re.match(r'/cut/(\d+)(/.*)', path)
+        if cut:
+            # The connection closes after that many body bytes, and no
+            # Content-Length tells the client that anything is missing.
+            self.cut = int(cut.group(1))
+            path = cut.group(2)
+        refused = re.match(r'/refuse/(\d+)(/.*)', path)
+        if refused and refused.group(2).endswith('/cddb.cgi'):
+            # A server that turns every command down with a status line of
+            # its own, in an HTTP reply that is fine.
+            code = int(refused.group(1))
+            self.reply('200 OK', ('%d %s\r\n' % (code, REFUSALS.get(code, 'Refused.'))).encode('latin-1'))
+        elif path.endswith('/cddb.cgi'):
             self.serve_cddb(path, query)
         elif path.startswith('/fault/'):
             self.serve_fault(path[len('/fault/'):], query, host)
@@ -276,6 +320,18 @@ class Handler(socketserver.BaseRequestHandler):
             for i in range(len(data)):
                 self.send(data[i:i + 1])
                 time.sleep(delay)
+        elif name.startswith('drip/') or name.startswith('drip-body/'):
+            # A peer that never finishes: one byte every `ms` milliseconds
+            # until the client goes away (drip/: the header too, so it never
+            # ends either when slow enough; drip-body/: the header at once,
+            # then a body without a length that never ends).
+            whole = name.startswith('drip/')
+            try:
+                delay = int(name.split('/', 1)[1]) / 1000.0
+            except ValueError:
+                delay = 1.0
+            self.drip(b'HTTP/1.0 200 OK\r\nServer: quorvo-cddb-fixture\r\nContent-Type: text/plain\r\n\r\n',
+                      delay, whole)
         elif name == 'keepalive':
             # A complete body, then the connection held open.
             self.send(b'HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: keep-alive\r\n\r\nkeep alive')
@@ -298,8 +354,11 @@ class Handler(socketserver.BaseRequestHandler):
             else:
                 self.reply('301 Moved Permanently', b'',
                            extra='Location: http://%s/fault/chain/%d\r\n' % (host, n - 1))
-        elif name == 'loop':
-            self.reply('301 Moved Permanently', b'', extra='Location: http://%s/fault/loop\r\n' % host)
+        elif name == 'loop' or name.startswith('loop/'):
+            # /fault/loop/<ms>: every hop takes that long.
+            if name.startswith('loop/'):
+                time.sleep(int(name[len('loop/'):]) / 1000.0)
+            self.reply('301 Moved Permanently', b'', extra='Location: http://%s/fault/%s\r\n' % (host, name))
         elif name == 'relative':
             self.reply('301 Moved Permanently', b'', extra='Location: /fault/nolength\r\n')
         elif name == 'no-location':

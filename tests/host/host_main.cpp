@@ -5,6 +5,11 @@
 //     "quorvo-test-lock-held", holds the lock for <ms> and releases it (for
 //     scenarios that need a second host process).
 //
+//   quorvo_host --hold-file <path> <ms>
+//     opens <path> without sharing (as another program that keeps a file
+//     open does), signals the named event "quorvo-test-file-held" and holds
+//     the file for <ms> (the test ends the process sooner when it is done).
+//
 //   quorvo_host --demo [track] [pace]
 //     loads in_quorvo.dll beside itself (winamp.ini, the virtual drive's
 //     wnaspi32.dll and vdrive.ini lie there too), lists the disc in drive
@@ -45,6 +50,18 @@
 #include "util/profile.h"
 
 namespace {
+
+int HoldFile(const char* path, DWORD ms) {
+  const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  CNamedEvent held;
+  if (!held.Open("quorvo-test-file-held") && !held.Create(true, false, "quorvo-test-file-held")) return 4;
+  held.Set();
+  Sleep(ms);
+  CloseHandle(file);
+  return 0;
+}
 
 int HoldLock(DWORD ms) {
   CCriticalSection lock;
@@ -248,6 +265,8 @@ int TitleQuery(DWORD ms) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) return HoldLock(static_cast<DWORD>(std::atoi(argv[2])));
+  if (argc == 4 && std::strcmp(argv[1], "--hold-file") == 0)
+    return HoldFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
   if (argc >= 2 && std::strcmp(argv[1], "--demo") == 0) {
     const int track = argc >= 3 ? std::atoi(argv[2]) : 1;
     const double pace = argc >= 4 ? std::atof(argv[3]) : 4.0;

@@ -136,6 +136,12 @@ TEST(CddbLookup, Outcomes) {
        kCddbServerRefused, 3, "401 rock 0d012c02 No such CD entry in database."},
       {"a motd that is no reply is passed over", nullptr, "<html>gateway</html>", kQuery200, kRead,
        kCddbFoundOnServer, 3, ""},
+      // A connection closed early, without a length to tell: the titles so
+      // far must not be taken (nor cached) as the whole disc.
+      {"read cut short", nullptr, kMotd, kQuery200,
+       "210 rock 0d012c02 CD database entry follows\r\n# xmcd\r\nTTITLE0=First\r\nTTITLE1=Gue", kCddbReadFailed, 3, ""},
+      {"read cut after its final line", nullptr, kMotd, kQuery200, "210 rock 0d012c02 entry\nTTITLE0=First\n.",
+       kCddbFoundOnServer, 3, ""},
   };
   for (const Case& k : cases) {
     CannedClient c;

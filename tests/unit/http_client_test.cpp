@@ -217,7 +217,7 @@ TEST_F(HttpServerTest, RepliesAndFaults) {
       {"/fault/status/500", kHttpOk, 500, "status 500\r\n", 5000},
       {"/fault/status/302", kHttpOk, 302, "status 302\r\n", 5000},  // only 301 redirects
       {"/fault/garbage", kHttpHeaderFailed, 0, "", 5000},
-      {"/fault/slow?ms=30", kHttpOk, 200, "slow reply", 5000},  // the time-out is per receive
+      {"/fault/slow?ms=30", kHttpOk, 200, "slow reply", 5000},  // slow, but within the time-out
       // A silent peer: bounded by the receive time-out, reported by its code.
       {"/fault/silent", kHttpHeaderFailed, 0, "", 300},
       {"/fault/silent-body", kHttpShortBody, 200, "0123456789", 300},
@@ -237,6 +237,57 @@ TEST_F(HttpServerTest, RepliesAndFaults) {
       EXPECT_EQ(r.statuses[r.statuses.size() - 3], "レスポンスヘッダーの取得に失敗しました。") << c.path;
     }
   }
+}
+
+// A peer that sends a byte now and then, for ever: every receive is quick,
+// yet the reply never ends. The time-out ends it, in the header or in the
+// body. A watchdog aborts the request so that a client that waits per
+// receive fails here instead of hanging.
+TEST_F(HttpServerTest, TheTimeOutBoundsTheWholeReplyNotEachReceive) {
+  struct Case {
+    const char* path;
+    int result, status;
+  } cases[] = {
+      {"/fault/drip/100", kHttpHeaderFailed, 0},
+      {"/fault/drip-body/100", kHttpShortBody, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    RecordingClient r;
+    r.SetTimeouts(5000, 700);
+    HttpResponseInfo i;
+    std::atomic<int> result{-1};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread request([&] { result = r.Get(test_servers::CddbUrl(c.path).c_str(), i); });
+    while (result.load() == -1 && std::chrono::steady_clock::now() - start < std::chrono::seconds(8))
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    r.Abort();
+    request.join();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(c.result, result.load());
+    EXPECT_EQ(c.status, i.status);
+    EXPECT_GE(took, std::chrono::milliseconds(600));
+    EXPECT_LT(took, std::chrono::seconds(4));
+    EXPECT_EQ(r.statuses.back(), "ソケットを閉じます");
+  }
+}
+
+// Every hop of a redirect loop answers within the time-outs, yet the
+// request as a whole ends within their sum, not ten times that.
+TEST_F(HttpServerTest, RedirectsShareOneBudget) {
+  RecordingClient r;
+  r.SetTimeouts(500, 500);
+  HttpResponseInfo i;
+  const auto start = std::chrono::steady_clock::now();
+  const int result = r.Get(test_servers::CddbUrl("/fault/loop/300").c_str(), i);
+  const auto took = std::chrono::steady_clock::now() - start;
+  // The budget runs out while a hop waits for its reply or before its connect.
+  EXPECT_TRUE(result == kHttpHeaderFailed || result == kHttpConnectFailed) << result;
+  EXPECT_GE(took, std::chrono::milliseconds(900));
+  EXPECT_LT(took, std::chrono::milliseconds(2500));
+  EXPECT_GE(r.requests.size(), 2u);
+  EXPECT_LE(r.requests.size(), 4u);
+  EXPECT_EQ(r.statuses.back(), "ソケットを閉じます");
 }
 
 TEST_F(HttpServerTest, FollowsAtMostTenRedirects) {
