@@ -35,6 +35,7 @@ using shutdown_support::QuitFreeAndLive;
 using shutdown_support::Watchdog;
 
 const char kStatusCaption[] = "CDDBステータス";
+const char kReadErrorCaption[] = "エラー - CDirectCDDA";
 const char kInfoCaption[] = "CD-TEXT/CDDB情報";
 constexpr UINT kAskTitle = WM_APP + 1;
 constexpr UINT kNestedStop = WM_APP + 2;
@@ -320,6 +321,29 @@ int WINAPI RecordingCleanup() {
   if (g_teardown.phase == Teardown::kQuit) ++g_teardown.cleanedInQuit;
   if (g_teardown.phase == Teardown::kUnload) ++g_teardown.cleanedAtUnload;
   return g_teardown.cleanup();
+}
+
+// A host that quits while the read-error box waits for its user, without a
+// Stop first: Quit closes the box, ends playback and leaves nothing running
+// in the library it is about to free.
+TEST_F(ShutdownTest, QuitWithTheReadErrorBoxOpenClosesItAndUnloads) {
+  Load("http://127.0.0.1:1/~cddb/cddb.cgi");
+  ASSERT_EQ(0, virtual_aspi::InjectFault(0, 0, 0, "readerror 40"));  // inside the first fill
+  recording_output::SetPace(1.0);
+  ShowWindow(host_.MainWindow(), SW_SHOWNORMAL);
+  char name[] = "cda://D,1";
+  ASSERT_EQ(0, in_->Play(name));
+  HWND box = nullptr;
+  for (DWORD start = GetTickCount(); !box && GetTickCount() - start < 20000;) {
+    host_.PumpFor(20);
+    box = FindWindowA("#32770", kReadErrorCaption);
+  }
+  ASSERT_NE(nullptr, box) << "no read-error box";
+  const Departure d = QuitFreeAndLive(host_, in_, nullptr, 3000);
+  std::printf("Quit with the read-error box open: %lu ms\n", static_cast<unsigned long>(d.quitMs));
+  EXPECT_LT(d.quitMs, 2000u);
+  EXPECT_FALSE(IsWindow(box));
+  EXPECT_TRUE(d.unloaded) << "a thread of the plug-in still holds it";
 }
 
 TEST_F(ShutdownTest, BroadcastsDuringStartUpAreAnsweredAndNothingHeavyWaitsForTheUnload) {
