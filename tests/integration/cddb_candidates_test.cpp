@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "resources/in_quorvo_cddb_info_res.h"
+#include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
 #include "tests/integration/shutdown_support.h"
 #include "tests/integration/virtual_aspi.h"
@@ -19,28 +20,8 @@
 
 namespace {
 
+using namespace cddb_fixture;
 using namespace dialog_helpers;
-
-class BodyClient : public HttpClient {
- public:
-  std::string body;
-
- protected:
-  int OnData(const char* bytes, int length) override {
-    body.append(bytes, static_cast<size_t>(length));
-    return length;
-  }
-};
-
-std::string ServerGet(const std::string& port, const std::string& path) {
-  StartSocketLayer();
-  BodyClient client;
-  client.SetTimeouts(5000, 5000);
-  HttpResponseInfo info;
-  const int r = client.Get(("http://127.0.0.1:" + port + path).c_str(), info);
-  StopSocketLayer();
-  return r == kHttpOk ? client.body : "(request failed)";
-}
 
 // 08025603+3+150+15000+30000+600: tracks at offsets 150, 15000 and 30000,
 // lead-out at 600 s. Pre-gaps the drive makes up keep the image small.

@@ -15,11 +15,14 @@
 #include "host_api/host_messages.h"
 #include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/host/test_host.h"
+#include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
 #include "tests/integration/virtual_aspi.h"
 #include "util/http_client.h"
 
 namespace {
+
+using namespace cddb_fixture;
 
 const char kStatusCaption[] = "CDDBステータス";
 const char kQuerying[] = "サーバに問い合わせています";
@@ -38,38 +41,6 @@ const char kOtherEntry[] =
     "Title1=Old Song\r\nPerformer1=Old Band\r\n";
 // The plug-in's reply time-out: for the whole reply, not each receive.
 constexpr DWORD kReplyTimeoutMs = 30000;
-
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-class BodyClient : public HttpClient {
- public:
-  std::string body;
-
- protected:
-  int OnData(const char* bytes, int length) override {
-    body.append(bytes, static_cast<size_t>(length));
-    return length;
-  }
-};
-
-std::string ServerGet(const std::string& path) {
-  StartSocketLayer();
-  BodyClient client;
-  client.SetTimeouts(5000, 5000);
-  HttpResponseInfo info;
-  const int r = client.Get(("http://127.0.0.1:" + Env("QUORVO_CDDB_PORT") + path).c_str(), info);
-  StopSocketLayer();
-  return r == kHttpOk ? client.body : "(request failed)";
-}
-
-int LineCount(const std::string& text) {
-  int n = 0;
-  for (char c : text) n += c == '\n';
-  return n;
-}
 
 // A control's text without a message to its thread, which does not answer
 // while its lookup runs.
@@ -92,23 +63,6 @@ bool ShownAs(const std::string& expected, const std::string& shown) {
 
 // The fixture server's record 0D012C02: tracks at 00:02:00 and 04:05:55,
 // lead-out at 05:02:00; the gap before track 2 is made up by the drive.
-std::string MakeDisc() {
-  const std::string dir = TestHost::ProgramDirectory() + "\\discs";
-  CreateDirectoryA(dir.c_str(), nullptr);
-  FILE* f = std::fopen((dir + "\\faults_0d012c02.bin").c_str(), "wb");
-  if (!f) return std::string();
-  const std::string frame(2352, '\0');
-  for (int i = 0; i < 150 + 4220; ++i) std::fwrite(frame.data(), 1, frame.size(), f);
-  std::fclose(f);
-  f = std::fopen((dir + "\\faults_0d012c02.cue").c_str(), "wb");
-  if (!f) return std::string();
-  std::fputs("FILE \"faults_0d012c02.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
-             "  TRACK 02 AUDIO\r\n    PREGAP 04:01:55\r\n    INDEX 01 00:02:00\r\n",
-             f);
-  std::fclose(f);
-  return "discs\\faults_0d012c02.cue";
-}
-
 std::string FileBytes(const std::string& path) { return ini_file::Read(path); }
 void WriteBytes(const std::string& path, const std::string& bytes) { ini_file::Write(path, bytes); }
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -162,7 +116,7 @@ class CddbFaultsTest : public ::testing::Test {
   void SetUp() override {
     if (Env("QUORVO_CDDB_PORT").empty()) GTEST_SKIP() << "no CDDB fixture server (tests/cddb_server/with_servers.sh)";
     server_ = "http://127.0.0.1:" + Env("QUORVO_CDDB_PORT");
-    const std::string cue = MakeDisc();
+    const std::string cue = MakeKnownDisc("faults_0d012c02");
     ASSERT_FALSE(cue.empty());
     ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\ncue=" + cue + "\r\n"));
     RemoveCache();
@@ -293,7 +247,7 @@ TEST_F(CddbFaultsTest, EveryServerFaultEndsInTimeWithItsMessageAndThePatternTitl
     SCOPED_TRACE(c.fault);
     if (c.more.find("127.0.0.1:\r") != std::string::npos) continue;  // no proxy running
     RemoveCache();
-    ServerGet("/__reset");
+    ServerGet(Env("QUORVO_CDDB_PORT"), "/__reset");
     Start(c.url, c.more.empty() ? "CDDB_UseProxy=false\r\n" : c.more);
     const Seen seen = BackgroundLookup(c.maxMs + 20000, c.minMs >= 1000);
     std::printf("[ fault    ] %-34s %6lu ms  %s\n", c.fault, static_cast<unsigned long>(seen.ms), seen.message.c_str());
@@ -315,7 +269,7 @@ TEST_F(CddbFaultsTest, EveryServerFaultEndsInTimeWithItsMessageAndThePatternTitl
     EXPECT_EQ(c.title, Title("cda://D,1"));
     host_.PumpFor(200);
     EXPECT_EQ(nullptr, LookupWindow(0));
-    EXPECT_EQ(c.requests, LineCount(ServerGet("/__log")));
+    EXPECT_EQ(c.requests, LineCount(ServerGet(Env("QUORVO_CDDB_PORT"), "/__log")));
     EXPECT_LT(Quit(), 2000u);
     // Only a disc that was found reaches the cache file.
     EXPECT_EQ(found, FileBytes(CachePath()).find(kDiscKey) != std::string::npos);
@@ -344,7 +298,7 @@ TEST_F(CddbFaultsTest, ADamagedCacheFileLosesNoEntryItHeld) {
     SCOPED_TRACE(c.damage);
     RemoveCache();
     WriteBytes(CachePath(), c.bytes);
-    ServerGet("/__reset");
+    ServerGet(Env("QUORVO_CDDB_PORT"), "/__reset");
     Start(server_ + "/~cddb/cddb.cgi");
     const Seen seen = BackgroundLookup(20000);
     ASSERT_TRUE(seen.ended);
@@ -362,11 +316,11 @@ TEST_F(CddbFaultsTest, ADamagedCacheFileLosesNoEntryItHeld) {
       EXPECT_EQ(std::string::npos, after.find("\r\n["));
     }
     // The next start answers from the file, without the server.
-    ServerGet("/__reset");
+    ServerGet(Env("QUORVO_CDDB_PORT"), "/__reset");
     Start(server_ + "/~cddb/cddb.cgi");
     EXPECT_EQ(kServerTitle, Title("cda://D,1"));
     host_.PumpFor(200);
-    EXPECT_EQ(0, LineCount(ServerGet("/__log")));
+    EXPECT_EQ(0, LineCount(ServerGet(Env("QUORVO_CDDB_PORT"), "/__log")));
     Quit();
   }
 }
@@ -380,13 +334,13 @@ TEST_F(CddbFaultsTest, ACacheFileHeldByAnotherProgramIsLeftWholeAndMergedIntoLat
   {
     FileHolder holder;
     ASSERT_TRUE(holder.Hold(CachePath()));
-    ServerGet("/__reset");
+    ServerGet(Env("QUORVO_CDDB_PORT"), "/__reset");
     Start(server_ + "/~cddb/cddb.cgi");
     const Seen seen = BackgroundLookup(20000);
     ASSERT_TRUE(seen.ended);
     EXPECT_EQ(kFound, seen.message);
     EXPECT_EQ(kServerTitle, seen.titleAfter);
-    EXPECT_EQ(3, LineCount(ServerGet("/__log")));
+    EXPECT_EQ(3, LineCount(ServerGet(Env("QUORVO_CDDB_PORT"), "/__log")));
     holder.Release();
   }
   EXPECT_LT(Quit(), 2000u);
@@ -395,7 +349,7 @@ TEST_F(CddbFaultsTest, ACacheFileHeldByAnotherProgramIsLeftWholeAndMergedIntoLat
   EXPECT_NE(std::string::npos, after.find("[" + std::string(kDiscKey) + "]\r\n")) << after;
 
   WriteBytes(CachePath(), kOtherEntry);
-  ServerGet("/__reset");
+  ServerGet(Env("QUORVO_CDDB_PORT"), "/__reset");
   Start(server_ + "/~cddb/cddb.cgi");
   const Seen seen = BackgroundLookup(20000);
   ASSERT_TRUE(seen.ended);

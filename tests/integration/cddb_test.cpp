@@ -11,62 +11,16 @@
 #include "host_api/host_messages.h"
 #include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/host/test_host.h"
+#include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
 #include "tests/integration/virtual_aspi.h"
 #include "util/http_client.h"
 
 namespace {
 
+using namespace cddb_fixture;
+
 using ExtendedInfo = int (*)(const char*, const char*, char*, int);
-
-// Collects a reply body; for the server's request log.
-class BodyClient : public HttpClient {
- public:
-  std::string body;
-
- protected:
-  int OnData(const char* bytes, int length) override {
-    body.append(bytes, static_cast<size_t>(length));
-    return length;
-  }
-};
-
-std::string ServerGet(const std::string& port, const std::string& path) {
-  StartSocketLayer();
-  BodyClient client;
-  client.SetTimeouts(5000, 5000);
-  HttpResponseInfo info;
-  const int r = client.Get(("http://127.0.0.1:" + port + path).c_str(), info);
-  StopSocketLayer();
-  return r == kHttpOk ? client.body : "(request failed)";
-}
-
-int LineCount(const std::string& text) {
-  int n = 0;
-  for (char c : text) n += c == '\n';
-  return n;
-}
-
-// The fixture server's record 0D012C02+2+150+18430+302: tracks at 00:02:00
-// and 04:05:55, lead-out at 05:02:00. The gap before track 2 is silence the
-// drive makes up, so the image stays small.
-std::string MakeCddbDisc() {
-  const std::string dir = TestHost::ProgramDirectory() + "\\discs";
-  CreateDirectoryA(dir.c_str(), nullptr);
-  const std::string bin = dir + "\\cddb_0d012c02.bin";
-  FILE* f = std::fopen(bin.c_str(), "wb");
-  if (!f) return std::string();
-  std::string frame(2352, '\0');
-  for (int i = 0; i < 150 + 4220; ++i) std::fwrite(frame.data(), 1, frame.size(), f);
-  std::fclose(f);
-  f = std::fopen((dir + "\\cddb_0d012c02.cue").c_str(), "wb");
-  if (!f) return std::string();
-  std::fputs("FILE \"cddb_0d012c02.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
-             "  TRACK 02 AUDIO\r\n    PREGAP 04:01:55\r\n    INDEX 01 00:02:00\r\n",
-             f);
-  std::fclose(f);
-  return "discs\\cddb_0d012c02.cue";
-}
 
 class CddbTest : public ::testing::Test {
  protected:
@@ -74,7 +28,7 @@ class CddbTest : public ::testing::Test {
     const char* port = std::getenv("QUORVO_CDDB_PORT");
     if (!port || !*port) GTEST_SKIP() << "no CDDB fixture server (run through tests/cddb_server/with_servers.sh)";
     port_ = port;
-    const std::string cue = MakeCddbDisc();
+    const std::string cue = MakeKnownDisc("cddb_0d012c02");
     ASSERT_FALSE(cue.empty());
     ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\ncue=" + cue + "\r\n"));
     DeleteFileA(CachePath().c_str());

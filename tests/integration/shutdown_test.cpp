@@ -22,6 +22,7 @@
 #include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/host/import_redirect.h"
 #include "tests/host/recording_output.h"
+#include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
 #include "tests/integration/shutdown_support.h"
 #include "tests/integration/virtual_aspi.h"
@@ -30,6 +31,7 @@
 namespace {
 
 using namespace dialog_helpers;
+using cddb_fixture::Env;
 using shutdown_support::Departure;
 using shutdown_support::QuitFreeAndLive;
 using shutdown_support::Watchdog;
@@ -42,10 +44,6 @@ constexpr UINT kNestedStop = WM_APP + 2;
 
 std::string IniPath() { return TestHost::ProgramDirectory() + "\\winamp.ini"; }
 std::string CachePath() { return TestHost::ProgramDirectory() + "\\cddb_cache.dat"; }
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
 
 // A second player process (the test host as a program); false when it
 // cannot be started.
