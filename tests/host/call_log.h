@@ -15,6 +15,12 @@ class CallLog {
     std::lock_guard<std::mutex> lock(mutex_);
     return calls_;
   }
+  bool Has(const std::string& call) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& c : calls_)
+      if (c == call) return true;
+    return false;
+  }
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     calls_.clear();

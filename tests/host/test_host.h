@@ -44,6 +44,16 @@ class TestHost {
   void PumpFor(DWORD ms);
   // Pumps until a message with that id has arrived or the time is up.
   bool PumpUntilMessage(UINT msg, DWORD timeoutMs);
+  // Pumps until the condition holds or the time is up.
+  template <class Condition>
+  bool PumpUntil(Condition condition, DWORD timeoutMs = 30000) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+      if (GetTickCount() - start > timeoutMs) return false;
+      PumpFor(5);
+    }
+    return true;
+  }
 
   std::vector<WindowMessage> Messages() const;
   void ClearMessages();

@@ -104,14 +104,6 @@ class CompanionTest : public ::testing::Test {
       if (m.msg == WM_COMMAND && LOWORD(m.wParam) == id) return true;
     return false;
   }
-  bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 30000) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-      if (GetTickCount() - start > timeoutMs) return false;
-      host_.PumpFor(5);
-    }
-    return true;
-  }
   static std::vector<LPARAM> Expected(bool play) {
     std::vector<LPARAM> codes = {host::kIpcDeletePlaylist};
     codes.insert(codes.end(), kTracks, host::kIpcEnqueueFile);
@@ -126,7 +118,7 @@ class CompanionTest : public ::testing::Test {
   // The request thread waits 100 ms before its first message; give it time
   // to send everything it would.
   std::vector<LPARAM> IpcAfterRequest(std::size_t expectedCount) {
-    PumpUntil([&] { return PlaylistIpc().size() >= expectedCount; }, 20000);
+    host_.PumpUntil([&] { return PlaylistIpc().size() >= expectedCount; }, 20000);
     host_.PumpFor(300);
     return PlaylistIpc();
   }
@@ -204,7 +196,7 @@ TEST_P(CompanionRequestTest, TwelveTracksReplaceThePlaylistInOrderAndQuickStartP
   host_.ClearMessages();
   Choose(40325);
   Choose(40323);
-  PumpUntil([&] { return host_.Playlist() == TrackNames('D'); }, 20000);
+  host_.PumpUntil([&] { return host_.Playlist() == TrackNames('D'); }, 20000);
   const std::vector<LPARAM> codes = IpcAfterRequest(0);
   const std::vector<LPARAM> last = Expected(quickStart);
   ASSERT_GE(codes.size(), last.size());

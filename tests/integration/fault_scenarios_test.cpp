@@ -127,6 +127,16 @@ class FaultScenarioTest : public ::testing::Test {
     ASSERT_NE(nullptr, in_);
     in_->Init();
   }
+  // Track 1 from a buffer of two seconds that the drive fills at four times
+  // speed, played until its first second is out: most of the track is still
+  // unread.
+  void PlayFromATwoSecondBuffer() {
+    Start("latency 4", "BufferSize=176400\r\nPreReadSize=176400\r\n");
+    recording_output::SetPace(4.0);
+    char name[] = "cda://D,1";
+    ASSERT_EQ(0, in_->Play(name));
+    ASSERT_TRUE(host_.PumpUntil([&] { return FramesPlayed() >= 75; }));
+  }
   void Quit() {
     in_->Stop();
     in_->Quit();
@@ -151,25 +161,11 @@ class FaultScenarioTest : public ::testing::Test {
     return ::testing::AssertionSuccess();
   }
   int FramesPlayed() { return static_cast<int>(recording_output::Captured().size() / 2352); }
-  bool OutputCalled(const std::string& call) {
-    for (const auto& c : recording_output::Calls().Calls())
-      if (c == call) return true;
-    return false;
-  }
   bool EndOfStream(DWORD timeoutMs = 30000) { return host_.PumpUntilMessage(host::kMsgEndOfStream, timeoutMs); }
   bool SawEndOfStream() {
     for (const auto& m : host_.Messages())
       if (m.msg == host::kMsgEndOfStream) return true;
     return false;
-  }
-  template <class Condition>
-  bool PumpUntil(Condition condition, DWORD timeoutMs = 30000) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-      if (GetTickCount() - start > timeoutMs) return false;
-      host_.PumpFor(5);
-    }
-    return true;
   }
   std::string Title(const char* name) {
     char title[GETFILEINFO_TITLE_LENGTH] = {};
@@ -219,7 +215,7 @@ TEST_F(FaultScenarioTest, ReadErrorsAtTheStartInTheMiddleAndOnTheLastFrame) {
         << "reads after the failed one";
     EXPECT_EQ(c.readStart, FramesPlayed());
     EXPECT_TRUE(PlayedOnlyTheStart());
-    EXPECT_TRUE(OutputCalled("Open(44100,2,16,-1,-1)"));
+    EXPECT_TRUE(recording_output::Calls().Has("Open(44100,2,16,-1,-1)"));
     Quit();
   }
 }
@@ -233,11 +229,11 @@ TEST_F(FaultScenarioTest, ASeekOntoAReadErrorReturnsAndEndsTheTrack) {
   BoxWatcher boxes;
   char name[] = "cda://D,1";
   ASSERT_EQ(0, in_->Play(name));
-  ASSERT_TRUE(PumpUntil([&] { return FramesPlayed() >= 75; }));
+  ASSERT_TRUE(host_.PumpUntil([&] { return FramesPlayed() >= 75; }));
   const DWORD seekMs = TimedSeek(6000);
   EXPECT_LT(seekMs, 5000u) << "the seek waited for the box to time out";
   ASSERT_TRUE(EndOfStream());
-  EXPECT_TRUE(OutputCalled("Flush(6000)"));
+  EXPECT_TRUE(recording_output::Calls().Has("Flush(6000)"));
   EXPECT_EQ(std::vector<std::string>{ReadErrorText(15, 450)}, boxes.Texts());
   EXPECT_LT(FramesPlayed(), 450);
   EXPECT_TRUE(PlayedOnlyTheStart()) << "audio from the bad place was played";
@@ -247,22 +243,17 @@ TEST_F(FaultScenarioTest, ASeekOntoAReadErrorReturnsAndEndsTheTrack) {
 // paused; after UnPause the track ends at the first read that fails, with
 // only the disc's audio played.
 TEST_F(FaultScenarioTest, EjectWhilePausedEndsTheTrackAfterUnPause) {
-  // A buffer of two seconds: most of the track is still unread at the eject.
-  Start("latency 4", "BufferSize=176400\r\nPreReadSize=176400\r\n");
-  recording_output::SetPace(4.0);
   BoxWatcher boxes;
-  char name[] = "cda://D,1";
-  ASSERT_EQ(0, in_->Play(name));
-  ASSERT_TRUE(PumpUntil([&] { return FramesPlayed() >= 75; }));
+  ASSERT_NO_FATAL_FAILURE(PlayFromATwoSecondBuffer());
   in_->Pause();
-  ASSERT_TRUE(PumpUntil([&] { return OutputCalled("Pause(1)"); }));
+  ASSERT_TRUE(host_.PumpUntil([&] { return recording_output::Calls().Has("Pause(1)"); }));
   ASSERT_EQ(0, virtual_aspi::Eject(0, 0, 0));
   host_.PumpFor(1000);
   EXPECT_FALSE(SawEndOfStream()) << "the track ended while paused";
   EXPECT_EQ(1, in_->IsPaused());
   in_->UnPause();
   ASSERT_TRUE(EndOfStream());
-  EXPECT_TRUE(OutputCalled("Pause(0)"));
+  EXPECT_TRUE(recording_output::Calls().Has("Pause(0)"));
   EXPECT_EQ(1u, boxes.Texts().size()) << "one box for the failed read";
   EXPECT_LT(FramesPlayed(), kTrackFrames);
   EXPECT_TRUE(PlayedOnlyTheStart());
@@ -272,12 +263,8 @@ TEST_F(FaultScenarioTest, EjectWhilePausedEndsTheTrackAfterUnPause) {
 // tells of the failed read and the track ends; nothing of the new place is
 // played (there is none to play).
 TEST_F(FaultScenarioTest, EjectThenSeekReturnsAndEndsTheTrack) {
-  Start("latency 4", "BufferSize=176400\r\nPreReadSize=176400\r\n");
-  recording_output::SetPace(4.0);
   BoxWatcher boxes;
-  char name[] = "cda://D,1";
-  ASSERT_EQ(0, in_->Play(name));
-  ASSERT_TRUE(PumpUntil([&] { return FramesPlayed() >= 75; }));
+  ASSERT_NO_FATAL_FAILURE(PlayFromATwoSecondBuffer());
   ASSERT_EQ(0, virtual_aspi::Eject(0, 0, 0));
   const DWORD seekMs = TimedSeek(5000);
   EXPECT_LT(seekMs, 5000u);

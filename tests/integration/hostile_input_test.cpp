@@ -134,7 +134,7 @@ std::string HostileIniTest::cue_;
 struct IniCase {
   const char* name;
   std::string lines;
-  std::vector<std::pair<const char*, std::string>> after;  // values expected after Quit
+  std::vector<std::pair<const char*, std::string>> after{};  // values expected after Quit
   const char* title = nullptr;                              // the track's title, when it matters
 };
 
@@ -196,7 +196,9 @@ TEST_F(HostileIniTest, TheInputPluginPlaysShowsItsSheetAndWritesBackSaneValues) 
     EXPECT_LT(titleLength, static_cast<std::size_t>(GETFILEINFO_TITLE_LENGTH));
     EXPECT_GT(titleLength, 0u);
     EXPECT_EQ(2000, length);
-    if (c.title) EXPECT_EQ(c.title, std::string(title.data()));
+    if (c.title) {
+      EXPECT_EQ(c.title, std::string(title.data()));
+    }
 
     recording_output::Reset();
     host_.ClearMessages();

@@ -89,21 +89,7 @@ class PlaybackTest : public ::testing::TestWithParam<transports::Transport> {
 
   bool EndOfStream(DWORD timeoutMs = 60000) { return host_.PumpUntilMessage(host::kMsgEndOfStream, timeoutMs); }
 
-  bool OutputCalled(const std::string& call) {
-    for (const auto& c : recording_output::Calls().Calls())
-      if (c == call) return true;
-    return false;
-  }
 
-  template <class Condition>
-  bool PumpUntil(Condition condition, DWORD timeoutMs = 30000) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-      if (GetTickCount() - start > timeoutMs) return false;
-      host_.PumpFor(5);
-    }
-    return true;
-  }
 
   TestHost host_;
   In_Module* in_ = nullptr;
@@ -131,7 +117,7 @@ TEST_P(PlaybackTest, PlaysATrackBitExactAndTellsTheHostWhenItEnds) {
                                              "SAVSADeInit"};
   EXPECT_EQ(expected, host);
   EXPECT_EQ("Open(44100,2,16,-1,-1)", recording_output::Calls().Calls().front());
-  EXPECT_TRUE(OutputCalled("Close"));
+  EXPECT_TRUE(recording_output::Calls().Has("Close"));
 }
 
 TEST_P(PlaybackTest, PausesSeeksAndStops) {
@@ -141,13 +127,13 @@ TEST_P(PlaybackTest, PausesSeeksAndStops) {
   ASSERT_EQ(0, in_->Play(name));
   in_->Pause();
   EXPECT_EQ(1, in_->IsPaused());
-  ASSERT_TRUE(PumpUntil([&] { return OutputCalled("Pause(1)"); }));
+  ASSERT_TRUE(host_.PumpUntil([&] { return recording_output::Calls().Has("Pause(1)"); }));
   in_->UnPause();
   EXPECT_EQ(0, in_->IsPaused());
-  ASSERT_TRUE(PumpUntil([&] { return OutputCalled("Pause(0)"); }));
+  ASSERT_TRUE(host_.PumpUntil([&] { return recording_output::Calls().Has("Pause(0)"); }));
 
   in_->SetOutputTime(5010);
-  EXPECT_TRUE(OutputCalled("Flush(5010)"));
+  EXPECT_TRUE(recording_output::Calls().Has("Flush(5010)"));
   const int t = in_->GetOutputTime();
   EXPECT_GE(t, 5000);
   EXPECT_LE(t, 8000);
@@ -179,7 +165,7 @@ TEST_P(PlaybackTest, StopDuringPlaybackReturnsAndASecondPlayStartsAfresh) {
     Watchdog dog("Stop", 30000);
     in_->Stop();
   }
-  EXPECT_TRUE(OutputCalled("Close"));
+  EXPECT_TRUE(recording_output::Calls().Has("Close"));
   recording_output::Reset();
   recording_output::SetPace(0);
   host_.ClearMessages();
@@ -206,7 +192,7 @@ TEST_P(PlaybackTest, StopClosesTheReadErrorBoxTheHostWindowOwns) {
   char name[] = "cda://D,1";
   ASSERT_EQ(0, in_->Play(name));
   HWND box = nullptr;
-  ASSERT_TRUE(PumpUntil([&] { return (box = FindWindowA("#32770", kErrorCaption)) != nullptr; })) << "no error box";
+  ASSERT_TRUE(host_.PumpUntil([&] { return (box = FindWindowA("#32770", kErrorCaption)) != nullptr; })) << "no error box";
   EXPECT_EQ(host_.MainWindow(), GetWindow(box, GW_OWNER));
   const DWORD start = GetTickCount();
   {
@@ -215,7 +201,7 @@ TEST_P(PlaybackTest, StopClosesTheReadErrorBoxTheHostWindowOwns) {
   }
   EXPECT_LT(GetTickCount() - start, 1000u) << "Stop waited for the user";
   EXPECT_FALSE(IsWindow(box));
-  EXPECT_TRUE(OutputCalled("Close"));
+  EXPECT_TRUE(recording_output::Calls().Has("Close"));
 }
 
 TEST_P(PlaybackTest, AReadErrorEndsTheTrackWithTheEndOfStreamMessage) {
@@ -225,7 +211,7 @@ TEST_P(PlaybackTest, AReadErrorEndsTheTrackWithTheEndOfStreamMessage) {
   ASSERT_EQ(0, in_->Play(name));
   ASSERT_TRUE(EndOfStream());
   // The user closes the box before the host moves on (a Stop would close it).
-  EXPECT_TRUE(PumpUntil([&] { return closer.Closed(); }));
+  EXPECT_TRUE(host_.PumpUntil([&] { return closer.Closed(); }));
   in_->Stop();
   closer.Join();
   const Bytes pcm = recording_output::Captured();
@@ -241,10 +227,10 @@ TEST_P(PlaybackTest, EjectDuringPlayEndsTheTrackWithNothingButTheDiscsAudio) {
   char name[] = "cda://D,1";
   ModalBoxCloser closer(kErrorCaption, 60000);
   ASSERT_EQ(0, in_->Play(name));
-  ASSERT_TRUE(PumpUntil([] { return recording_output::Captured().size() >= 75u * 2352; }));
+  ASSERT_TRUE(host_.PumpUntil([] { return recording_output::Captured().size() >= 75u * 2352; }));
   ASSERT_EQ(0, virtual_aspi::Eject(0, 0, 0));
   ASSERT_TRUE(EndOfStream());
-  EXPECT_TRUE(PumpUntil([&] { return closer.Closed(); })) << "no read error box";
+  EXPECT_TRUE(host_.PumpUntil([&] { return closer.Closed(); })) << "no read error box";
   in_->Stop();
   closer.Join();
   const Bytes pcm = recording_output::Captured();
