@@ -9,7 +9,7 @@ packages=(
   wine64 xvfb x11-utils libboost1.81-dev googletest
   tinyproxy fonts-ipafont-gothic imagemagick libcdio-utils libdiscid-dev
   clang-14 libclang-rt-14-dev
-  debootstrap nsis
+  debootstrap nsis ccache
 )
 
 missing=()
