@@ -9,29 +9,37 @@
 #include "cddb/list_view_win32.h"
 #include "cddb/cddb_windows.h"
 #include "resources/in_quorvo_cddb_info_res.h"
+#include "util/window_guard.h"
 
 namespace cddb_windows {
 
 namespace {
 
-// Rebuilt at every opening; list rows carry their index into it. One
-// manager at a time: it is modal on the host's thread.
-std::vector<CacheRow> g_rows;
-CacheRowSource* g_source = nullptr;
+// Each manager owns its rows (rebuilt at every opening; list rows carry
+// their index into them) through its creation parameter: another one opened
+// from a message this one dispatches must not replace them underneath it.
+struct ManagerState {
+  CacheRowSource* source;
+  std::vector<CacheRow> rows;
+};
 
-int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) {
+ManagerState* StateOf(HWND dialog) { return reinterpret_cast<ManagerState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+
+int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM manager) {
+  const std::vector<CacheRow>& rows = reinterpret_cast<const ManagerState*>(manager)->rows;
   const std::size_t ia = static_cast<std::size_t>(a), ib = static_cast<std::size_t>(b);
-  if (ia >= g_rows.size() || ib >= g_rows.size()) return 0;
-  return CacheManagerSortState().Compare(g_rows[ia], g_rows[ib]);
+  if (ia >= rows.size() || ib >= rows.size()) return 0;
+  return CacheManagerSortState().Compare(rows[ia], rows[ib]);
 }
 
-void Fill(HWND list) {
+void Fill(HWND list, ManagerState& state) {
   static const ListColumn kColumns[] = {
       {"DISC-ID", 70, LVCFMT_CENTER}, {"タイトル", 256, LVCFMT_LEFT}, {"アーティスト", 122, LVCFMT_LEFT}};
   SetUpList(list, kColumns, 3);
-  g_rows = g_source->Rows();
-  for (std::size_t i = 0; i < g_rows.size(); ++i) {
-    const std::string texts[3] = {DiscIdText(g_rows[i].discId), g_rows[i].title, g_rows[i].performer};
+  state.rows = state.source->Rows();
+  for (std::size_t i = 0; i < state.rows.size(); ++i) {
+    const CacheRow& row = state.rows[i];
+    const std::string texts[3] = {DiscIdText(row.discId), row.title, row.performer};
     AddRow(list, texts, 3, static_cast<LPARAM>(i));
   }
 }
@@ -44,13 +52,13 @@ LPARAM RowData(HWND list, int row) {
   return item.lParam;
 }
 
-void DeleteSelected(HWND list) {
+void DeleteSelected(HWND list, ManagerState& state) {
   int from = -1;
   for (;;) {
     const int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(from), LVNI_SELECTED));
     if (row < 0) break;
     const std::size_t index = static_cast<std::size_t>(RowData(list, row));
-    if (index < g_rows.size()) g_source->Delete(g_rows[index].key);
+    if (index < state.rows.size()) state.source->Delete(state.rows[index].key);
     SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     from = row - 1;  // the rows below moved up by one
   }
@@ -58,14 +66,19 @@ void DeleteSelected(HWND list) {
 
 INT_PTR CALLBACK CacheManagerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_INITDIALOG:
-      Fill(GetDlgItem(dialog, IDC_CACHE_LIST));
+    case WM_INITDIALOG: {
+      auto* state = reinterpret_cast<ManagerState*>(lParam);
+      SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+      Fill(GetDlgItem(dialog, IDC_CACHE_LIST), *state);
       return TRUE;
+    }
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header->idFrom == IDC_CACHE_LIST && header->code == LVN_COLUMNCLICK) {
+      ManagerState* state = StateOf(dialog);
+      if (state && header && header->idFrom == IDC_CACHE_LIST && header->code == LVN_COLUMNCLICK) {
         CacheManagerSortState().Click(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
-        SendMessageA(header->hwndFrom, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
+        SendMessageA(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(state),
+                     reinterpret_cast<LPARAM>(CompareRows));
         return TRUE;
       }
       return FALSE;
@@ -73,7 +86,7 @@ INT_PTR CALLBACK CacheManagerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_CACHE_DELETE:
-          DeleteSelected(GetDlgItem(dialog, IDC_CACHE_LIST));
+          if (ManagerState* state = StateOf(dialog)) DeleteSelected(GetDlgItem(dialog, IDC_CACHE_LIST), *state);
           return TRUE;
         case IDC_CACHE_CLOSE:
           EndDialog(dialog, 1);
@@ -94,10 +107,10 @@ INT_PTR CALLBACK CacheManagerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
 
 int ShowCacheManager(HWND parent, CacheRowSource& source) {
   InitCommonControlsOnce();
-  g_source = &source;
-  DialogBoxParamA(TemplateInstance(), MAKEINTRESOURCEA(IDD_CDDB_CACHE), parent, CacheManagerProc, 0);
-  g_rows.clear();
-  g_source = nullptr;
+  ManagerState state{&source, {}};
+  DialogBoxParamA(TemplateInstance(), MAKEINTRESOURCEA(IDD_CDDB_CACHE), parent,
+                  ui::GuardedDialogProc<CacheManagerProc>,
+                  reinterpret_cast<LPARAM>(&state));
   return 1;
 }
 

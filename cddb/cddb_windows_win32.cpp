@@ -14,6 +14,7 @@
 #include "cddb/fit_text_win32.h"
 #include "cddb/list_view_win32.h"
 #include "resources/in_quorvo_cddb_info_res.h"
+#include "util/window_guard.h"
 
 namespace cddb_windows {
 
@@ -118,7 +119,8 @@ class StatusWindows : public CddbStatusUi {
     HWND owner = g_owner.load();
     const bool ownersThread = owner && GetWindowThreadProcessId(owner, nullptr) == GetCurrentThreadId();
     const HWND window = CreateDialogParamA(g_instance.load(), MAKEINTRESOURCEA(IDD_CDDB_STATUS),
-                                           ownersThread ? owner : nullptr, StatusProc, 0);
+                                           ownersThread ? owner : nullptr,
+                                           ui::GuardedDialogProc<StatusProc>, 0);
     if (!window) return false;
     window_ = window;
     Remember(window, true);
@@ -199,7 +201,7 @@ class StatusWindows : public CddbStatusUi {
     if (g_abandoned.load()) return 0;
     InitCommonControlsOnce();
     const INT_PTR result = DialogBoxParamA(g_instance.load(), MAKEINTRESOURCEA(IDD_CDDB_CANDIDATES), window_,
-                                           CandidatesProc, reinterpret_cast<LPARAM>(&candidates));
+                                           ui::GuardedDialogProc<CandidatesProc>, reinterpret_cast<LPARAM>(&candidates));
     g_candidatesDialog.store(nullptr);
     return result > 0 && result <= static_cast<INT_PTR>(candidates.size()) ? static_cast<int>(result) : 0;
   }

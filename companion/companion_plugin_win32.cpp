@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "companion/drive_menu.h"
@@ -22,7 +23,10 @@
 #include "input/plugin_settings.h"
 #include "util/host_dir.h"
 #include "util/message_box.h"
+#include "util/fault_injection.h"
 #include "util/named_event.h"
+#include "util/no_throw.h"
+#include "util/own_frames.h"
 #include "util/plugin_thread.h"
 
 namespace companion {
@@ -35,11 +39,23 @@ constexpr DWORD kRequestDelayMs = 100;
 // they send meanwhile; a thread still busy after that (a drive command that
 // takes its time-out) ends by itself and holds the library until then.
 constexpr std::uint32_t kQuitWaitMs = 1500;
+// A menu command waits at most this long for the device layer's start-up
+// (answering sent messages); every drive command in it is bounded well below.
+constexpr std::uint32_t kDeviceReadyWaitMs = 60000;
+
+// The procedure our subclass replaced, kept on the host window itself. When
+// another plug-in subclassed the window after us, quit leaves our procedure
+// in the chain (and the library mapped); an init after that finds it here and
+// goes on with it instead of subclassing a second time, which would make our
+// procedure its own predecessor and recurse until the stack ran out.
+const char kPreviousProcProperty[] = "quorvo.gen_quorvo.previous";
 
 HINSTANCE g_instance = nullptr;
 HWND g_hostWindow = nullptr;
-WNDPROC g_previousProc = nullptr;
 DriveCommandTable g_commands;
+// Where the menu items went, for quit to take them out again.
+HMENU g_menu = nullptr;
+int g_separatorPosition = -1;
 
 CdDevice& Device() {
   static CdDevice device;
@@ -67,17 +83,26 @@ std::string IniPath() { return IniPathIn(HostDirectory()); }
 // thread that used it, never by a destructor at unload under the loader lock.
 void ReleaseDeviceLayer() { Device().SetTransport(kTransportNone); }
 
+// Ends with the ready event set whatever failed on the way: a menu command
+// then finds no drive (and says so) instead of waiting for ever.
 void StartDeviceLayer() {
+  struct Ready {
+    ~Ready() { g_deviceReady.Set(); }
+  } ready;
   CdDevice& device = Device();
-  if (Settings().aspi) {
-    DeviceMap map;
-    LoadDeviceMap(SystemProfile(), IniPath().c_str(), map);
-    ChooseTransport(device, true, map);
-  } else if (device.TransportKind() == kTransportNone) {
-    device.SetTransport(kTransportAuto);  // a quit before this init released it
-  }
-  device.EnumerateDrives();
-  g_deviceReady.Set();
+  NoThrow([&device] {
+    if (Settings().aspi) {
+      DeviceMap map;
+      LoadDeviceMap(SystemProfile(), IniPath().c_str(), map);
+      ChooseTransport(device, true, map);
+    } else if (device.TransportKind() == kTransportNone) {
+      device.SetTransport(kTransportAuto);  // a quit before this init released it
+    }
+  });
+  NoThrow([&device] {
+    if (fault_injection::Requested("gen_startup")) throw std::runtime_error("device start-up");
+    device.EnumerateDrives();
+  });
 }
 
 void StartupThread(void*) {
@@ -95,12 +120,30 @@ void BuildMenu(HWND hostWindow) {
   HMENU menu = reinterpret_cast<HMENU>(SendMessageA(hostWindow, host::kMsgIpc, 0, host::kIpcGetHmenu));
   HMENU sub = menu ? GetSubMenu(menu, 2) : nullptr;
   if (!sub) return;
+  g_menu = sub;
   for (const DriveMenuItem& item : plan.items) {
     InsertMenuA(sub, static_cast<UINT>(item.position), MF_BYPOSITION | MF_STRING, static_cast<UINT_PTR>(item.id),
                 item.text.c_str());
     g_commands.Add(item.id, item.letter);
   }
-  InsertMenuA(sub, static_cast<UINT>(plan.separatorPosition), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+  if (InsertMenuA(sub, static_cast<UINT>(plan.separatorPosition), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr)) {
+    g_separatorPosition = plan.separatorPosition - g_commands.Count();
+  }
+}
+
+// Takes out what BuildMenu put in, so that an init after this quit on the
+// same window adds one set of drive items, not a second one.
+void RemoveMenu() {
+  HMENU sub = g_menu;
+  g_menu = nullptr;
+  if (!sub || !IsMenu(sub)) return;
+  for (int id : g_commands.Ids()) DeleteMenu(sub, static_cast<UINT>(id), MF_BYCOMMAND);
+  if (g_separatorPosition >= 0 &&
+      (GetMenuState(sub, static_cast<UINT>(g_separatorPosition), MF_BYPOSITION) & MF_SEPARATOR)) {
+    DeleteMenu(sub, static_cast<UINT>(g_separatorPosition), MF_BYPOSITION);
+  }
+  g_separatorPosition = -1;
+  g_commands.Reset(g_commands.BaseId());
 }
 
 // The newest request; an older one still sending stops, so that two quick
@@ -159,7 +202,11 @@ void HandleCommand(int id) {
   const char letter = g_commands.Find(id);
   if (!letter) return;
   if (!g_deviceReadyWaited) {
-    g_deviceReady.Wait(kWaitForever);
+    // The start-up sets the event on every path; the wait answers the
+    // messages sent to the host's window meanwhile.
+    if (g_deviceReady.WaitAnsweringSentMessages(kDeviceReadyWaitMs) != kWaitSignalled) {
+      return ShowDriveError(letter, kDriveErrorUnavailable);  // still starting: not ours to touch
+    }
     g_deviceReadyWaited = true;
   }
   CdDevice& device = Device();
@@ -195,34 +242,49 @@ void HandleCommand(int id) {
   g_requests.push_back(thread);
 }
 
-LRESULT CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+WNDPROC PreviousProc(HWND hwnd) { return reinterpret_cast<WNDPROC>(GetPropA(hwnd, kPreviousProcProperty)); }
+
+LRESULT CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  // The host may quit (and free) us from a message passed on below: this
+  // frame still has to return here.
+  own_frames::Scope frame;
   // After quit this procedure only passes messages on: another plug-in that
-  // subclassed after us still calls it.
-  if (msg == WM_COMMAND && !g_quitting.load()) {
-    try {
-      HandleCommand(LOWORD(wParam));
-    } catch (...) {
-      // Nothing may unwind into the host's window procedure.
-    }
-  }
-  if (g_previousProc) return CallWindowProcA(g_previousProc, hwnd, msg, wParam, lParam);
+  // subclassed after us still calls it. Nothing may unwind into the host's
+  // window procedure.
+  if (msg == WM_COMMAND && !g_quitting.load()) NoThrow([wParam] { HandleCommand(LOWORD(wParam)); });
+  const WNDPROC previous = PreviousProc(hwnd);
+  if (previous && previous != HookProc) return CallWindowProcA(previous, hwnd, msg, wParam, lParam);
   return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+bool Chained(HWND hostWindow) {
+  return PreviousProc(hostWindow) != nullptr ||
+         reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hostWindow, GWLP_WNDPROC)) == HookProc;
+}
+
+void Hook(HWND hostWindow) {
+  if (!hostWindow || Chained(hostWindow)) return;
+  const LONG_PTR previous = GetWindowLongPtrA(hostWindow, GWLP_WNDPROC);
+  // Known before the first message can reach our procedure.
+  if (!SetPropA(hostWindow, kPreviousProcProperty, reinterpret_cast<HANDLE>(previous))) return;
+  if (!SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookProc))) {
+    RemovePropA(hostWindow, kPreviousProcProperty);
+  }
 }
 
 // Takes our procedure out of the host window's chain. When another plug-in
 // subclassed the window after us, its procedure calls ours: ours stays (it
 // passes everything on from now on) and so must the library that holds it.
 void Unhook(HWND hostWindow) {
-  if (!g_previousProc || !hostWindow) return;
+  const WNDPROC previous = hostWindow ? PreviousProc(hostWindow) : nullptr;
+  if (!previous) return;
   const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hostWindow, GWLP_WNDPROC));
   if (current == HookProc) {
-    SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previousProc));
-    g_previousProc = nullptr;
+    SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    RemovePropA(hostWindow, kPreviousProcProperty);
     return;
   }
-  HMODULE self = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     reinterpret_cast<LPCSTR>(&HookProc), &self);
+  own_frames::PinThisLibrary();
 }
 
 // The request threads send to the host window, whose thread is this one: the
@@ -261,9 +323,8 @@ int Init(HWND hostWindow) {
   Settings() = CompanionSettings{};
   Settings().Load(SystemProfile(), IniPath());
 
-  g_previousProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookProc)));
-
+  Hook(hostWindow);
+  RemoveMenu();  // an init without a quit before it
   BuildMenu(hostWindow);
 
   g_deviceReadyWaited = false;
@@ -279,14 +340,21 @@ int Init(HWND hostWindow) {
   return 0;
 }
 
-void Config(HWND hostWindow) { ShowSettingsSheet(hostWindow, g_instance, Settings()); }
+void Config(HWND hostWindow) {
+  own_frames::Scope frame;  // a modal sheet: the host may quit us from it
+  ShowSettingsSheet(hostWindow, g_instance, Settings());
+}
 
 void Quit(HWND hostWindow) {
+  // Called from a message one of our frames dispatched (our window
+  // procedure, the sheet, a box): the library must outlive that frame.
+  own_frames::PinIfOthersOpen(0);
   // From here on commands are passed on untouched and threads stop at their
   // next step.
   g_quitting.store(true);
   if (g_quitEvent) SetEvent(g_quitEvent);
   Unhook(hostWindow ? hostWindow : g_hostWindow);
+  RemoveMenu();
   Settings().Save(SystemProfile(), IniPath());
 
   WaitForRequests(kQuitWaitMs);

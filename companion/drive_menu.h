@@ -40,6 +40,12 @@ class DriveCommandTable {
   // The drive letter of a companion command, 0 for any other id.
   char Find(int id) const;
   int Count() const { return static_cast<int>(letters_.size()); }
+  int BaseId() const { return baseId_; }
+  std::vector<int> Ids() const {
+    std::vector<int> ids;
+    for (const auto& entry : letters_) ids.push_back(entry.first);
+    return ids;
+  }
 
  private:
   int baseId_ = kMenuBaseId;

@@ -6,6 +6,7 @@
 
 #include "resources/gen_quorvo_res.h"
 #include "util/dialog.h"
+#include "util/window_guard.h"
 
 namespace companion {
 
@@ -80,7 +81,7 @@ void ShowSettingsSheet(HWND owner, HINSTANCE instance, CompanionSettings& settin
   page.dwFlags = PSP_USETITLE;
   page.hInstance = instance;
   page.pszTemplate = MAKEINTRESOURCEA(IDD_MENU_PAGE);
-  page.pfnDlgProc = PageProc;
+  page.pfnDlgProc = ui::GuardedDialogProc<PageProc>;
   page.pszTitle = kPageTitle;
   page.lParam = reinterpret_cast<LPARAM>(&context);
 

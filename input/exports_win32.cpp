@@ -6,6 +6,7 @@
 #include "input/plugin_strings.h"
 #include "input/title_queries.h"
 #include "util/no_throw.h"
+#include "util/own_frames.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
@@ -19,8 +20,9 @@ extern "C" __declspec(dllexport) In_Module* winampGetInModule2() { return GetInM
 
 extern "C" __declspec(dllexport) int winampGetExtendedFileInfo(const char* file, const char* key, char* ret,
                                                                 int retlen) {
+  own_frames::Scope frame;
   return NoThrow(0, [=] {
-    plugin::WaitForInitialisation();
+    if (!plugin::WaitForInitialisation()) return 0;
     return titles::GetExtendedFileInfo(titles::PluginResolver(), file, key, ret, retlen);
   });
 }

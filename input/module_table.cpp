@@ -5,6 +5,7 @@
 #include "input/track_name.h"
 #include "resources/in_quorvo_res.h"
 #include "util/no_throw.h"
+#include "util/own_frames.h"
 #include "util/sjis.h"
 
 namespace {
@@ -56,15 +57,23 @@ In_Module& Module() { return g_module; }
 
 namespace slots {
 
+// The slots that run a modal window or a wait that dispatches messages count
+// their frame: the host may call Quit from such a message (see Quit).
 void Config(HWND parent) {
+  own_frames::Scope frame;
   NoThrow([parent] { plugin::Config(parent); });
 }
 void About(HWND parent) {
+  own_frames::Scope frame;
   NoThrow([parent] { plugin::About(parent); });
 }
 void Init() { NoThrow(plugin::Init); }
-void Quit() { NoThrow(plugin::Quit); }
+void Quit() {
+  own_frames::Scope frame;
+  NoThrow(plugin::Quit);
+}
 int InfoBox(char* file, HWND parent) {
+  own_frames::Scope frame;
   return NoThrow(0, [file, parent] { return plugin::InfoBox(file, parent); });
 }
 void EQSet(int on, char data[10], int preamp) {

@@ -70,7 +70,8 @@ int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
   // be left running unowned.
   if (playbackThread_ != nullptr) Stop();
 
-  driveLock_.Lock();
+  // Given back only if it was had: after its bound Play goes on without it.
+  const bool locked = driveLock_.Lock();
   plan_ = PlanBuffer(options.preReadSize, options.bufferSize);
   // Only 16 bits reach the drive: a larger value (or 0) must not wrap into
   // some arbitrary slow speed.
@@ -93,7 +94,7 @@ int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
   if (fileName == nullptr || !ParseTrackName(fileName, &drive, &track) || drive.empty() ||
       reader_.FindDrive(drive[0]) == 0 || reader_.SelectDrive(drive[0]) == 0 ||
       reader_.OpenTrack(track) != kReaderOk || !reader_.GetTrackEntry(track, &entry)) {
-    driveLock_.Unlock();
+    if (locked) driveLock_.Unlock();
     return -1;
   }
   trackLengthMs_.store(static_cast<int>(FramesToMs(entry.length)));
@@ -102,7 +103,7 @@ int PlaybackEngine::Play(const char* fileName, const PlaybackOptions& options) {
     currentFileName_ = fileName;
     playingDrive_ = drive;
   }
-  driveLock_.Unlock();
+  if (locked) driveLock_.Unlock();
 
   Out_Module* out = module_.outMod;
   outputLatency_.store(out ? out->Open(kSampleRate, 2, 16, -1, -1) : -1);

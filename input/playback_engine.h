@@ -77,6 +77,8 @@ class PlaybackEngine {
 
   // Observers for tests.
   bool HasThreads() const { return playbackThread_ != nullptr || fillThread_ != nullptr; }
+  // A Stop is waiting for the threads (they may still read the drive).
+  bool Stopping() const { return stopping_.load(); }
   std::uint32_t DecodePosition() const { return decodePosition_.load(); }
   bool Running() const { return running_.load(); }
   bool FillError() const { return fillError_.load(); }

@@ -4,12 +4,14 @@
 #include "input/playback_engine.h"
 #include "input/plugin_lifecycle.h"
 #include "util/no_throw.h"
+#include "util/own_frames.h"
 
 namespace slots {
 
 int Play(char* name) {
+  own_frames::Scope frame;  // may wait for a Stop that answers messages
   return NoThrow(1, [name] {
-    plugin::WaitForInitialisation();
+    if (!plugin::WaitForInitialisation()) return -1;
     return Engine().Play(name, PlaybackOptionsFromSettings());
   });
 }
@@ -26,6 +28,7 @@ int IsPaused() {
   return Engine().IsPaused();
 }
 void Stop() {
+  own_frames::Scope frame;  // the wait answers sent messages
   NoThrow([] {
     plugin::WaitForInitialisation();
     Engine().Stop();

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <stdexcept>
 
 #include "cddb/cddb_ui_client.h"
 #include "cddb/cddb_windows.h"
@@ -23,26 +24,32 @@
 #include "ui/info_box.h"
 #include "ui/settings_sheet.h"
 #include "util/host_dir.h"
+#include "util/fault_injection.h"
 #include "util/http_client.h"
 #include "util/message_box.h"
 #include "util/named_event.h"
+#include "util/no_throw.h"
+#include "util/own_frames.h"
 #include "util/plugin_thread.h"
 
 namespace plugin {
 
 namespace {
 
-constexpr unsigned kInfinite = 0xFFFFFFFFu;
 // Quit gives a background lookup this long to end once its transfer and
 // windows have been closed; a thread still stuck in a name lookup after that
 // ends by itself, holding the library until then.
 constexpr std::uint32_t kQuitLookupWaitMs = 1500;
+// The background initialisation only reads files and sends drive commands,
+// each bounded; a slot that has waited this long for it goes on without it
+// (answering sent messages all the while) rather than freeze the host.
+constexpr std::uint32_t kInitWaitLimitMs = 60000;
 
 CNamedEvent g_initComplete;
 std::atomic<bool> g_initSeen{false};
+// Set with the event, for a look that must not wait.
+std::atomic<bool> g_initDone{false};
 plugin_thread::Handle g_initThread = nullptr;  // host's thread only
-std::mutex g_infoBoxMutex;
-std::string g_infoBoxFile;
 
 // Opened once when the library is loaded: every process shares the one lock.
 struct DriveLockHolder {
@@ -51,7 +58,7 @@ struct DriveLockHolder {
 };
 
 bool InitialisationComplete() {
-  return g_initSeen.load(std::memory_order_acquire) || g_initComplete.Wait(0) == kWaitSignalled;
+  return g_initSeen.load(std::memory_order_acquire) || g_initDone.load(std::memory_order_acquire);
 }
 
 // Broadcasts arrive on the host's thread, possibly while the drive table is
@@ -92,14 +99,26 @@ void ChooseTransports(const PluginSettings& s) {
   }
 }
 
+// Completion is signalled whatever fails on the way: every slot waits for
+// it. A step that fails (an exception: memory, a thread refused) leaves the
+// plug-in working as far as the other steps got, with no drives at worst.
 void BackgroundInitialisation(void*) {
-  const PluginSettings s = SettingsSnapshot();
-  BuildChoiceTables();
-  StartCddb(s);
-  ChooseTransports(s);
-  InfoReader().EnumerateDrives();
-  PlaybackReader().EnumerateDrives();
-  g_initComplete.Set();
+  struct Complete {
+    ~Complete() {
+      g_initDone.store(true, std::memory_order_release);
+      g_initComplete.Set();
+    }
+  } complete;
+  PluginSettings s;
+  NoThrow([&s] { s = SettingsSnapshot(); });
+  NoThrow([] { BuildChoiceTables(); });
+  NoThrow([&s] { StartCddb(s); });
+  NoThrow([&s] { ChooseTransports(s); });
+  NoThrow([] {
+    if (fault_injection::Requested("in_init")) throw std::runtime_error("initialisation");
+    InfoReader().EnumerateDrives();
+    PlaybackReader().EnumerateDrives();
+  });
 }
 
 }  // namespace
@@ -111,10 +130,15 @@ CCriticalSection& DriveLock() {
 
 std::string SettingsPath() { return IniPathIn(HostDirectory()); }
 
-void WaitForInitialisation() {
-  if (g_initSeen.load(std::memory_order_acquire)) return;
-  g_initComplete.Wait(kInfinite);
+bool WaitForInitialisation() {
+  if (g_initSeen.load(std::memory_order_acquire)) return true;
+  // No event: no Init yet, or one that ran the initialisation on its own
+  // thread because the system refused the event.
+  if (g_initComplete.IsOpen() && g_initComplete.WaitAnsweringSentMessages(kInitWaitLimitMs) != kWaitSignalled) {
+    return false;
+  }
   g_initSeen.store(true, std::memory_order_release);
+  return true;
 }
 
 void Init() {
@@ -128,13 +152,19 @@ void Init() {
   StartSocketLayer();
   PluginCddbClient().Reopen();
 
-  plugin_thread::Join(g_initThread);
+  // An earlier initialisation that Quit left running still writes the
+  // tables: this one starts only after it.
+  if (g_initThread != nullptr && !plugin_thread::Wait(g_initThread, kInitWaitLimitMs)) return;
+  plugin_thread::Release(g_initThread);
   g_initThread = nullptr;
   g_initSeen.store(false, std::memory_order_release);
+  g_initDone.store(false, std::memory_order_release);
   g_initComplete.Close();
-  g_initComplete.Create(true, false, nullptr);
+  const bool signalled = g_initComplete.Create(true, false, nullptr);
 
-  if (SettingsSnapshot().multithreadInitialize) g_initThread = plugin_thread::Start(BackgroundInitialisation, nullptr);
+  if (signalled && SettingsSnapshot().multithreadInitialize) {
+    g_initThread = plugin_thread::Start(BackgroundInitialisation, nullptr);
+  }
   // Without a thread of its own the initialisation runs here, as it would
   // have without the setting.
   if (g_initThread == nullptr) BackgroundInitialisation(nullptr);
@@ -144,11 +174,17 @@ void Init() {
 }
 
 void Quit() {
+  // Called from a message that a frame of ours dispatched (a modal dialog,
+  // a wait that answers sent messages): the library must outlive that frame.
+  own_frames::PinIfOthersOpen(1);
   // The initialisation thread only talks to drives, each command bounded;
-  // the wait answers sent messages all the same.
-  plugin_thread::Join(g_initThread);
-  g_initThread = nullptr;
-  WaitForInitialisation();
+  // the wait answers sent messages all the same. One that is still at work
+  // keeps the library (its own reference) and the objects it uses.
+  const bool initialised = WaitForInitialisation();
+  if (initialised) {
+    plugin_thread::Join(g_initThread);
+    g_initThread = nullptr;
+  }
 
   // What the user would lose first.
   Settings().Save(SystemProfile(), SettingsPath(), kVersion);
@@ -163,9 +199,13 @@ void Quit() {
   cddb_windows::Uninstall();
   ui::DestroyDeviceChangeWindow();
   // The ASPI layer is a library of its own: freed here, never from a
-  // destructor at unload, where the loader lock is held.
-  InfoReader().SetTransport(kTransportNone);
-  PlaybackReader().SetTransport(kTransportNone);
+  // destructor at unload, where the loader lock is held. Not while a thread
+  // may still send through it (a Stop that gave up, a Quit from inside
+  // Stop's own wait, an initialisation still running): then it stays.
+  if (initialised && !Engine().HasThreads() && !Engine().Stopping()) {
+    InfoReader().SetTransport(kTransportNone);
+    PlaybackReader().SetTransport(kTransportNone);
+  }
   StopSocketLayer();
 }
 
@@ -176,16 +216,14 @@ void About(HWND parent) {
 }
 
 void Config(HWND parent) {
-  WaitForInitialisation();
+  if (!WaitForInitialisation()) return;
   ui::ShowSettingsSheet(parent);
 }
 
+// Each box gets its own request: the host may open another one from a
+// message that this one dispatches.
 int InfoBox(const char* fileName, HWND parent) {
-  {
-    std::lock_guard<std::mutex> lock(g_infoBoxMutex);
-    g_infoBoxFile = fileName ? fileName : "";
-  }
-  WaitForInitialisation();
+  if (!WaitForInitialisation()) return 0;
   ui::InfoBoxRequest request;
   request.instance = PluginInstance();
   request.file = fileName && *fileName ? fileName : Engine().CurrentFileName();
@@ -195,11 +233,6 @@ int InfoBox(const char* fileName, HWND parent) {
   };
   ui::ShowInfoBox(request, parent);
   return 0;
-}
-
-std::string InfoBoxFileName() {
-  std::lock_guard<std::mutex> lock(g_infoBoxMutex);
-  return g_infoBoxFile;
 }
 
 void EQSet(int, char*, int) { WaitForInitialisation(); }

@@ -13,8 +13,10 @@ constexpr const char kVersionSuffix[] = " Ver.0.26";
 constexpr const char kDriveLockName[] = "WINAMP_INQUORVODLL_DRIVER_CRITICALSECTION";
 
 // The waiting rule: blocks until the background initialisation has signalled
-// completion; after the first successful wait it returns at once.
-void WaitForInitialisation();
+// completion, answering sent messages; after the first successful wait it
+// returns at once. False when it gave up after a long bound (the
+// initialisation still runs): a slot that needs drives or tables then fails.
+bool WaitForInitialisation();
 
 // Serialises drive access of every instance of the plug-in, across processes.
 CCriticalSection& DriveLock();
@@ -28,8 +30,5 @@ void About(HWND parent);
 void Config(HWND parent);
 int InfoBox(const char* fileName, HWND parent);
 void EQSet(int on, char data[10], int preamp);
-
-// The file name last handed to InfoBox, for the information dialog.
-std::string InfoBoxFileName();
 
 }  // namespace plugin

@@ -13,30 +13,13 @@ const char kNoSuchDevice[] = "指定されたデバイスは存在しません�
 const char kNoDiscInDevice[] = "指定されたデバイスにCDが存在しません。";
 const char kNoSuchTrack[] = "指定されたトラックは存在しません。";
 
-namespace {
-
-class LockScope {
- public:
-  explicit LockScope(CCriticalSection* lock) : lock_(lock) {
-    if (lock_) lock_->Lock();  // its result is of no use: there is nothing else to do
-  }
-  ~LockScope() {
-    if (lock_) lock_->Unlock();
-  }
-  LockScope(const LockScope&) = delete;
-  LockScope& operator=(const LockScope&) = delete;
-
- private:
-  CCriticalSection* lock_;
-};
-
-}  // namespace
-
 TitleResolver::TitleResolver(TitleResolverParts parts) : parts_(std::move(parts)) {}
 
 int TitleResolver::Resolve(int mode, const char* fileName, const char* sourceName, const char* key,
                            TrackDescription& record) {
-  LockScope lock(parts_.driveLock);
+  // A lock that could not be had within its bound is gone on without (the
+  // holder may be a player that died), and then not given back.
+  CCriticalSection::Hold lock(parts_.driveLock);
   return ResolveLocked(mode, fileName, sourceName, key, record);
 }
 

@@ -3,12 +3,14 @@
 #include "input/plugin_lifecycle.h"
 #include "input/title_queries.h"
 #include "util/no_throw.h"
+#include "util/own_frames.h"
 
 namespace slots {
 
 void GetFileInfo(char* file, char* title, int* lengthMs) {
+  own_frames::Scope frame;  // a lookup's status window dispatches messages
   NoThrow([=] {
-    plugin::WaitForInitialisation();
+    if (!plugin::WaitForInitialisation()) return;
     titles::GetFileInfo(titles::PluginResolver(), file, title, lengthMs);
   });
 }

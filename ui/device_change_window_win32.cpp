@@ -4,6 +4,7 @@
 #include <dbt.h>
 
 #include "resources/in_quorvo_cddb_info_res.h"
+#include "util/window_guard.h"
 
 namespace ui {
 
@@ -34,7 +35,8 @@ INT_PTR CALLBACK DeviceChangeProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
 void CreateDeviceChangeWindow(HINSTANCE instance, DeviceChangeHandler handler) {
   if (g_window) return;
   g_handler = handler;
-  g_window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_DEVICE_MONITOR), nullptr, DeviceChangeProc, 0);
+  g_window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_DEVICE_MONITOR), nullptr,
+                                 GuardedDialogProc<DeviceChangeProc>, 0);
 }
 
 void DestroyDeviceChangeWindow() {

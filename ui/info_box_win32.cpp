@@ -6,14 +6,24 @@
 #include <memory>
 
 #include "resources/in_quorvo_cddb_info_res.h"
+#include "util/window_guard.h"
 
 namespace ui {
 
 namespace {
 
-// One box at a time: the host's InfoBox call runs it modally on its thread.
-std::unique_ptr<InfoBoxModel> g_model;
-const InfoBoxRequest* g_request = nullptr;
+// Each box owns its model: the host may open another box from a message
+// that the first one dispatches (while its lookup waits, say), and that box
+// must neither see nor free the first one's.
+struct BoxState {
+  const InfoBoxRequest* request;
+  std::unique_ptr<InfoBoxModel> model;
+  // A resolve may dispatch messages: a choice that arrives meanwhile is
+  // not started on top of it.
+  bool resolving = false;
+};
+
+BoxState* StateOf(HWND dialog) { return reinterpret_cast<BoxState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
 void SetText(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
 
@@ -26,32 +36,41 @@ void ShowSourceTexts(HWND dialog, const InfoBoxFields& fields) {
   SetText(dialog, IDC_INFO_ARRANGER, fields.texts.arranger);
 }
 
-void OnInit(HWND dialog) {
-  g_model = std::make_unique<InfoBoxModel>(g_request->sources, g_request->resolve);
+void OnInit(HWND dialog, BoxState& state) {
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+  state.model = std::make_unique<InfoBoxModel>(state.request->sources, state.request->resolve);
+  InfoBoxModel& model = *state.model;
   const HWND combo = GetDlgItem(dialog, IDC_INFO_SOURCE);
-  for (const InfoBoxSource& source : g_model->Sources()) {
+  for (const InfoBoxSource& source : model.Sources()) {
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(source.displayName.c_str()));
   }
   SendMessageA(combo, CB_SETCURSEL, 0, 0);
-  g_model->Open(g_request->file);
-  const InfoBoxFields& fields = g_model->Fields();
+  state.resolving = true;
+  model.Open(state.request->file);
+  state.resolving = false;
+  const InfoBoxFields& fields = model.Fields();
   ShowSourceTexts(dialog, fields);
   SetText(dialog, IDC_INFO_LENGTH, fields.length);
   SetText(dialog, IDC_INFO_DRIVE, fields.drive);
   SetText(dialog, IDC_INFO_TRACK, fields.track);
 }
 
-INT_PTR CALLBACK InfoBoxProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK InfoBoxProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG:
-      OnInit(dialog);
+      OnInit(dialog, *reinterpret_cast<BoxState*>(lParam));
       SetFocus(GetDlgItem(dialog, IDOK));  // not a selected title field
       return FALSE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_INFO_SOURCE: {
           const int index = static_cast<int>(SendDlgItemMessageA(dialog, IDC_INFO_SOURCE, CB_GETCURSEL, 0, 0));
-          if (g_model && g_model->Choose(index)) ShowSourceTexts(dialog, g_model->Fields());
+          BoxState* state = StateOf(dialog);
+          if (!state || !state->model || state->resolving) return TRUE;
+          state->resolving = true;
+          const bool changed = state->model->Choose(index);
+          state->resolving = false;
+          if (changed) ShowSourceTexts(dialog, state->model->Fields());
           return TRUE;
         }
         case IDOK:
@@ -77,10 +96,9 @@ int ShowInfoBox(const InfoBoxRequest& request, HWND parent) {
     return InitCommonControlsEx(&init) != FALSE;
   }();
   (void)commonControls;
-  g_request = &request;
-  const INT_PTR result = DialogBoxParamA(request.instance, MAKEINTRESOURCEA(IDD_INFO_BOX), parent, InfoBoxProc, 0);
-  g_model.reset();
-  g_request = nullptr;
+  BoxState state{&request, nullptr};
+  const INT_PTR result = DialogBoxParamA(request.instance, MAKEINTRESOURCEA(IDD_INFO_BOX), parent,
+                                         GuardedDialogProc<InfoBoxProc>, reinterpret_cast<LPARAM>(&state));
   return result > 0 ? static_cast<int>(result) : 0;
 }
 

@@ -5,7 +5,8 @@
 namespace ui {
 
 // Runs the sheet modally over `parent`; returns when it closes. The pages
-// change the in-memory settings only.
+// change the in-memory settings only. A call while the sheet is open (from a
+// message it dispatches) brings that sheet to the front and returns.
 void ShowSettingsSheet(HWND parent);
 
 }  // namespace ui

@@ -25,17 +25,20 @@ using namespace settings_pages;
 constexpr int kTextLimit = 1023;
 constexpr int kTipMs = 10000;
 
-// The sheet edits a copy: the plug-in's threads read the settings while the
-// sheet is open, and a page's check may show a box, during which the host can
-// call in. The copy is published whole when the sheet closes after OK.
-PluginSettings g_edit;
-bool g_applied = false;
+// The sheet edits a copy of its own: the plug-in's threads read the settings
+// while the sheet is open, and a page's check may show a box, during which
+// the host can call in. The copy is published whole when the sheet closes
+// after OK. The pages reach it through their creation parameter.
+struct SheetState {
+  PluginSettings edit;
+  bool applied = false;
+  HWND window = nullptr;  // known once the first page is made
+};
 
-const PluginSettings& Shown() { return g_edit; }
-PluginSettings& Applying() {
-  g_applied = true;
-  return g_edit;
-}
+// The sheet open now (host's thread only). A second Config while it is open
+// would publish an older copy over the first one's pages, or the first over
+// the second's: it brings the open sheet to the front instead.
+SheetState* g_open = nullptr;
 
 std::string LoadText(HINSTANCE instance, UINT id) {
   char text[kTextLimit + 1] = {};
@@ -59,21 +62,29 @@ std::string ListTextAt(const Control& list, int index) {
 // with its tooltip.
 class Page {
  public:
-  explicit Page(HWND window) : window_(window) {}
+  Page(HWND window, LPARAM sheet) : window_(window), sheet_(*reinterpret_cast<SheetState*>(sheet)) {
+    if (!sheet_.window) sheet_.window = GetParent(window);
+  }
   bool OnCommand(int, int) { return false; }
 
  protected:
+  const PluginSettings& Shown() const { return sheet_.edit; }
+  PluginSettings& Applying() {
+    sheet_.applied = true;
+    return sheet_.edit;
+  }
   Control& Bind(Control& control, int id, int tipId = 0) {
     control.Bind(window_, id);
     if (tipId) control.AddTooltip(tipId, true, kTipMs);
     return control;
   }
   HWND window_;
+  SheetState& sheet_;
 };
 
 class TitlePage : public Page {
  public:
-  explicit TitlePage(HWND window) : Page(window) {
+  TitlePage(HWND window, LPARAM sheet) : Page(window, sheet) {
     Bind(format_, IDC_DEFAULT_FORMAT, IDS_TIP_DEFAULT_FORMAT).SetText(Shown().defaultTitleFormat.c_str());
     Bind(list_, IDC_PRIORITY_LIST, IDS_TIP_PRIORITY);
     for (const std::string& id : Shown().titlePriority) list_.ListAdd(PriorityDisplayName(id).c_str());
@@ -103,7 +114,7 @@ class TitlePage : public Page {
 
 class ExtendedPage : public Page {
  public:
-  explicit ExtendedPage(HWND window) : Page(window) {
+  ExtendedPage(HWND window, LPARAM sheet) : Page(window, sheet) {
     Bind(check_, IDC_EXTENDED_DEFAULT, IDS_TIP_EXTENDED_DEFAULT).SetChecked(Shown().extendedFileInfoDefault);
     Bind(title_, IDC_EXTENDED_TITLE, IDS_TIP_EXTENDED_TITLE).SetText(Shown().extendedFileInfoDefaultTitle.c_str());
   }
@@ -120,7 +131,7 @@ class ExtendedPage : public Page {
 
 class CdTextPage : public Page {
  public:
-  explicit CdTextPage(HWND window) : Page(window) {
+  CdTextPage(HWND window, LPARAM sheet) : Page(window, sheet) {
     Bind(format_, IDC_CDTEXT_FORMAT, IDS_TIP_CDTEXT_FORMAT).SetText(Shown().cdtextTitleFormat.c_str());
   }
   using Page::OnCommand;
@@ -132,7 +143,7 @@ class CdTextPage : public Page {
 
 class CddbFormatPage : public Page {
  public:
-  explicit CddbFormatPage(HWND window) : Page(window) {
+  CddbFormatPage(HWND window, LPARAM sheet) : Page(window, sheet) {
     Bind(format_, IDC_CDDB_FORMAT, IDS_TIP_CDDB_FORMAT).SetText(Shown().cddbTitleFormat.c_str());
   }
   bool OnCommand(int id, int code) {
@@ -148,7 +159,7 @@ class CddbFormatPage : public Page {
 
 class CddbServerPage : public Page {
  public:
-  explicit CddbServerPage(HWND window) : Page(window) {
+  CddbServerPage(HWND window, LPARAM sheet) : Page(window, sheet) {
     const PluginSettings& s = Shown();
     Bind(url_, IDC_CDDB_URL, IDS_TIP_CDDB_URL);
     for (const std::string& entry : s.urlHistory) url_.ComboAdd(entry.c_str());
@@ -174,7 +185,7 @@ class CddbServerPage : public Page {
 
 class ReadPage : public Page {
  public:
-  explicit ReadPage(HWND window) : Page(window) {
+  ReadPage(HWND window, LPARAM sheet) : Page(window, sheet) {
     const PluginSettings& s = Shown();
     Fill(Bind(speed_, IDC_READ_SPEED, IDS_TIP_READ_SPEED), ReadSpeedList(), s.readSpeed);
     Bind(jitter_, IDC_JITTER, IDS_TIP_JITTER).SetChecked(s.jitterCorrection);
@@ -201,7 +212,7 @@ class ReadPage : public Page {
 
 class OtherPage : public Page {
  public:
-  explicit OtherPage(HWND window) : Page(window) {
+  OtherPage(HWND window, LPARAM sheet) : Page(window, sheet) {
     Bind(check_, IDC_MULTITHREAD_INIT, IDS_TIP_MULTITHREAD_INIT).SetChecked(Shown().multithreadInitialize);
   }
   using Page::OnCommand;
@@ -230,9 +241,13 @@ const std::array<PageEntry, 7> kPages = {{
 }  // namespace
 
 void ShowSettingsSheet(HWND parent) {
+  if (g_open) {
+    if (g_open->window) SetForegroundWindow(g_open->window);
+    return;
+  }
   InitCommonControlsOnce();
-  g_edit = SettingsSnapshot();
-  g_applied = false;
+  SheetState sheet;
+  sheet.edit = SettingsSnapshot();
   const HINSTANCE instance = settings_links::Instance();
   std::array<std::string, kPages.size()> titles;
   std::array<PROPSHEETPAGEA, kPages.size()> pages = {};
@@ -245,6 +260,7 @@ void ShowSettingsSheet(HWND parent) {
     page.pszTemplate = MAKEINTRESOURCEA(kPages[i].templateId);
     page.pfnDlgProc = kPages[i].proc;
     page.pszTitle = titles[i].c_str();
+    page.lParam = reinterpret_cast<LPARAM>(&sheet);
   }
   const std::string caption =
       LoadText(instance, IDS_SETTINGS) + "  -  " + LoadText(instance, IDS_PLUGIN_NAME) + " [in_quorvo.dll]";
@@ -257,8 +273,12 @@ void ShowSettingsSheet(HWND parent) {
   header.nPages = static_cast<UINT>(pages.size());
   header.nStartPage = 0;
   header.ppsp = pages.data();
+  g_open = &sheet;
+  struct Closed {
+    ~Closed() { g_open = nullptr; }
+  } closed;
   PropertySheetA(&header);
-  if (g_applied) PublishSettings(g_edit);
+  if (sheet.applied) PublishSettings(sheet.edit);
 }
 
 }  // namespace ui

@@ -43,10 +43,22 @@ bool CCriticalSection::Create(const char* name) {
   return true;
 }
 
-bool CCriticalSection::Lock() { return WaitNative(waitLimitMs_) == kWaitSignalled; }
+bool CCriticalSection::Lock() {
+  const std::uint32_t result = WaitNative(waitLimitMs_);
+  if (result != kWaitSignalled && !(result == kWaitTimeout && TakeOverFromDeadHolder())) return false;
+  MarkHolder();
+  held_.store(true);
+  return true;
+}
+
+void CCriticalSection::Unlock() {
+  if (!held_.exchange(false)) return;
+  UnmarkHolder();
+  ReleaseNative();
+}
 
 std::uint32_t CCriticalSection::Probe(std::uint32_t milliseconds) {
   const std::uint32_t result = WaitNative(milliseconds);
-  if (result == kWaitSignalled) Unlock();
+  if (result == kWaitSignalled) ReleaseNative();
   return result;
 }

@@ -42,7 +42,7 @@ bool CCriticalSection::CreateNative(const std::string& name, bool generated) {
   return true;
 }
 
-void CCriticalSection::Unlock() {
+void CCriticalSection::ReleaseNative() {
   if (handle_ == nullptr) return;
   int value = 0;
   if (sem_getvalue(Semaphore(handle_), &value) == 0 && value > 0) return;
@@ -79,3 +79,9 @@ void CCriticalSection::Destroy() {
   handle_ = nullptr;
   name_.clear();
 }
+
+// Named semaphores know nothing of their holders: a dead one is never
+// recognised here.
+void CCriticalSection::MarkHolder() {}
+void CCriticalSection::UnmarkHolder() {}
+bool CCriticalSection::TakeOverFromDeadHolder() { return false; }

@@ -127,7 +127,8 @@ class Dialog {
 
  private:
   struct Start;
-  static INT_PTR CALLBACK CommonProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK CommonProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+  static INT_PTR CALLBACK UserProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   HINSTANCE module_;
   int templateId_;
   HWND owner_;

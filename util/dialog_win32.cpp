@@ -341,14 +341,29 @@ Control& Dialog::Item(int itemId) {
 
 Dialog* Dialog::FromWindow(HWND window) { return static_cast<Dialog*>(GetPropA(window, kDialogProperty)); }
 
-INT_PTR CALLBACK Dialog::CommonProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+// The user procedure runs behind this one: an exception fails its message
+// rather than unwinding through the system's frames.
+INT_PTR CALLBACK Dialog::UserProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  try {
+    Dialog* self = FromWindow(window);
+    return self && self->userProc_ ? self->userProc_(window, msg, wParam, lParam) : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+INT_PTR CALLBACK Dialog::CommonProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
   if (msg != WM_INITDIALOG) return FALSE;
-  Start* start = reinterpret_cast<Start*>(lParam);
-  Dialog* self = start->dialog;
-  self->window_ = window;
-  SetPropA(window, kDialogProperty, self);
-  SetWindowLongPtrA(window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(self->userProc_));
-  return self->userProc_(window, msg, wParam, start->param);
+  try {
+    Start* start = reinterpret_cast<Start*>(lParam);
+    Dialog* self = start->dialog;
+    self->window_ = window;
+    SetPropA(window, kDialogProperty, self);
+    SetWindowLongPtrA(window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&Dialog::UserProc));
+    return self->userProc_(window, msg, wParam, start->param);
+  } catch (...) {
+    return FALSE;
+  }
 }
 
 // --- Process-wide ----------------------------------------------------------

@@ -21,6 +21,10 @@ class CNamedEvent {
   bool Open(const char* name);
   // kWaitSignalled, kWaitTimeout or kWaitFailed; kWaitForever waits on.
   std::uint32_t Wait(std::uint32_t milliseconds);
+  // The same, for a thread with windows: on Windows the messages sent to
+  // them are answered meanwhile (the thread that sets the event may need
+  // one of them answered first). kWaitSignalled or kWaitTimeout/kWaitFailed.
+  std::uint32_t WaitAnsweringSentMessages(std::uint32_t milliseconds);
   bool Set();
   bool Reset();
   void Close();

@@ -99,3 +99,6 @@ bool CNamedEvent::Reset() {
   state.signalled = false;
   return true;
 }
+
+// No windows here to answer for.
+std::uint32_t CNamedEvent::WaitAnsweringSentMessages(std::uint32_t milliseconds) { return Wait(milliseconds); }

@@ -20,6 +20,24 @@ std::uint32_t CNamedEvent::Wait(std::uint32_t milliseconds) {
   return WaitForSingleObject(handle_, milliseconds);
 }
 
+std::uint32_t CNamedEvent::WaitAnsweringSentMessages(std::uint32_t milliseconds) {
+  if (handle_ == nullptr) return kWaitFailed;
+  HANDLE handle = handle_;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD left = INFINITE;
+    if (milliseconds != INFINITE) {
+      const DWORD spent = GetTickCount() - start;
+      left = spent >= milliseconds ? 0 : milliseconds - spent;
+    }
+    // Sent messages only: posted ones stay for the caller's own loop.
+    const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
+    if (woke != WAIT_OBJECT_0 + 1) return woke;
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // delivers the sent messages
+  }
+}
+
 bool CNamedEvent::Set() { return handle_ != nullptr && SetEvent(handle_) != FALSE; }
 
 bool CNamedEvent::Reset() { return handle_ != nullptr && ResetEvent(handle_) != FALSE; }

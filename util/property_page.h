@@ -1,8 +1,10 @@
 #pragma once
 // Property pages on the dialog wrappers: `Page` is made at WM_INITDIALOG from
-// the page's window, applies at PSN_APPLY and is freed at WM_DESTROY. It
-// provides `explicit Page(HWND)`, `void Apply()` and
-// `bool OnCommand(int id, int code)` (true: handled). Win32 only.
+// the page's window and the lParam of its PROPSHEETPAGE (the state of the
+// sheet it belongs to), applies at PSN_APPLY and is freed at WM_DESTROY. It
+// provides `Page(HWND, LPARAM)`, `void Apply()` and
+// `bool OnCommand(int id, int code)` (true: handled). An exception fails
+// the message: it cannot unwind through the system's frames. Win32 only.
 #ifdef _WIN32
 #include <windows.h>
 #include <commctrl.h>
@@ -11,13 +13,15 @@
 namespace ui {
 
 template <class Page>
-INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR PageMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Page* page = reinterpret_cast<Page*>(GetWindowLongPtrA(window, DWLP_USER));
   switch (message) {
-    case WM_INITDIALOG:
-      page = new Page(window);
+    case WM_INITDIALOG: {
+      const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
+      page = new Page(window, sheetPage ? sheetPage->lParam : 0);
       SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
       return TRUE;
+    }
     case WM_COMMAND:
       return page && page->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_NOTIFY: {
@@ -35,6 +39,15 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return FALSE;
     default:
       return FALSE;
+  }
+}
+
+template <class Page>
+INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  try {
+    return PageMessage<Page>(window, message, wParam, lParam);
+  } catch (...) {
+    return FALSE;
   }
 }
 

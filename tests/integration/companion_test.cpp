@@ -281,6 +281,30 @@ TEST_F(CompanionTest, SettingsReadAsTrueOnlyForTrueAndQuitWritesOnlyItsOwnTwo) {
   EXPECT_EQ("yes", ini_file::Value(after, kSection, "MultithreadInitialize")) << "not the companion's key";
 }
 
+// Both start-ups fail (an exception in a step): each still signals its end,
+// so a menu command reports the drive it cannot use instead of waiting for
+// ever, Play fails at once, and both plug-ins quit promptly.
+TEST_F(CompanionTest, StartUpsThatFailLeavePlugInsThatAnswerAndQuitPromptly) {
+  struct Fault {
+    Fault() { SetEnvironmentVariableA("QUORVO_FAULT", "in_init,gen_startup"); }
+    ~Fault() { SetEnvironmentVariableA("QUORVO_FAULT", nullptr); }
+  } fault;
+  ASSERT_NO_FATAL_FAILURE(StartWithInputPlugin("MultithreadInitialize=true\r\n"));
+  ModalBoxCloser closer(kErrorCaption);
+  Choose(40323);
+  closer.Join();
+  EXPECT_EQ(0u, closer.Text().find("D:\\\r\n\r\n")) << "no drive error: " << closer.Text();
+  host_.PumpFor(300);
+  EXPECT_TRUE(PlaylistIpc().empty());
+  std::string name = "cda://D,1";
+  EXPECT_NE(0, in_->Play(&name[0]));
+  const DWORD start = GetTickCount();
+  in_->Quit();
+  in_ = nullptr;
+  Quit();
+  EXPECT_LT(GetTickCount() - start, 5000u);
+}
+
 TEST_P(CompanionTransportTest, ThreadedStartReturnsBeforeTheDrivesAreProbedAndTheFirstCommandWaits) {
   // E:'s INQUIRY never completes: the transport gives up after its own
   // time-out, and F: is probed only after that.

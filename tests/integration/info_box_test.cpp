@@ -165,6 +165,43 @@ TEST_F(InfoBoxTest, ASecondOpeningStartsAgainAtTheFirstSource) {
   EXPECT_TRUE(again == ended);
 }
 
+// The host opens a second box from a message that the first one's loop
+// dispatches: each box works on its own, and the first still refreshes
+// after the second has gone.
+TEST_F(InfoBoxTest, ABoxOpenedFromTheFirstOnesLoopLeavesTheFirstWorking) {
+  constexpr UINT kOpenAgain = WM_APP + 21;
+  int nestedResult = -1;
+  TestHost::SetMessageHook([&](UINT msg, WPARAM, LPARAM) {
+    if (msg != kOpenAgain) return false;
+    std::string name = "cda://D,1";
+    nestedResult = in_->InfoBox(&name[0], host_.MainWindow());
+    return true;
+  });
+  Shown inner, outerEnglish;
+  RunBox("cda://D,1", [&](HWND outer) {
+    PostMessageA(host_.MainWindow(), kOpenAgain, 0, 0);
+    HWND nested = nullptr;
+    for (int i = 0; i < 1000 && !nested; ++i) {
+      for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kInfoCaption)) != nullptr;) {
+        if (w != outer && IsWindowVisible(w)) nested = w;
+      }
+      Sleep(20);
+    }
+    if (!nested) return;
+    SelectComboItem(nested, IDC_INFO_SOURCE, 2);
+    inner = Read(nested);
+    PostMessageA(nested, WM_COMMAND, IDOK, 0);
+    WaitForWindowGone(nested, 10000);
+    SelectComboItem(outer, IDC_INFO_SOURCE, 1);
+    outerEnglish = Read(outer);
+  });
+  TestHost::SetMessageHook(nullptr);
+  EXPECT_EQ(0, nestedResult);
+  EXPECT_EQ("CD-DA TRACK - D:\\Track1", inner.title);
+  EXPECT_EQ("Track 01 Title - Performer 1", outerEnglish.title);
+  EXPECT_EQ("3:01.61", outerEnglish.length);
+}
+
 TEST_F(InfoBoxTest, NoDiscNameShowsTheMessageAndNoDriveFields) {
   Shown shown;
   RunBox("cda://Q,1", [&](HWND box) { shown = Read(box); });

@@ -7,6 +7,7 @@
 #include <prsht.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -142,7 +143,8 @@ class SettingsSheetTest : public ::testing::Test {
   virtual std::string DriveSettings() const { return "Aspi=true\r\nAspiDevMap_D=0:0:0\r\n"; }
 
   // Runs Config with `drive` on a watcher thread; `drive` ends the sheet.
-  // Message boxes titled "in_quorvo.dll" are closed and their texts kept.
+  // Message boxes titled "in_quorvo.dll" are closed and their texts kept,
+  // after onBox_ (when set) has seen each.
   template <class Drive>
   void RunSheet(Drive drive) {
     std::atomic<bool> done{false};
@@ -154,6 +156,7 @@ class SettingsSheetTest : public ::testing::Test {
       while (!done.load() && IsWindow(sheet)) {
         if (HWND box = FindOwnWindow(kBoxCaption)) {
           boxes_.push_back(BoxText(box));
+          if (onBox_) onBox_(box);
           PostMessageA(box, WM_COMMAND, IDOK, 0);
           WaitForWindowGone(box, 5000);
         }
@@ -173,6 +176,7 @@ class SettingsSheetTest : public ::testing::Test {
   static std::string cue_;
   std::string initial_;
   std::vector<std::string> boxes_;
+  std::function<void(HWND)> onBox_;
   std::atomic<HWND> sheet_{nullptr};
   TestHost host_;
   In_Module* in_ = nullptr;
@@ -342,6 +346,47 @@ TEST_F(SettingsSheetTest, CancelChangesNothingAndAKnownUrlLeavesTheHistory) {
   in_ = nullptr;
   EXPECT_EQ(afterCancel, ini_file::Read(IniPath()));
   EXPECT_EQ("3", IniValue("CDDB_URLHistory"));  // the two built-in servers and a.example
+}
+
+// The host calls Config again from a message dispatched while a page's
+// apply shows its box: the open sheet is not replaced underneath, so the
+// pages applied before the box still reach the file.
+TEST_F(SettingsSheetTest, ConfigCalledFromWithinTheSheetKeepsItsAppliedPages) {
+  constexpr UINT kConfigAgain = WM_APP + 22;
+  std::atomic<bool> nestedReturned{false};
+  std::atomic<int> extraSheets{0};
+  TestHost::SetMessageHook([&](UINT msg, WPARAM, LPARAM) {
+    if (msg != kConfigAgain) return false;
+    in_->Config(host_.MainWindow());
+    nestedReturned = true;
+    return true;
+  });
+  onBox_ = [&](HWND) {
+    PostMessageA(host_.MainWindow(), kConfigAgain, 0, 0);
+    for (int i = 0; i < 250 && !nestedReturned.load(); ++i) {
+      for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kSheetCaption)) != nullptr;) {
+        if (w != sheet_.load() && IsWindowVisible(w)) {
+          ++extraSheets;
+          PostMessageA(w, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+          WaitForWindowGone(w, 5000);
+        }
+      }
+      Sleep(20);
+    }
+  };
+  RunSheet([&](HWND sheet) {
+    SetDlgItemTextA(ShowPage(sheet, 0), IDC_DEFAULT_FORMAT, "kept %6");
+    SetDlgItemTextA(ShowPage(sheet, 4), IDC_CDDB_PROXY, "proxyhost");  // no port: its apply shows a box
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+  });
+  TestHost::SetMessageHook(nullptr);
+  EXPECT_EQ(1u, boxes_.size());
+  EXPECT_TRUE(nestedReturned);
+  EXPECT_EQ(0, extraSheets.load());
+  in_->Quit();
+  in_ = nullptr;
+  EXPECT_EQ("kept %6", IniValue("DefaultTitleFormat"));
+  EXPECT_EQ("false", IniValue("CDDB_UseProxy"));
 }
 
 }  // namespace

@@ -451,7 +451,8 @@ TEST_F(CompanionShutdownTest, QuitDuringADriveStartUpThatTakesItsTime) {
 }
 
 // Another plug-in subclasses the host window after us: quit leaves our
-// procedure in its chain, passing everything on, and keeps the library.
+// procedure in its chain, passing everything on, and keeps the library; an
+// init after that goes on with it.
 LONG_PTR g_ourProc = 0;
 LRESULT CALLBACK LaterSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return CallWindowProcA(reinterpret_cast<WNDPROC>(g_ourProc), hwnd, msg, wParam, lParam);
@@ -472,6 +473,24 @@ TEST_F(CompanionShutdownTest, AProcedureSubclassedAfterOursKeepsTheChainWhole) {
   for (const WindowMessage& m : host_.Messages()) seen = seen || (m.msg == WM_COMMAND && LOWORD(m.wParam) == kDriveD);
   EXPECT_TRUE(seen);
   EXPECT_TRUE(host_.Playlist().empty());
+
+  // Started again on that window (the library stayed): our procedure is still
+  // in the chain and is not put in a second time. One set of drive items,
+  // each message through the chain once, no recursion.
+  gen_ = host_.LoadGeneralPlugin();
+  ASSERT_NE(nullptr, gen_);
+  ASSERT_EQ(0, gen_->init());
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(&LaterSubclass), GetWindowLongPtrA(host, GWLP_WNDPROC));
+  const HMENU sub = GetSubMenu(host_.MainMenu(), 2);
+  int driveItems = 0;
+  for (int i = 0; i < GetMenuItemCount(sub); ++i) driveItems += GetMenuItemID(sub, i) == kDriveD ? 1 : 0;
+  EXPECT_EQ(1, driveItems);
+  host_.ClearMessages();
+  SendMessageA(host, WM_COMMAND, MAKEWPARAM(kDriveD, 0), 0);
+  EXPECT_TRUE(host_.PumpUntil([&] { return host_.Playlist().size() == 12; }, 20000));
+  int commands = 0;
+  for (const WindowMessage& m : host_.Messages()) commands += m.msg == WM_COMMAND ? 1 : 0;
+  EXPECT_EQ(1, commands);
   SetWindowLongPtrA(host, GWLP_WNDPROC, g_ourProc);
 }
 

@@ -101,4 +101,24 @@ TEST(CriticalSection, SameNameExcludesAcrossHandlesAndThreads) {
   EXPECT_TRUE(entered);
 }
 
+// A caller whose bounded wait gave up goes on without the lock; its Unlock
+// (and a second one of the real holder) must not free the lock for a third.
+TEST(CriticalSection, UnlockWithoutOwnershipLeavesTheHolderItsLock) {
+  CCriticalSection holder, waiter;
+  ASSERT_TRUE(holder.Create("quorvo-test-lock-ownership"));
+  ASSERT_TRUE(waiter.Create("quorvo-test-lock-ownership"));
+  waiter.SetWaitLimit(50);
+  ASSERT_TRUE(holder.Lock());
+  EXPECT_FALSE(waiter.Lock());
+  waiter.Unlock();
+  EXPECT_EQ(kWaitTimeout, waiter.Probe(0)) << "a caller that gave up freed the holder's lock";
+  holder.Unlock();
+  holder.Unlock();
+  ASSERT_TRUE(waiter.Lock());
+  holder.Unlock();
+  EXPECT_EQ(kWaitTimeout, holder.Probe(0)) << "a second Unlock freed the next holder's lock";
+  waiter.Unlock();
+  EXPECT_EQ(kWaitSignalled, holder.Probe(0));
+}
+
 }  // namespace
