@@ -14,6 +14,7 @@
 #include "input/host_slots.h"
 #include "input/playback_engine.h"
 #include "input/plugin_cddb.h"
+#include "input/plugin_paths.h"
 #include "input/plugin_settings.h"
 #include "input/plugin_strings.h"
 #include "input/readers.h"
@@ -27,6 +28,7 @@
 #include "util/message_box.h"
 #include "util/named_event.h"
 #include "util/plugin_thread.h"
+#include "util/save_notice.h"
 
 namespace plugin {
 
@@ -38,7 +40,13 @@ constexpr unsigned kInfinite = 0xFFFFFFFFu;
 // ends by itself, holding the library until then.
 constexpr std::uint32_t kQuitLookupWaitMs = 1500;
 
+// The notice about a save that failed at the last Quit, kept in the user's
+// registry under this name until the next start shows it.
+constexpr char kSaveNoticeName[] = "SaveFailed";
+constexpr char kErrorCaption[] = "エラー - CDirectCDDA";
+
 CNamedEvent g_initComplete;
+plugin_thread::Handle g_noticeThread = nullptr;  // host's thread only
 std::atomic<bool> g_initSeen{false};
 plugin_thread::Handle g_initThread = nullptr;  // host's thread only
 std::mutex g_infoBoxMutex;
@@ -74,14 +82,17 @@ void StartCddb(const PluginSettings& s) {
   client.SetEmail(s.cddbEmail.c_str());
   client.SetAutoClose(s.cddbDialogAutoClose);
   client.SetHostWindow([] { return Module().hMainWindow; });
-  client.LoadCache(CddbCachePath());
+  // Discs found by an older version, kept beside the plug-in, come along
+  // once; that file stays as it was.
+  const std::string cache = CddbCachePath(), oldCache = plugin::OldCacheFilePath();
+  client.LoadCache(!FileExists(cache) && oldCache != cache ? oldCache : cache);
   InstallTitleCddb(&client);
 }
 
 void ChooseTransports(const PluginSettings& s) {
   if (s.aspi) {
     DeviceMap map;
-    LoadDeviceMap(SystemProfile(), SettingsPath().c_str(), map);
+    LoadDeviceMap(SystemProfile(), SettingsSourcePath().c_str(), map);
     ChooseTransport(InfoReader(), true, map);
     ChooseTransport(PlaybackReader(), true, map);
     return;
@@ -102,14 +113,18 @@ void BackgroundInitialisation(void*) {
   g_initComplete.Set();
 }
 
+// One paragraph of the notice: which file, and why it could not be written.
+std::string SaveProblem(unsigned textId, const std::string& path, unsigned long lastError) {
+  const save_notice::Reason reason = save_notice::WhyNotWritten(path, lastError);
+  return save_notice::Compose(LoadPluginString(textId), path, LoadPluginString(IDS_SAVE_REASON_FIRST + reason));
+}
+
 }  // namespace
 
 CCriticalSection& DriveLock() {
   static DriveLockHolder holder;
   return holder.lock;
 }
-
-std::string SettingsPath() { return IniPathIn(HostDirectory()); }
 
 void WaitForInitialisation() {
   if (g_initSeen.load(std::memory_order_acquire)) return;
@@ -118,9 +133,10 @@ void WaitForInitialisation() {
 }
 
 void Init() {
+  ChoosePluginFiles(Module().hMainWindow);
   {
     std::lock_guard<std::mutex> lock(SettingsMutex());
-    Settings().Load(SystemProfile(), SettingsPath());  // the stored version is not used
+    Settings().Load(SystemProfile(), SettingsSourcePath());  // the stored version is not used
   }
   DriveLock();
   // Immediate lookups run on the host's thread; a background lookup thread
@@ -141,6 +157,11 @@ void Init() {
 
   ui::CreateDeviceChangeWindow(PluginInstance(), OnDeviceChange);
   cddb_windows::Install(PluginInstance(), ui::DeviceChangeWindow());
+
+  // A save that failed at the last Quit is told once, without holding up
+  // the host's start.
+  plugin_thread::Release(g_noticeThread);
+  g_noticeThread = save_notice::ShowLater(Module().hMainWindow, save_notice::Take(kSaveNoticeName), kErrorCaption);
 }
 
 void Quit() {
@@ -150,15 +171,34 @@ void Quit() {
   g_initThread = nullptr;
   WaitForInitialisation();
 
-  // What the user would lose first.
-  Settings().Save(SystemProfile(), SettingsPath(), kVersion);
-  PluginCddbClient().SaveCache(CddbCachePath());
+  // What the user would lose first. Settings that moved over from the old
+  // file take the keys Quit never writes along.
+  std::string problems;
+  const std::string ini = SettingsPath();
+  if (!Settings().Save(SystemProfile(), ini, kVersion) ||
+      (SettingsMoving() && !CarryOverReadOnlyKeys(SystemProfile(), SettingsSourcePath(), ini))) {
+    problems = SaveProblem(IDS_SAVE_SETTINGS_FAILED, ini, save_notice::LastError());
+  }
 
   // Then everything that may wait. The host normally stops before it quits.
   if (Engine().HasThreads()) Engine().Stop();
   // The lookup thread's status window may be owned by the device-change
   // window: the thread ends (or is let go) before that window goes.
   PluginCddbClient().Close(kQuitLookupWaitMs);
+  // After the client has closed, so that a lookup ending during Quit is kept.
+  const std::string cache = CddbCachePath();
+  if (!PluginCddbClient().SaveCache(cache)) {
+    const unsigned long error = save_notice::LastError();
+    problems += (problems.empty() ? "" : "\n\n") + SaveProblem(IDS_SAVE_CACHE_FAILED, cache, error);
+  }
+  if (!problems.empty()) save_notice::Record(kSaveNoticeName, problems);
+  // A notice still open goes with us (its thread holds the library).
+  if (g_noticeThread) {
+    msgbox::CloseAbortable();
+    plugin_thread::Wait(g_noticeThread, kQuitLookupWaitMs);
+    plugin_thread::Release(g_noticeThread);
+    g_noticeThread = nullptr;
+  }
   InstallTitleCddb(nullptr);
   cddb_windows::Uninstall();
   ui::DestroyDeviceChangeWindow();
