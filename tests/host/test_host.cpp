@@ -94,7 +94,16 @@ void SetInfo(int bitrate, int srate, int stereo, int synched) {
                   "," + std::to_string(synched) + ")");
 }
 
+bool IsSettingsQuestion(UINT msg, LPARAM lParam) {
+  return msg == host::kMsgIpc &&
+         (lParam == host::kIpcGetVersion || lParam == host::kIpcGetIniFile || lParam == host::kIpcGetIniDirectory ||
+          lParam == host::kIpcGetIniFileW || lParam == host::kIpcGetIniDirectoryW);
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // Questions about the host change nothing and stay out of the log, where
+  // tests wait for the plug-ins' requests.
+  if (IsSettingsQuestion(msg, lParam)) return SettingsIpc(lParam);
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_messages.push_back({msg, wParam, lParam});
@@ -130,7 +139,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       case host::kIpcGetHmenu:
         return wParam == 0 && g_host ? reinterpret_cast<LRESULT>(g_host->MainMenu()) : 0;
       default:
-        return SettingsIpc(lParam);
+        return 0;
     }
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
