@@ -24,11 +24,6 @@
 //     window), runs the message loop for <ms>, quits and exits 0 (the CPU
 //     benchmark of a lookup's wait).
 //
-//   quorvo_host --settings-dir <folder> [--old-host] <one of the above>
-//     answers the plug-ins' question where the host keeps its settings with
-//     <folder> instead of the program's own (--old-host: answers 0, as a
-//     host from before those questions).
-//
 //   quorvo_host --transport-kind
 //     exits with the transport kind the start-up choice makes with Aspi on,
 //     as this process's loader sees the ASPI layer.
@@ -269,16 +264,6 @@ int TitleQuery(DWORD ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 3 && std::strcmp(argv[1], "--settings-dir") == 0) {
-    wchar_t folder[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, argv[2], -1, folder, MAX_PATH);
-    const bool old = argc >= 4 && std::strcmp(argv[3], "--old-host") == 0;
-    TestHost::SetSettingsAnswer(old ? TestHost::SettingsAnswer::kOldHost : TestHost::SettingsAnswer::kCurrent,
-                                folder);
-    argv[old ? 3 : 2] = argv[0];
-    argc -= old ? 3 : 2;
-    argv += old ? 3 : 2;
-  }
   if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) return HoldLock(static_cast<DWORD>(std::atoi(argv[2])));
   if (argc == 4 && std::strcmp(argv[1], "--hold-file") == 0)
     return HoldFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));

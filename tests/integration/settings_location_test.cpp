@@ -8,12 +8,9 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
-#include "host_api/host_messages.h"
 #include "tests/host/test_host.h"
 #include "tests/host/window_driver.h"
 #include "tests/integration/cddb_fixture.h"
@@ -31,24 +28,18 @@ const char kCompanionCaption[] = "エラー  - gen_quorvo.dll";
 const char kCompanionSheet[] = "設定  -  音楽CD再生プラグイン - 補助プラグイン [gen_quorvo.dll]";
 
 fs::path Program() { return fs::path(TestHost::ProgramDirectory()); }
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+// A file in the folder's short form: ini_file takes narrow names.
+std::string In(const fs::path& folder, const char* name) {
+  wchar_t shortName[MAX_PATH] = {};
+  GetShortPathNameW(folder.c_str(), shortName, MAX_PATH);
+  return fs::path(shortName).string() + "\\" + name;
 }
-void WriteAll(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-// Every entry of the program folder but the settings folder: name → size
-// and time of the last write.
-std::map<std::wstring, std::pair<std::uintmax_t, fs::file_time_type>> Listing(const fs::path& except) {
-  std::map<std::wstring, std::pair<std::uintmax_t, fs::file_time_type>> entries;
-  for (const auto& entry : fs::directory_iterator(Program())) {
-    if (entry.path() == except) continue;
-    const std::uintmax_t size = entry.is_regular_file() ? entry.file_size() : 0;
-    entries[entry.path().filename().wstring()] = {size, entry.last_write_time()};
-  }
+// The program folder but the settings folder: name → time of the last write.
+std::map<fs::path, fs::file_time_type> Listing(const fs::path& except) {
+  std::map<fs::path, fs::file_time_type> entries;
+  for (const auto& entry : fs::directory_iterator(Program()))
+    if (entry.path() != except) entries[entry.path()] = entry.last_write_time();
   return entries;
 }
 
@@ -60,7 +51,6 @@ bool NoticeKept(const char* name) {
   return kept;
 }
 
-// Ticks QuickStart off on the companion's page and presses OK.
 DWORD WINAPI UntickQuickStart(void*) {
   HWND sheet = window_driver::WaitForWindow(kCompanionSheet, "#32770", 20000);
   if (HWND box = sheet ? window_driver::WaitForControl(sheet, 1013, 5000) : nullptr) {
@@ -92,13 +82,11 @@ class SettingsLocationTest : public ::testing::TestWithParam<Place> {
   void TearDown() override {
     Quit();
     RemoveOldFiles();
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
+    fs::remove_all(folder_);
   }
   static void RemoveOldFiles() {
-    std::error_code ignored;
-    fs::remove(Program() / "winamp.ini", ignored);
-    fs::remove(Program() / "cddb_cache.dat", ignored);
+    fs::remove(Program() / "winamp.ini");
+    fs::remove(Program() / "cddb_cache.dat");
   }
   std::string Settings() const {
     return "[QZ_CDDAPLAYER]\r\nAspi=true\r\nAspiDevMap_D=0:0:0\r\nTitlePriority0=CDDB\r\nTitlePriority1=default\r\n"
@@ -126,7 +114,9 @@ class SettingsLocationTest : public ::testing::TestWithParam<Place> {
     in_->GetFileInfo(&copy[0], title, nullptr);
     return title;
   }
-  std::string NewIniValue(const char* key) { return ini_file::Value(ReadAll(folder_ / "winamp.ini"), kSection, key); }
+  std::string NewIniValue(const char* key) {
+    return ini_file::Value(ini_file::Read(In(folder_, "winamp.ini")), kSection, key);
+  }
 
   std::string port_;
   fs::path folder_;
@@ -138,7 +128,7 @@ class SettingsLocationTest : public ::testing::TestWithParam<Place> {
 // A setting changed and a disc found are both there after a restart, and
 // only the settings folder was written.
 TEST_P(SettingsLocationTest, SettingAndDiscSurviveARestartInTheHostsFolder) {
-  WriteAll(folder_ / "winamp.ini", Settings());
+  ini_file::Write(In(folder_, "winamp.ini"), Settings());
   const auto before = Listing(folder_);
   ServerGet(port_, "/__reset");
   Start();
@@ -152,8 +142,7 @@ TEST_P(SettingsLocationTest, SettingAndDiscSurviveARestartInTheHostsFolder) {
   EXPECT_EQ("false", NewIniValue("QuickStart"));
   EXPECT_EQ("0.26", NewIniValue("Version"));
 
-  // The second start reads both back: the title without the server, the
-  // setting as the next quit writes what was read.
+  // Read back: the title without the server, the setting as quit writes it.
   ServerGet(port_, "/__reset");
   Start();
   EXPECT_EQ("First Song - Artist", Title("cda://D,1"));
@@ -161,10 +150,8 @@ TEST_P(SettingsLocationTest, SettingAndDiscSurviveARestartInTheHostsFolder) {
   EXPECT_EQ(0, LineCount(ServerGet(port_, "/__log")));
   Quit();
   EXPECT_EQ("false", NewIniValue("QuickStart"));
-  EXPECT_NE(std::string::npos, ReadAll(folder_ / "cddb_cache.dat").find("Title1=First Song"));
+  EXPECT_NE(std::string::npos, ini_file::Read(In(folder_, "cddb_cache.dat")).find("Title1=First Song"));
   EXPECT_TRUE(before == Listing(folder_)) << "the program folder was written";
-  EXPECT_FALSE(fs::exists(Program() / "winamp.ini"));
-  EXPECT_FALSE(fs::exists(Program() / "cddb_cache.dat"));
 }
 
 // The old winamp.ini beside the program and the old cache beside the
@@ -175,21 +162,19 @@ TEST_P(SettingsLocationTest, OldSettingsAndCacheMoveOverOnceAndStayUntouched) {
   const std::string oldCache =
       "[0D012C02+2+150+18430+302]\r\nDiscID=0D012C02\r\nTrackCount=2\r\nTitle0=Old Album\r\nPerformer0=Old Band\r\n"
       "Title1=Old Song\r\nPerformer1=Old Band\r\nTitle2=Other\r\nPerformer2=Old Band\r\n";
-  WriteAll(Program() / "winamp.ini", oldIni);
-  WriteAll(Program() / "cddb_cache.dat", oldCache);
+  ini_file::Write(In(Program(), "winamp.ini"), oldIni);
+  ini_file::Write(In(Program(), "cddb_cache.dat"), oldCache);
   ServerGet(port_, "/__reset");
   Start();
   EXPECT_EQ("Old Song / Old Band", Title("cda://D,1"));
   Quit();
-  EXPECT_EQ(oldIni, ReadAll(Program() / "winamp.ini"));
-  EXPECT_EQ(oldCache, ReadAll(Program() / "cddb_cache.dat"));
-  // Also the keys neither plug-in writes came along.
+  EXPECT_EQ(oldIni, ini_file::Read(In(Program(), "winamp.ini")));
+  EXPECT_EQ(oldCache, ini_file::Read(In(Program(), "cddb_cache.dat")));
   for (const char* key : {"Aspi", "AspiDevMap_D", "QuickStart", "CDDB_TitleFormat", "TitlePriority0"}) {
     EXPECT_EQ(ini_file::Value(oldIni, kSection, key), NewIniValue(key)) << key;
   }
 
-  // Without the old files the host's own are enough.
-  RemoveOldFiles();
+  RemoveOldFiles();  // the host's files are enough now
   Start();
   EXPECT_EQ("Old Song / Old Band", Title("cda://D,1"));
   host_.PumpFor(300);
@@ -221,6 +206,23 @@ TEST_P(SettingsLocationTest, AFailedSaveIsToldOnceAtTheNextStart) {
   EXPECT_NE(std::string::npos, input.Text().find("cddb_cache.dat")) << input.Text();
   EXPECT_FALSE(NoticeKept("SaveFailed"));
   EXPECT_FALSE(NoticeKept("CompanionSaveFailed"));
+}
+
+// A host that does not say where its settings are: beside its program, and
+// the cache beside the plug-in, as always.
+TEST(SettingsLocationOldHost, KeepsBothBesideTheProgram) {
+  TestHost host;
+  TestHost::SetSettingsAnswer(TestHost::SettingsAnswer::kOldHost, Program() / "unused");
+  ASSERT_TRUE(host.CreateMainWindow());
+  In_Module* in = host.LoadInputPlugin();
+  ASSERT_NE(nullptr, in);
+  in->Init();
+  in->Quit();
+  host.UnloadInputPlugin();
+  EXPECT_EQ("0.26", ini_file::Value(ini_file::Read(In(Program(), "winamp.ini")), kSection, "Version"));
+  EXPECT_TRUE(fs::exists(Program() / "cddb_cache.dat"));
+  fs::remove(Program() / "winamp.ini");
+  fs::remove(Program() / "cddb_cache.dat");
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, SettingsLocationTest,
