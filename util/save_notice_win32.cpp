@@ -43,8 +43,10 @@ Reason WhyNotWritten(const std::string& path, unsigned long lastError) {
 }
 
 bool Record(const char* name, const std::string& text) {
+  // Quits that fail without a start in between keep the newest texts only.
   const std::string kept = Take(name);
-  const std::string all = kept.empty() ? text : kept + "\n\n" + text;
+  const bool keepOld = !kept.empty() && kept.size() + text.size() < kMaxNoticeBytes / 2;
+  const std::string all = keepOld ? kept + "\n\n" + text : text;
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
       ERROR_SUCCESS) {
