@@ -21,6 +21,7 @@
 #include "device/system_info.h"
 #include "host_api/host_messages.h"
 #include "input/plugin_settings.h"
+#include "resources/gen_quorvo_res.h"
 #include "util/host_dir.h"
 #include "util/message_box.h"
 #include "util/fault_injection.h"
@@ -28,6 +29,7 @@
 #include "util/no_throw.h"
 #include "util/own_frames.h"
 #include "util/plugin_thread.h"
+#include "util/save_notice.h"
 
 namespace companion {
 
@@ -77,7 +79,31 @@ std::vector<plugin_thread::Handle> g_requests;
 HANDLE g_quitEvent = nullptr;  // manual reset, set during quit
 std::atomic<bool> g_quitting{false};
 
-std::string IniPath() { return IniPathIn(HostDirectory()); }
+// Decided at init: the host's winamp.ini, or the old one beside its program.
+SettingsFiles g_files;
+// The notice about a save that failed at the last quit (the user's registry).
+constexpr char kSaveNoticeName[] = "CompanionSaveFailed";
+plugin_thread::Handle g_noticeThread = nullptr;
+
+std::string LoadText(UINT id) {
+  char buffer[1024];
+  const int n = LoadStringA(g_instance, id, buffer, sizeof buffer);
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+// Writes the two settings (and, while they move over from the old file, the
+// input plug-in's read-only keys); a failure is kept for the next start.
+void SaveSettings() {
+  const std::string& ini = g_files.ini;
+  if (ini.empty()) return;  // never started
+  if (Settings().Save(SystemProfile(), ini) &&
+      (!g_files.moving || CarryOverReadOnlyKeys(SystemProfile(), g_files.sourceIni, ini))) {
+    return;
+  }
+  const save_notice::Reason reason = save_notice::WhyNotWritten(ini, save_notice::LastError());
+  save_notice::Record(kSaveNoticeName, save_notice::Compose(LoadText(IDS_SAVE_COMPANION_FAILED), ini,
+                                                            LoadText(IDS_SAVE_REASON_FIRST + reason)));
+}
 
 // The ASPI layer is a library of its own: it is freed by quit or by the last
 // thread that used it, never by a destructor at unload under the loader lock.
@@ -93,7 +119,7 @@ void StartDeviceLayer() {
   NoThrow([&device] {
     if (Settings().aspi) {
       DeviceMap map;
-      LoadDeviceMap(SystemProfile(), IniPath().c_str(), map);
+      LoadDeviceMap(SystemProfile(), g_files.sourceIni.c_str(), map);
       ChooseTransport(device, true, map);
     } else if (device.TransportKind() == kTransportNone) {
       device.SetTransport(kTransportAuto);  // a quit before this init released it
@@ -321,7 +347,9 @@ int Init(HWND hostWindow) {
 
   // A library kept loaded past an earlier quit starts from the defaults too.
   Settings() = CompanionSettings{};
-  Settings().Load(SystemProfile(), IniPath());
+  g_files = ChooseSettingsFiles(AskHostSettingsLocation(hostWindow), IniPathIn(HostDirectory()), SystemProfile(),
+                                kSettingsSection);
+  Settings().Load(SystemProfile(), g_files.sourceIni);
 
   Hook(hostWindow);
   RemoveMenu();  // an init without a quit before it
@@ -337,6 +365,9 @@ int Init(HWND hostWindow) {
     if (!g_startupThread) g_startupRunning = false;
   }
   if (!g_startupThread) StartDeviceLayer();
+
+  plugin_thread::Release(g_noticeThread);
+  g_noticeThread = save_notice::ShowLater(hostWindow, save_notice::Take(kSaveNoticeName), kErrorCaption);
   return 0;
 }
 
@@ -355,12 +386,18 @@ void Quit(HWND hostWindow) {
   if (g_quitEvent) SetEvent(g_quitEvent);
   Unhook(hostWindow ? hostWindow : g_hostWindow);
   RemoveMenu();
-  Settings().Save(SystemProfile(), IniPath());
+  SaveSettings();
 
   WaitForRequests(kQuitWaitMs);
   plugin_thread::Wait(g_startupThread, kQuitWaitMs);
   plugin_thread::Release(g_startupThread);
   g_startupThread = nullptr;
+  if (g_noticeThread) {
+    msgbox::CloseAbortable();
+    plugin_thread::Wait(g_noticeThread, kQuitWaitMs);
+    plugin_thread::Release(g_noticeThread);
+    g_noticeThread = nullptr;
+  }
   std::lock_guard<std::mutex> lock(g_lifeMutex);
   if (!g_startupRunning) ReleaseDeviceLayer();
 }

@@ -17,7 +17,7 @@ void CompanionSettings::Load(Profile& profile, const std::string& iniPath) {
   aspi = ReadFlag(profile, "Aspi", aspi, iniPath);
 }
 
-void CompanionSettings::Save(Profile& profile, const std::string& iniPath) const {
-  profile.WriteString(kSection, "AllDrives", allDrives ? "true" : "false", iniPath.c_str());
-  profile.WriteString(kSection, "QuickStart", quickStart ? "true" : "false", iniPath.c_str());
+bool CompanionSettings::Save(Profile& profile, const std::string& iniPath) const {
+  const bool all = profile.WriteString(kSection, "AllDrives", allDrives ? "true" : "false", iniPath.c_str());
+  return profile.WriteString(kSection, "QuickStart", quickStart ? "true" : "false", iniPath.c_str()) && all;
 }

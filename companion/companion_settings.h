@@ -14,6 +14,6 @@ struct CompanionSettings {
   // A key that is missing keeps the current value; a stored value is true
   // only when it equals "true" ignoring case.
   void Load(Profile& profile, const std::string& iniPath);
-  // Writes AllDrives and QuickStart only.
-  void Save(Profile& profile, const std::string& iniPath) const;
+  // Writes AllDrives and QuickStart only; false when a write failed.
+  bool Save(Profile& profile, const std::string& iniPath) const;
 };

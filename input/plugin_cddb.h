@@ -5,5 +5,6 @@
 class CddbUiClient;
 
 CddbUiClient& PluginCddbClient();
-// cddb_cache.dat beside the plug-in library.
+// cddb_cache.dat in the host's settings folder (beside the plug-in under a
+// host that does not say where its settings are).
 std::string CddbCachePath();

@@ -15,6 +15,7 @@
 #include "input/host_slots.h"
 #include "input/playback_engine.h"
 #include "input/plugin_cddb.h"
+#include "input/plugin_paths.h"
 #include "input/plugin_settings.h"
 #include "input/plugin_strings.h"
 #include "input/readers.h"
@@ -31,6 +32,7 @@
 #include "util/no_throw.h"
 #include "util/own_frames.h"
 #include "util/plugin_thread.h"
+#include "util/save_notice.h"
 
 namespace plugin {
 
@@ -45,7 +47,13 @@ constexpr std::uint32_t kQuitLookupWaitMs = 1500;
 // (answering sent messages all the while) rather than freeze the host.
 constexpr std::uint32_t kInitWaitLimitMs = 60000;
 
+// The notice about a save that failed at the last Quit, kept in the user's
+// registry under this name until the next start shows it.
+constexpr char kSaveNoticeName[] = "SaveFailed";
+constexpr char kErrorCaption[] = "エラー - CDirectCDDA";
+
 CNamedEvent g_initComplete;
+plugin_thread::Handle g_noticeThread = nullptr;  // host's thread only
 std::atomic<bool> g_initSeen{false};
 // Set with the event, for a look that must not wait.
 std::atomic<bool> g_initDone{false};
@@ -81,14 +89,17 @@ void StartCddb(const PluginSettings& s) {
   client.SetEmail(s.cddbEmail.c_str());
   client.SetAutoClose(s.cddbDialogAutoClose);
   client.SetHostWindow([] { return Module().hMainWindow; });
-  client.LoadCache(CddbCachePath());
+  // Discs found by an older version, kept beside the plug-in, come along
+  // once; that file stays as it was.
+  const std::string cache = CddbCachePath(), oldCache = plugin::OldCacheFilePath();
+  client.LoadCache(!FileExists(cache) && oldCache != cache ? oldCache : cache);
   InstallTitleCddb(&client);
 }
 
 void ChooseTransports(const PluginSettings& s) {
   if (s.aspi) {
     DeviceMap map;
-    LoadDeviceMap(SystemProfile(), SettingsPath().c_str(), map);
+    LoadDeviceMap(SystemProfile(), SettingsSourcePath().c_str(), map);
     ChooseTransport(InfoReader(), true, map);
     ChooseTransport(PlaybackReader(), true, map);
     return;
@@ -121,14 +132,18 @@ void BackgroundInitialisation(void*) {
   });
 }
 
+// One paragraph of the notice: which file, and why it could not be written.
+std::string SaveProblem(unsigned textId, const std::string& path, unsigned long lastError) {
+  const save_notice::Reason reason = save_notice::WhyNotWritten(path, lastError);
+  return save_notice::Compose(LoadPluginString(textId), path, LoadPluginString(IDS_SAVE_REASON_FIRST + reason));
+}
+
 }  // namespace
 
 CCriticalSection& DriveLock() {
   static DriveLockHolder holder;
   return holder.lock;
 }
-
-std::string SettingsPath() { return IniPathIn(HostDirectory()); }
 
 bool WaitForInitialisation() {
   if (g_initSeen.load(std::memory_order_acquire)) return true;
@@ -142,9 +157,10 @@ bool WaitForInitialisation() {
 }
 
 void Init() {
+  ChoosePluginFiles(Module().hMainWindow);
   {
     std::lock_guard<std::mutex> lock(SettingsMutex());
-    Settings().Load(SystemProfile(), SettingsPath());  // the stored version is not used
+    Settings().Load(SystemProfile(), SettingsSourcePath());  // the stored version is not used
   }
   DriveLock();
   // Immediate lookups run on the host's thread; a background lookup thread
@@ -171,6 +187,11 @@ void Init() {
 
   ui::CreateDeviceChangeWindow(PluginInstance(), OnDeviceChange);
   cddb_windows::Install(PluginInstance(), ui::DeviceChangeWindow());
+
+  // A save that failed at the last Quit is told once, without holding up
+  // the host's start.
+  plugin_thread::Release(g_noticeThread);
+  g_noticeThread = save_notice::ShowLater(Module().hMainWindow, save_notice::Take(kSaveNoticeName), kErrorCaption);
 }
 
 void Quit() {
@@ -186,15 +207,34 @@ void Quit() {
     g_initThread = nullptr;
   }
 
-  // What the user would lose first.
-  Settings().Save(SystemProfile(), SettingsPath(), kVersion);
-  PluginCddbClient().SaveCache(CddbCachePath());
+  // What the user would lose first. Settings that moved over from the old
+  // file take the keys Quit never writes along.
+  std::string problems;
+  const std::string ini = SettingsPath();
+  if (!Settings().Save(SystemProfile(), ini, kVersion) ||
+      (SettingsMoving() && !CarryOverReadOnlyKeys(SystemProfile(), SettingsSourcePath(), ini))) {
+    problems = SaveProblem(IDS_SAVE_SETTINGS_FAILED, ini, save_notice::LastError());
+  }
 
   // Then everything that may wait. The host normally stops before it quits.
   if (Engine().HasThreads()) Engine().Stop();
   // The lookup thread's status window may be owned by the device-change
   // window: the thread ends (or is let go) before that window goes.
   PluginCddbClient().Close(kQuitLookupWaitMs);
+  // After the client has closed, so that a lookup ending during Quit is kept.
+  const std::string cache = CddbCachePath();
+  if (!PluginCddbClient().SaveCache(cache)) {
+    const unsigned long error = save_notice::LastError();
+    problems += (problems.empty() ? "" : "\n\n") + SaveProblem(IDS_SAVE_CACHE_FAILED, cache, error);
+  }
+  if (!problems.empty()) save_notice::Record(kSaveNoticeName, problems);
+  // A notice still open goes with us (its thread holds the library).
+  if (g_noticeThread) {
+    msgbox::CloseAbortable();
+    plugin_thread::Wait(g_noticeThread, kQuitLookupWaitMs);
+    plugin_thread::Release(g_noticeThread);
+    g_noticeThread = nullptr;
+  }
   InstallTitleCddb(nullptr);
   cddb_windows::Uninstall();
   ui::DestroyDeviceChangeWindow();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host_api/win_types.h"
+#include "input/plugin_paths.h"
 #include "util/critical_section.h"
 
 namespace plugin {
@@ -20,9 +21,6 @@ bool WaitForInitialisation();
 
 // Serialises drive access of every instance of the plug-in, across processes.
 CCriticalSection& DriveLock();
-
-// winamp.ini beside the host's executable.
-std::string SettingsPath();
 
 void Init();
 void Quit();

@@ -1,5 +1,7 @@
 #include "input/plugin_settings.h"
 
+#include <vector>
+
 #include <climits>
 #include <cstdio>
 
@@ -61,8 +63,9 @@ class Writer {
   Writer(Profile& profile, const std::string& path) : profile_(profile), path_(path.c_str()) {}
 
   void Text(const char* key, const std::string& value) {
-    profile_.WriteString(kSettingsSection, key, value.c_str(), path_);
+    written_ = profile_.WriteString(kSettingsSection, key, value.c_str(), path_) && written_;
   }
+  bool AllWritten() const { return written_; }
   void Bool(const char* key, bool value) { Text(key, value ? "true" : "false"); }
   void Number(const char* key, std::uint32_t value) { Text(key, std::to_string(value)); }
   void History(const char* countKey, const std::set<std::string>& history) {
@@ -74,6 +77,7 @@ class Writer {
  private:
   Profile& profile_;
   const char* path_;
+  bool written_ = true;
 };
 
 }  // namespace
@@ -146,7 +150,7 @@ std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
   return version;
 }
 
-void PluginSettings::Save(Profile& profile, const std::string& iniPath, const char* version) const {
+bool PluginSettings::Save(Profile& profile, const std::string& iniPath, const char* version) const {
   Writer out(profile, iniPath);
   out.Text("Version", version ? version : kPluginVersion);
   out.Text("DefaultTitleFormat", defaultTitleFormat);
@@ -171,6 +175,22 @@ void PluginSettings::Save(Profile& profile, const std::string& iniPath, const ch
   out.Number("ReadSpeed", readSpeed);
   out.Bool("MultithreadInitialize", multithreadInitialize);
   // Aspi is only read; JitterCorrection is never stored.
+  return out.AllWritten();
+}
+
+bool CarryOverReadOnlyKeys(Profile& profile, const std::string& from, const std::string& to) {
+  // Nothing stored reads back as this.
+  const char kMissing[] = "\x01missing";
+  std::vector<std::string> keys = {"Aspi"};
+  for (char letter = 'A'; letter <= 'Z'; ++letter) keys.push_back(std::string("AspiDevMap_") + letter);
+  bool written = true;
+  for (const std::string& key : keys) {
+    const std::string value = profile.GetString(kSettingsSection, key.c_str(), kMissing, from.c_str());
+    if (value == kMissing) continue;
+    if (profile.GetString(kSettingsSection, key.c_str(), kMissing, to.c_str()) != kMissing) continue;
+    written = profile.WriteString(kSettingsSection, key.c_str(), value.c_str(), to.c_str()) && written;
+  }
+  return written;
 }
 
 PluginSettings& Settings() {

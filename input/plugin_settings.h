@@ -44,8 +44,9 @@ struct PluginSettings {
   // Reads every key (a missing one keeps the current value) and returns the
   // file's Version text ("0.00" when missing).
   std::string Load(Profile& profile, const std::string& iniPath);
-  // Writes every stored key, one write per key, in a fixed order.
-  void Save(Profile& profile, const std::string& iniPath, const char* version) const;
+  // Writes every stored key, one write per key, in a fixed order; false
+  // when any write failed.
+  bool Save(Profile& profile, const std::string& iniPath, const char* version) const;
 };
 
 // The plug-in's one settings record, for the host's thread at Init and in
@@ -55,6 +56,11 @@ PluginSettings& Settings();
 PluginSettings SettingsSnapshot();
 void PublishSettings(const PluginSettings& settings);
 std::mutex& SettingsMutex();
+
+// The keys the plug-ins only read (Aspi and the ASPI device map), copied
+// from the old settings file into the host's one where it lacks them, so
+// that settings moving over take them along; false when a write failed.
+bool CarryOverReadOnlyKeys(Profile& profile, const std::string& from, const std::string& to);
 
 // "<dir>\winamp.ini".
 std::string IniPathIn(const std::string& dir);

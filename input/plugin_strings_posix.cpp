@@ -4,6 +4,7 @@
 
 #include "resources/in_quorvo_res.h"
 #include "resources/in_quorvo_strings.h"
+#include "resources/save_notice_strings.h"
 
 namespace {
 HINSTANCE g_instance = nullptr;
@@ -41,6 +42,14 @@ std::string LoadPluginString(unsigned id) {
       {IDS_TIP_EXTENDED_TITLE, STR_TIP_EXTENDED_TITLE},
       {IDS_TIP_CDDB_AUTO_CLOSE, STR_TIP_CDDB_AUTO_CLOSE},
       {IDS_TIP_CDDB_EMAIL, STR_TIP_CDDB_EMAIL},
+      {IDS_SAVE_SETTINGS_FAILED, STR_SAVE_SETTINGS_FAILED},
+      {IDS_SAVE_CACHE_FAILED, STR_SAVE_CACHE_FAILED},
+      {IDS_SAVE_REASON_FIRST + 0, STR_SAVE_REASON_UNKNOWN},
+      {IDS_SAVE_REASON_FIRST + 1, STR_SAVE_REASON_NO_FOLDER},
+      {IDS_SAVE_REASON_FIRST + 2, STR_SAVE_REASON_IS_FOLDER},
+      {IDS_SAVE_REASON_FIRST + 3, STR_SAVE_REASON_READ_ONLY},
+      {IDS_SAVE_REASON_FIRST + 4, STR_SAVE_REASON_DISK_FULL},
+      {IDS_SAVE_REASON_FIRST + 5, STR_SAVE_REASON_DENIED},
   };
   const auto it = table.find(id);
   return it == table.end() ? std::string() : std::string(it->second);

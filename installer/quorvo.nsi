@@ -178,12 +178,22 @@ Section "Uninstall"
     Abort
   ${EndIf}
   ; The titles found on CDDB: kept unless the user asks otherwise, so that
-  ; a later installation finds them again.
-  ${If} ${FileExists} "$INSTDIR\Plugins\cddb_cache.dat"
+  ; a later installation finds them again. The plug-in keeps them in the
+  ; player's settings folder: the user's profile, or the player's own
+  ; folder where it keeps its settings there; older versions beside the
+  ; plug-in. The settings themselves stay in the player's winamp.ini.
+  SetShellVarContext current
+  ${If} ${FileExists} "$APPDATA\Winamp\cddb_cache.dat"
+  ${OrIf} ${FileExists} "$INSTDIR\cddb_cache.dat"
+  ${OrIf} ${FileExists} "$INSTDIR\Plugins\cddb_cache.dat"
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "CDDB から取得した曲名のキャッシュ (cddb_cache.dat) も削除しますか？$\r$\n$\r$\n[いいえ] を選ぶと残します。もう一度インストールしたときにそのまま使えます。" /SD IDNO IDNO keep_cache
+      Delete "$APPDATA\Winamp\cddb_cache.dat"
+      Delete "$INSTDIR\cddb_cache.dat"
       Delete "$INSTDIR\Plugins\cddb_cache.dat"
     keep_cache:
   ${EndIf}
+  ; A notice about a save that failed, waiting for the next start.
+  DeleteRegKey HKCU "Software\in_quorvo"
   ; Started from the player's folder, the uninstaller runs as a copy in the
   ; temporary folder and removes the original, which may still be closing.
   ; Run in place (_?=), it cannot remove itself.

@@ -63,3 +63,8 @@
 #define IDC_EXTENDED_DEFAULT 1042
 #define IDC_EXTENDED_TITLE 1044
 #define IDC_CDDB_EMAIL 1045
+// The notice about a save that failed at the last quit; the reasons are
+// IDS_SAVE_REASON_FIRST + save_notice::Reason.
+#define IDS_SAVE_SETTINGS_FAILED 60
+#define IDS_SAVE_CACHE_FAILED 61
+#define IDS_SAVE_REASON_FIRST 70

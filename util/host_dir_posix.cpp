@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -37,3 +38,11 @@ std::string ModuleDirectory(void* moduleHandle) {
   }
   return DirectoryOf(map->l_name);
 }
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// No host window to ask here: the old rule.
+HostSettingsLocation AskHostSettingsLocation(HWND) { return HostSettingsLocation(); }

@@ -17,6 +17,8 @@ class Profile {
   virtual unsigned int GetInt(const char* section, const char* key, int fallback, const char* path) = 0;
   // Like WritePrivateProfileStringA (one key per call).
   virtual bool WriteString(const char* section, const char* key, const char* value, const char* path) = 0;
+  // True when the file holds the section with at least one key in it.
+  virtual bool HasSection(const char* section, const char* path) = 0;
 };
 
 // How both plug-ins read a stored boolean: true exactly when the text is

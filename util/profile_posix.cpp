@@ -280,6 +280,19 @@ class PosixProfile : public Profile {
     return WriteLines(file, lines);
   }
 
+  bool HasSection(const char* section, const char* path) override {
+    if (section == nullptr) return false;
+    std::lock_guard<std::mutex> hold(mutex_);
+    std::vector<std::string> lines;
+    if (!ReadLines(NativePath(path), &lines)) return false;
+    const Location at = Find(lines, Trim(section), std::string());
+    if (at.header == std::string::npos) return false;
+    for (std::size_t i = at.header + 1; i < at.end; ++i) {
+      if (ParseLine(lines[i]).kind == Line::kKey) return true;
+    }
+    return false;
+  }
+
  private:
   std::mutex mutex_;
 };

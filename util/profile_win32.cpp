@@ -28,6 +28,12 @@ class Win32Profile : public Profile {
   bool WriteString(const char* section, const char* key, const char* value, const char* path) override {
     return WritePrivateProfileStringA(section, key, value, path) != FALSE;
   }
+
+  bool HasSection(const char* section, const char* path) override {
+    if (section == nullptr || path == nullptr) return false;
+    char buffer[64];
+    return GetPrivateProfileSectionA(section, buffer, sizeof buffer, path) > 0;
+  }
 };
 
 }  // namespace

@@ -20,6 +20,41 @@ bool g_dspDoubles = false;
 TestHost* g_host = nullptr;
 TestHost::MessageHook g_hook;  // host's thread only
 
+// The settings answers; the strings stay put while a plug-in may read them.
+TestHost::SettingsAnswer g_settingsAnswer = TestHost::SettingsAnswer::kCurrent;
+std::wstring g_settingsFolder, g_settingsIni;
+std::string g_settingsFolderNarrow, g_settingsIniNarrow;
+
+// As a host converts its own paths: characters outside the code page
+// become '?'.
+std::string Narrow(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &narrow[0], n, nullptr, nullptr);
+  narrow.resize(static_cast<size_t>(n) - 1);
+  return narrow;
+}
+
+LRESULT SettingsIpc(LPARAM code) {
+  const bool current = g_settingsAnswer == TestHost::SettingsAnswer::kCurrent;
+  const bool old = g_settingsAnswer == TestHost::SettingsAnswer::kOldHost;
+  switch (code) {
+    case host::kIpcGetVersion:
+      return old ? 0x2081 : current ? 0x5066 : 0x5036;
+    case host::kIpcGetIniFile:
+      return old ? 0 : reinterpret_cast<LRESULT>(g_settingsIniNarrow.c_str());
+    case host::kIpcGetIniDirectory:
+      return old ? 0 : reinterpret_cast<LRESULT>(g_settingsFolderNarrow.c_str());
+    case host::kIpcGetIniFileW:
+      return current ? reinterpret_cast<LRESULT>(g_settingsIni.c_str()) : 0;
+    case host::kIpcGetIniDirectoryW:
+      return current ? reinterpret_cast<LRESULT>(g_settingsFolder.c_str()) : 0;
+    default:
+      return 0;
+  }
+}
+
 // Host callbacks handed to the input plug-in.
 void SAVSAInit(int latency, int srate) {
   g_callbacks.Add("SAVSAInit(" + std::to_string(latency) + "," + std::to_string(srate) + ")");
@@ -59,7 +94,16 @@ void SetInfo(int bitrate, int srate, int stereo, int synched) {
                   "," + std::to_string(synched) + ")");
 }
 
+bool IsSettingsQuestion(UINT msg, LPARAM lParam) {
+  return msg == host::kMsgIpc &&
+         (lParam == host::kIpcGetVersion || lParam == host::kIpcGetIniFile || lParam == host::kIpcGetIniDirectory ||
+          lParam == host::kIpcGetIniFileW || lParam == host::kIpcGetIniDirectoryW);
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // Questions about the host change nothing and stay out of the log, where
+  // tests wait for the plug-ins' requests.
+  if (IsSettingsQuestion(msg, lParam)) return SettingsIpc(lParam);
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_messages.push_back({msg, wParam, lParam});
@@ -123,6 +167,13 @@ HMENU BuildMenu() {
 TestHost::TestHost() {
   g_host = this;
   g_callbacks.Clear();
+  if (g_settingsIni.empty()) SetSettingsAnswer(SettingsAnswer::kCurrent);
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\in_quorvo", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueA(key, "SaveFailed");
+    RegDeleteValueA(key, "CompanionSaveFailed");
+    RegCloseKey(key);
+  }
   std::lock_guard<std::mutex> lock(g_mutex);
   g_messages.clear();
   g_playlist.clear();
@@ -130,6 +181,7 @@ TestHost::TestHost() {
 
 TestHost::~TestHost() {
   g_hook = nullptr;
+  g_settingsIni.clear();  // the next host answers as a current one again
   UnloadGeneralPlugin();
   UnloadInputPlugin();
   if (window_) DestroyWindow(window_);
@@ -159,6 +211,24 @@ std::string TestHost::ProgramDirectory() {
   const std::size_t cut = sjis::FindLastChar(full, '\\');
   return cut == std::string::npos ? std::string(".") : full.substr(0, cut);
 }
+
+void TestHost::SetSettingsAnswer(SettingsAnswer answer, const std::wstring& folder) {
+  g_settingsAnswer = answer;
+  if (folder.empty()) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    g_settingsFolder = path;
+    g_settingsFolder.resize(g_settingsFolder.rfind(L'\\'));
+  } else {
+    g_settingsFolder = folder;
+  }
+  g_settingsIni = g_settingsFolder + L"\\winamp.ini";
+  g_settingsFolderNarrow = Narrow(g_settingsFolder);
+  g_settingsIniNarrow = Narrow(g_settingsIni);
+}
+
+std::wstring TestHost::SettingsFolder() { return g_settingsFolder; }
+std::wstring TestHost::SettingsIni() { return g_settingsIni; }
 
 In_Module* TestHost::LoadInputPlugin(const char* file) {
   const std::string path = ProgramDirectory() + "\\" + file;

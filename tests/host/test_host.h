@@ -72,6 +72,19 @@ class TestHost {
 
   static std::string ProgramDirectory();
 
+  // What the main window answers when a plug-in asks where the host keeps
+  // its settings: a current host (both forms), one before the Unicode forms
+  // (narrow only), or an old one that knows neither (answers 0). The folder
+  // is the program's own unless one is given. Set before or after the host
+  // is made; when a host ends the next answers as a current one with the
+  // program's folder again. A new host also forgets the notices about
+  // failed saves kept by an earlier test.
+  enum class SettingsAnswer { kCurrent, kNarrowOnly, kOldHost };
+  static void SetSettingsAnswer(SettingsAnswer answer, const std::wstring& folder = std::wstring());
+  // The settings folder answered (UTF-16), and its winamp.ini.
+  static std::wstring SettingsFolder();
+  static std::wstring SettingsIni();
+
  private:
   HWND window_ = nullptr;
   HMENU menu_ = nullptr;

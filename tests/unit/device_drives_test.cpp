@@ -24,6 +24,7 @@ class MemoryProfile : public Profile {
   }
   unsigned int GetInt(const char*, const char*, int fallback, const char*) override { return fallback; }
   bool WriteString(const char*, const char*, const char*, const char*) override { return false; }
+  bool HasSection(const char*, const char*) override { return false; }
 };
 
 TEST(DeviceMap, OnlyValuesOfExactlyThreeFieldsCount) {

@@ -1,0 +1,27 @@
+#pragma once
+// Where the input plug-in's settings and CDDB cache live, decided once at
+// Init from the host's answer: the host's winamp.ini and settings folder, or,
+// under a host that does not say, winamp.ini beside the host's program and
+// the cache beside the plug-in.
+#include <string>
+
+#include "host_api/win_types.h"
+
+namespace plugin {
+
+// Asks the host (on its thread) and keeps the answer until the next Init.
+void ChoosePluginFiles(HWND hostWindow);
+
+// The winamp.ini that Quit writes.
+std::string SettingsPath();
+// The file the settings are read from: the old winamp.ini while they move
+// over to the host's file, else SettingsPath().
+std::string SettingsSourcePath();
+// True while the settings come from the old file.
+bool SettingsMoving();
+
+// cddb_cache.dat in the settings folder, and where older versions kept it.
+std::string CacheFilePath();
+std::string OldCacheFilePath();
+
+}  // namespace plugin
