@@ -24,6 +24,13 @@
 //     window), runs the message loop for <ms>, quits and exits 0 (the CPU
 //     benchmark of a lookup's wait).
 //
+//   quorvo_host --quit-inside-config
+//     loads in_quorvo.dll beside itself and opens its settings sheet; from a
+//     timer message the sheet's own loop dispatches, quits the plug-in, frees
+//     the library as the player does after Quit and closes the sheet. Exits 0
+//     when the call into the plug-in returned safely and the library stayed
+//     mapped meanwhile (a player that does this must not crash).
+//
 //   quorvo_host --transport-kind
 //     exits with the transport kind the start-up choice makes with Aspi on,
 //     as this process's loader sees the ASPI layer.
@@ -261,6 +268,41 @@ int TitleQuery(DWORD ms) {
   return 0;
 }
 
+// The settings sheet open; the host quits and frees the plug-in from a
+// message the sheet's loop dispatches, then closes the sheet.
+struct QuitInside {
+  In_Module* in = nullptr;
+  HMODULE library = nullptr;
+  bool quit = false;
+};
+QuitInside g_quitInside;
+
+void CALLBACK QuitFromInsideTheSheet(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND sheet = FindWindowA(nullptr, "設定  -  音楽CD再生プラグイン [in_quorvo.dll]");
+  if (sheet == nullptr) return;  // not up yet
+  KillTimer(nullptr, timer);
+  g_quitInside.in->Quit();
+  FreeLibrary(g_quitInside.library);
+  g_quitInside.quit = true;
+  PostMessageA(sheet, WM_CLOSE, 0, 0);
+}
+
+int QuitInsideConfig() {
+  TestHost host;
+  if (!host.CreateMainWindow()) return 2;
+  In_Module* in = host.LoadInputPlugin();
+  if (!in) return 3;
+  in->Init();
+  g_quitInside.in = in;
+  g_quitInside.library = host.InputLibrary();
+  SetTimer(nullptr, 0, 100, QuitFromInsideTheSheet);
+  in->Config(host.MainWindow());
+  const bool mapped = GetModuleHandleA("in_quorvo.dll") != nullptr;
+  Say(std::string("config returned; quit inside: ") + (g_quitInside.quit ? "yes" : "no") +
+      "; library mapped: " + (mapped ? "yes" : "no"));
+  return g_quitInside.quit && mapped ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -273,6 +315,7 @@ int main(int argc, char** argv) {
     return Demo(track, pace);
   }
   if (argc == 3 && std::strcmp(argv[1], "--title-query") == 0) return TitleQuery(static_cast<DWORD>(std::atoi(argv[2])));
+  if (argc == 2 && std::strcmp(argv[1], "--quit-inside-config") == 0) return QuitInsideConfig();
   if (argc == 2 && std::strcmp(argv[1], "--transport-kind") == 0) {
     // The start-up transport choice with Aspi on, as this process's loader
     // sees the ASPI layer; the kind is the exit code.

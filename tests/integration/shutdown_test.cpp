@@ -224,6 +224,22 @@ TEST_F(ShutdownTest, TheDriveLockIsFreeWhileTheInfoBoxTalksToTheServerAndWaits) 
   EXPECT_LT(otherProcessMs, 10000u) << "the other process waited for the exchange";
 }
 
+// A player that quits and frees the plug-in from a message the settings
+// sheet's loop dispatched: the sheet's frames still have to return into the
+// library. Its own process, since the library then stays mapped for good.
+TEST_F(ShutdownTest, AQuitFromInsideTheSettingsSheetLeavesTheLibraryMappedUntilItReturns) {
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(StartHostProcess("--quit-inside-config", &pi));
+  const DWORD waited = WaitForSingleObject(pi.hProcess, 60000);
+  if (waited != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 9);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), waited) << "the host hung";
+  EXPECT_EQ(0u, code) << "4: Config did not return with the library mapped; otherwise the host crashed";
+}
+
 TEST_F(ShutdownTest, ALockWhoseHolderWasKilledHoldsUpOneQueryForItsBoundOnly) {
   Load("http://127.0.0.1:1/~cddb/cddb.cgi");
   CNamedEvent held;
