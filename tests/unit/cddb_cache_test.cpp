@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 #include <iterator>
 #include <sstream>
 
@@ -165,8 +167,16 @@ struct FailingOps : CacheFileOps {
   bool Create(const std::string& p) override { return ++calls != failAt && CacheFileOps::Create(p); }
   bool Write(const char* d, std::size_t n) override { return ++calls != failAt && CacheFileOps::Write(d, n); }
   bool Finish() override { return (++calls != failAt) & CacheFileOps::Finish(); }  // closes in any case
-  bool Replace(const std::string& f, const std::string& t) override {
-    return ++calls != failAt && CacheFileOps::Replace(f, t);
+  int Replace(const std::string& f, const std::string& t) override {
+    return ++calls != failAt ? CacheFileOps::Replace(f, t) : kCacheReplaceFailed;
+  }
+};
+
+// The old file is open elsewhere for the first `busy` attempts to replace it.
+struct BusyOps : CacheFileOps {
+  int busy = 0, attempts = 0;
+  int Replace(const std::string& f, const std::string& t) override {
+    return ++attempts <= busy ? kCacheReplaceBusy : CacheFileOps::Replace(f, t);
   }
 };
 
@@ -197,7 +207,7 @@ TEST_F(CacheFile, ASaveFailingAtAnyStepLeavesTheOldFileByteForByte) {
     ops.failAt = failAt;
     if (cache.Save(path, ops) == 1) break;
     ASSERT_EQ(before, Bytes(path)) << "failing step " << failAt;
-    EXPECT_FALSE(std::ifstream(path + ".tmp").good()) << "failing step " << failAt;
+    EXPECT_FALSE(std::ifstream(cache_file::TempPathFor(path)).good()) << "failing step " << failAt;
   }
   EXPECT_EQ(7, failAt);  // create, three entries, finish and replace each failed once
   EXPECT_EQ((std::vector<std::string>{"K2", "K3", "K4"}), Keys(path));
@@ -221,12 +231,45 @@ TEST_F(CacheFile, SavesMergeWhatOthersSavedMeanwhile) {
   for (CddbCache* cache : {&a, &b, &c}) ASSERT_EQ(1, cache->Save(path));
   EXPECT_EQ((std::vector<std::string>{"K3", "KA", "KB", "KC"}), Keys(path));
 
-  // Saves at the same moment take turns (they share the temporary file).
-  CacheFileOps first, second;
+  // Saves at the same moment take turns. A failed attempt leaves the lock
+  // intact for the holder and usable for the next one who waits for it.
+  CacheFileOps first, second, third;
   ASSERT_TRUE(first.Lock(path, 0));
   EXPECT_FALSE(second.Lock(path, 50));
-  first.Unlock();
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    first.Unlock();
+  });
+  EXPECT_TRUE(third.Lock(path, 3000)) << "the lock was lost to the failed attempt";
+  release.join();
+  EXPECT_FALSE(second.Lock(path, 0));
+  third.Unlock();
   EXPECT_TRUE(second.Lock(path, 0));
+}
+
+// The old file held open by a reader for a moment: the save waits for it.
+TEST_F(CacheFile, AReplaceRefusedWhileTheFileIsOpenIsTriedAgain) {
+  CddbCache cache;
+  cache.Store("K4", Disc(4, {{"new", ""}}));
+  BusyOps ops;
+  ops.busy = 4;
+  ASSERT_EQ(1, cache.Save(path, ops));
+  EXPECT_EQ(5, ops.attempts);
+  EXPECT_EQ((std::vector<std::string>{"K1", "K2", "K3", "K4"}), Keys(path));
+}
+
+// A file made to inflate the cache: what the reader holds stays bounded.
+TEST(CddbCacheFile, AHostileFileIsCappedPerDiscAndInDiscs) {
+  std::string text = "[K]\n";
+  for (int i = 0; i < 300; ++i) text += "Title" + std::to_string(i) + "=t\nPerformer" + std::to_string(i) + "=p\n";
+  for (int i = 0; i < 60000; ++i) text += "[D" + std::to_string(i) + "]\n";
+  CddbCache cache;
+  cache.LoadText(text);
+  CddbDiscRecord r;
+  ASSERT_EQ(1, cache.Find("K", &r));
+  EXPECT_EQ(100u, r.tracks.size());  // a disc has at most 99 tracks and itself
+  EXPECT_EQ("p", r.tracks[99].performer);
+  EXPECT_EQ(50000u, cache.Size());
 }
 
 TEST_F(CacheFile, DamagedMissingOrHugeFilesLoseNothing) {
@@ -264,5 +307,42 @@ TEST_F(CacheFile, ALockedFileIsNeitherLoadedNorReplaced) {
   EXPECT_EQ(before, Bytes(path));
   ASSERT_EQ(1, cache.Save(path));
   EXPECT_EQ((std::vector<std::string>{"K1", "K2", "K3", "K4"}), Keys(path));
+}
+
+// A reader (a player starting, an indexing tool) has the file open, sharing
+// reading and writing but not its replacement, while the save runs: the
+// save goes through once it lets go within the retry window, and otherwise
+// gives up with the old file whole and no temporary file left.
+TEST_F(CacheFile, AReaderHoldingTheFileDelaysTheSaveOrLeavesTheFileWhole) {
+  const std::string before = Bytes(path);
+  for (const bool letsGo : {false, true}) {
+    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    std::thread holder([&] {
+      if (letsGo) {
+        Sleep(600);
+        CloseHandle(reader);
+      }
+    });
+    CddbCache cache;
+    cache.Store("K4", CddbDiscRecord());
+    const DWORD start = GetTickCount();
+    const int saved = cache.Save(path);
+    const DWORD took = GetTickCount() - start;
+    holder.join();
+    if (!letsGo) CloseHandle(reader);
+    EXPECT_FALSE(std::ifstream(cache_file::TempPathFor(path)).good());
+    if (letsGo) {
+      EXPECT_EQ(1, saved);
+      EXPECT_GE(took, 550u);
+      EXPECT_EQ((std::vector<std::string>{"K1", "K2", "K3", "K4"}), Keys(path));
+    } else {
+      EXPECT_EQ(0, saved);
+      EXPECT_GE(took, 2900u);
+      EXPECT_LT(took, 4500u);
+      EXPECT_EQ(before, Bytes(path));
+    }
+  }
 }
 #endif
