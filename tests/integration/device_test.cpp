@@ -156,7 +156,9 @@ TEST_P(DeviceTest, AShortReadCdIsReadAgainOnceAndOtherwiseFails) {
     const int result = device.Transport()->Send(cdb.data(), 12, got.data(), static_cast<std::uint32_t>(got.size()));
     EXPECT_EQ(2u, virtual_aspi::CommandCount(0, 0, 0, 0xBE) - before);
     EXPECT_EQ(times == 1 ? 0 : -1, result);
-    if (times == 1) EXPECT_TRUE(expected == got) << "not the disc's audio";
+    if (times == 1) {
+      EXPECT_TRUE(expected == got) << "not the disc's audio";
+    }
   }
 }
 

@@ -128,6 +128,7 @@ TEST_P(PlaybackTest, ShortTransfersAndEitherTocFormPlayBitExact) {
   for (const char* behaviour : {"short 0xBE bytes=2352 skip=6 times=1", "tocform mmc", "tocform old"}) {
     SCOPED_TRACE(behaviour);
     recording_output::Reset();
+    host_.ClearMessages();
     Start(behaviour);
     char name[] = "cda://D,1";
     ASSERT_EQ(0, in_->Play(name));

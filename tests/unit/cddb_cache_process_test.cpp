@@ -66,6 +66,7 @@ bool RunSavers(const std::string& path) {
                           "\" --gtest_filter=CacheFileProcesses.DISABLED_Saver --gtest_also_run_disabled_tests";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;  // the savers' own test output is not ours
     PROCESS_INFORMATION pi = {};
     if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
       children.push_back(pi);

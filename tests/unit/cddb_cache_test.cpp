@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -236,14 +237,22 @@ TEST_F(CacheFile, SavesMergeWhatOthersSavedMeanwhile) {
   CacheFileOps first, second, third;
   ASSERT_TRUE(first.Lock(path, 0));
   EXPECT_FALSE(second.Lock(path, 50));
+  EXPECT_FALSE(third.Lock(path, 50)) << "the failed attempt broke the holder's lock";
+  std::atomic<bool> released{false};
   std::thread release([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    released = true;
     first.Unlock();
   });
-  EXPECT_TRUE(third.Lock(path, 3000)) << "the lock was lost to the failed attempt";
+  EXPECT_TRUE(third.Lock(path, 3000)) << "the lock was lost to the failed attempts";
+  EXPECT_TRUE(released) << "taken while held";
   release.join();
   EXPECT_FALSE(second.Lock(path, 0));
   third.Unlock();
+  // Kept: a lock file that goes with a holder is doomed by the first failed
+  // attempt of another process on Windows (deletion pending, no one can
+  // open it again until every handle is gone).
+  EXPECT_TRUE(std::ifstream(path + ".lock").good()) << "the lock file went with its last holder";
   EXPECT_TRUE(second.Lock(path, 0));
 }
 
