@@ -120,27 +120,6 @@ TEST_P(PlaybackTest, PlaysATrackBitExactAndTellsTheHostWhenItEnds) {
   EXPECT_TRUE(recording_output::Calls().Has("Close"));
 }
 
-// Drives that differ from the usual: a READ CD in the middle of the track
-// comes back short (read again: no silent run, no error box); a drive that
-// knows only the MMC form of READ TOC session information, or only the
-// older one. Each plays the whole track bit-exact.
-TEST_P(PlaybackTest, ShortTransfersAndEitherTocFormPlayBitExact) {
-  for (const char* behaviour : {"short 0xBE bytes=2352 skip=6 times=1", "tocform mmc", "tocform old"}) {
-    SCOPED_TRACE(behaviour);
-    recording_output::Reset();
-    host_.ClearMessages();
-    Start(behaviour);
-    char name[] = "cda://D,1";
-    ASSERT_EQ(0, in_->Play(name));
-    ASSERT_TRUE(EndOfStream()) << "no end-of-stream message";
-    in_->Stop();
-    EXPECT_TRUE(Image(1) == recording_output::Captured()) << "the audio differs from the image";
-    in_->Quit();
-    in_ = nullptr;
-    host_.UnloadInputPlugin();
-  }
-}
-
 TEST_P(PlaybackTest, PausesSeeksAndStops) {
   Start();
   recording_output::SetPace(4.0);

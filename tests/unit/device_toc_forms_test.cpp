@@ -1,8 +1,7 @@
-// The table of contents on drives that know only one form of READ TOC
-// session information and full TOC (MMC's format in byte 2, or the older
-// control-byte bits), on single- and multisession discs. The oracle is the
-// disc model itself: every track ends at the next track or at its own
-// session's lead-out.
+// The table of contents from drives that know one form of READ TOC session
+// information and full TOC only, or cannot tell their sessions at all, on
+// single- and multisession discs. The oracle is the disc model: a track
+// ends at the next one or at its own session's lead-out.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -17,72 +16,53 @@ namespace {
 
 struct Variant {
   const char* behaviour;
-  unsigned tocCommands;  // READ TOC commands one table takes on a multisession disc, one less on others
+  unsigned tocCommands;  // READ TOC sent for a multisession disc; one fewer for others
+  bool sessionsKnown;
 };
+// The old drive refuses the MMC session query first; the full TOC then goes
+// in the form that answered. The failing drive answers format 0 only.
+const Variant kVariants[] = {{"tocform mmc", 4, true},
+                             {"tocform old", 5, true},
+                             {"tocform both", 4, true},
+                             {"fail 0x43 skip=2", 3, false}};
 
-class DeviceTocForms : public ::testing::TestWithParam<std::tuple<Variant, discgen::Layout>> {
- protected:
-  void SetUp() override {
-    discgen::DiscOptions options;
-    options.layout = std::get<1>(GetParam());
-    options.audioTracks = 4;
-    options.name = "forms";
-    disc_ = vdrive_test::MakeDisc(options);
-    drive_->Insert(disc_);
-    system_.roots = {"D:\\"};
-    system_.cdroms = {'D'};
-    auto transport = std::make_unique<vdrive::VirtualScsiTransport>();
-    transport->Attach('D', drive_);
-    device_.InstallTransport(std::move(transport), kTransportSpti);
-    ASSERT_EQ(1, device_.EnumerateDrives());
-    ASSERT_EQ('D', device_.SelectDrive('D'));
-    ASSERT_EQ(0, vdrive::ApplyBehaviour(*drive_, std::get<0>(GetParam()).behaviour, nullptr));
-  }
-  bool Multisession() const { return disc_->sessions().size() > 1; }
-
-  // Tracks end where the disc model says, or, where the drive could not
-  // tell its sessions, at the next track.
-  void ExpectTable(bool sessionsKnown) {
-    ASSERT_EQ(static_cast<int>(disc_->tracks().size()), device_.ReadToc());
-    for (std::size_t i = 0; i < disc_->tracks().size(); ++i) {
-      const vdrive::DiscTrack& track = disc_->tracks()[i];
-      TrackEntry entry;
-      ASSERT_EQ(1, device_.GetTrackEntry(track.number, &entry));
-      EXPECT_EQ(static_cast<std::uint32_t>(track.start), entry.start) << track.number;
-      const std::int32_t end = sessionsKnown || i + 1 == disc_->tracks().size()
-                                   ? track.start + track.length
-                                   : disc_->tracks()[i + 1].start;
-      EXPECT_EQ(static_cast<std::uint32_t>(end - 1), entry.end) << track.number;
-    }
-  }
-
-  devtest::FakeSystem system_;
-  devtest::ScopedSystem scoped_{system_};
-  std::shared_ptr<vdrive::VirtualDrive> drive_ = std::make_shared<vdrive::VirtualDrive>();
-  std::shared_ptr<vdrive::Disc> disc_;
-  CdDevice device_;
-};
-
-// MMC form accepted: format 0 twice, session information, full TOC. Old
-// drive: the session information is refused once in the MMC form first,
-// and the full TOC then asked in the form that answered.
-const Variant kVariants[] = {{"tocform mmc", 4}, {"tocform old", 5}, {"tocform both", 4}};
+class DeviceTocForms : public ::testing::TestWithParam<std::tuple<Variant, discgen::Layout>> {};
 
 INSTANTIATE_TEST_SUITE_P(Drives, DeviceTocForms,
                          ::testing::Combine(::testing::ValuesIn(kVariants),
                                             ::testing::Values(discgen::Layout::AudioOnly, discgen::Layout::CdExtra)));
 
-TEST_P(DeviceTocForms, SessionsComeOutRightInEitherForm) {
-  drive_->ResetCounters();
-  ExpectTable(true);
-  EXPECT_EQ(std::get<0>(GetParam()).tocCommands - (Multisession() ? 0 : 1), drive_->CommandCount(0x43));
-}
+TEST_P(DeviceTocForms, TracksEndWhereTheirSessionsSay) {
+  const auto [variant, layout] = GetParam();
+  discgen::DiscOptions options;
+  options.layout = layout;
+  options.audioTracks = 4;
+  const auto disc = vdrive_test::MakeDisc(options);
+  auto drive = std::make_shared<vdrive::VirtualDrive>();
+  drive->Insert(disc);
+  ASSERT_EQ(0, vdrive::ApplyBehaviour(*drive, variant.behaviour, nullptr));
+  devtest::FakeSystem system;
+  system.roots = {"D:\\"};
+  system.cdroms = {'D'};
+  devtest::ScopedSystem scoped(system);
+  CdDevice device;
+  auto transport = std::make_unique<vdrive::VirtualScsiTransport>();
+  transport->Attach('D', drive);
+  device.InstallTransport(std::move(transport), kTransportSpti);
+  ASSERT_EQ(1, device.EnumerateDrives());
+  ASSERT_EQ('D', device.SelectDrive('D'));
 
-// Format 0 answers, session information fails in both forms: a single
-// session, not "no table of contents".
-TEST_P(DeviceTocForms, AFailedSessionQueryMeansOneSession) {
-  ASSERT_EQ(0, vdrive::ApplyBehaviour(*drive_, "fail 0x43 skip=2", nullptr));
-  ExpectTable(!Multisession());
+  const auto& tracks = disc->tracks();
+  const bool multisession = disc->sessions().size() > 1;
+  ASSERT_EQ(static_cast<int>(tracks.size()), device.ReadToc());
+  EXPECT_EQ(variant.tocCommands - (multisession || !variant.sessionsKnown ? 0 : 1), drive->CommandCount(0x43));
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    TrackEntry entry;
+    ASSERT_EQ(1, device.GetTrackEntry(tracks[i].number, &entry));
+    const bool toNext = !variant.sessionsKnown && i + 1 < tracks.size();
+    const std::int32_t end = toNext ? tracks[i + 1].start : tracks[i].start + tracks[i].length;
+    EXPECT_EQ(static_cast<std::uint32_t>(end - 1), entry.end) << tracks[i].number;
+  }
 }
 
 }  // namespace
