@@ -208,7 +208,7 @@ TEST_F(CacheFile, ASaveFailingAtAnyStepLeavesTheOldFileByteForByte) {
   }
   EXPECT_EQ(7, failAt);  // create, three entries, finish and replace each failed once
   EXPECT_EQ((std::vector<std::string>{"K2", "K3", "K4"}), Keys(path));
-  cache.Store("K5", Disc(5, {}));
+  cache.Store("K5", Disc(5, {{"five", ""}}));
   FailingOps held;
   held.busy = 4;
   ASSERT_EQ(1, cache.Save(path, held));  // tried again while the file is open elsewhere
