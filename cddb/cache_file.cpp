@@ -75,8 +75,12 @@ bool CacheFileOps::Finish() {
   return ok;
 }
 
-bool CacheFileOps::Replace(const std::string& from, const std::string& to) {
+int CacheFileOps::Replace(const std::string& from, const std::string& to) {
   return cache_file::ReplaceInOneStep(from, to);
+}
+
+std::string cache_file::TempPathFor(const std::string& path) {
+  return path + "." + std::to_string(ProcessId()) + ".tmp";
 }
 
 void CacheFileOps::Remove(const std::string& path) { std::remove(path.c_str()); }

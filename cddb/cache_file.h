@@ -13,6 +13,14 @@ enum CacheFileRead : int {
   kCacheFileUnreadable = -1,  // there, but locked, unreadable or over the limit
 };
 
+enum CacheFileReplace : int {
+  kCacheReplaced = 0,
+  // The target is open in another program (a player starting and reading
+  // it, a backup or indexing tool): likely to succeed a moment later.
+  kCacheReplaceBusy = 1,
+  kCacheReplaceFailed = -1,
+};
+
 class CacheFileOps {
  public:
   CacheFileOps() = default;
@@ -21,10 +29,10 @@ class CacheFileOps {
   CacheFileOps& operator=(const CacheFileOps&) = delete;
 
   // Keeps every other process's save of `path` out until Unlock (or the
-  // end of this object): they share one temporary file and must not merge
-  // what the other is about to replace. False when another save holds it
-  // for longer than `waitMs`. The lock ends with its process, whatever
-  // happens.
+  // end of this object): each must merge what the other has just written,
+  // not replace it. False when another save holds it for longer than
+  // `waitMs`. A failed attempt leaves the holder's lock as it was, and the
+  // lock ends with its process, whatever happens.
   virtual bool Lock(const std::string& path, std::uint32_t waitMs);
   virtual void Unlock();
   // A CacheFileRead; at most `limit` bytes are ever held.
@@ -34,8 +42,9 @@ class CacheFileOps {
   virtual bool Create(const std::string& path);
   virtual bool Write(const char* data, std::size_t size);
   virtual bool Finish();
-  // `to` replaced by `from` in one step; false leaves `to` as it was.
-  virtual bool Replace(const std::string& from, const std::string& to);
+  // `to` replaced by `from` in one step, as a CacheFileReplace; anything
+  // but kCacheReplaced leaves `to` as it was.
+  virtual int Replace(const std::string& from, const std::string& to);
   virtual void Remove(const std::string& path);
 
  private:
@@ -45,14 +54,20 @@ class CacheFileOps {
 
 namespace cache_file {
 
+// This process's own temporary file beside `path`, so that two processes
+// never write into one file, whatever their locks do.
+std::string TempPathFor(const std::string& path);
+
 // Per platform: the written data on the disk (not only in the system's
-// cache), and the one-step replacement.
+// cache), the one-step replacement (a CacheFileReplace) and this process's
+// id.
 bool SyncToDisk(std::FILE* file);
-bool ReplaceInOneStep(const std::string& from, const std::string& to);
-// An exclusive lock on the file `path` (created when missing): kLockHeld
-// when another holder has it, kLockUnavailable when the file cannot be
-// opened at all (a folder the user may not write to); released by Release
-// or by the end of the process.
+int ReplaceInOneStep(const std::string& from, const std::string& to);
+unsigned long ProcessId();
+// An exclusive lock on the file `path` (created when missing and kept
+// afterwards): kLockHeld when another holder has it, kLockUnavailable when
+// the file cannot be opened at all (a folder the user may not write to);
+// released by Release or by the end of the process.
 constexpr std::intptr_t kLockHeld = -1, kLockUnavailable = -2;
 std::intptr_t TryLock(const std::string& path);
 void Release(std::intptr_t lock);

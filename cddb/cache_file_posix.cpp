@@ -2,6 +2,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "cddb/cache_file.h"
@@ -12,9 +13,12 @@ bool SyncToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0; }
 
 // rename(2) replaces the target atomically: a reader sees the old file or
 // the new one, never a part.
-bool ReplaceInOneStep(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
+int ReplaceInOneStep(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return kCacheReplaced;
+  return errno == EBUSY || errno == ETXTBSY ? kCacheReplaceBusy : kCacheReplaceFailed;
 }
+
+unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 std::intptr_t TryLock(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);

@@ -1,9 +1,11 @@
 #include "cddb/cddb_cache.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <thread>
 
 namespace {
 
@@ -14,8 +16,24 @@ constexpr std::size_t kLineLimit = 4095;
 // Far beyond any collection (a disc of 12 tracks takes about 1 KB): a larger
 // file is no cache of ours and is neither loaded nor replaced.
 constexpr std::size_t kMaxFileBytes = 64u << 20;
-// Another process's save of a large cache takes a few hundred ms.
-constexpr std::uint32_t kLockWaitMs = 3000;
+// What a file, however made, can make the reader hold. A disc has at most
+// 99 tracks plus the disc's own entry, and a collection of tens of
+// thousands of discs is far beyond any user's; within these the parsed
+// cache stays within a few hundred MB even for a file built to inflate.
+// Sections beyond kMaxDiscs and numbers beyond kMaxEntriesPerDisc in a
+// section are ignored, and so is every number once kMaxEntries have been
+// read.
+constexpr std::size_t kMaxDiscs = 50000;
+constexpr std::size_t kMaxEntriesPerDisc = 100;
+constexpr std::size_t kMaxEntries = 1000000;
+// How long a save keeps trying to put its file in place while another
+// program has the old one open (a player starting and reading it, a
+// backup or indexing tool), and in which steps.
+constexpr std::uint32_t kReplaceRetryMs = 3000;
+constexpr std::uint32_t kReplaceStepMs = 50;
+// Another process's save of a large cache takes a few hundred ms, plus its
+// own wait for a held file.
+constexpr std::uint32_t kLockWaitMs = kReplaceRetryMs + 2000;
 
 std::uint32_t HexValue(const std::string& text) {
   std::uint32_t value = 0;
@@ -45,8 +63,18 @@ Entries ParseCacheText(const std::string& text) {
   Entries loaded;
   std::string section;
   CddbDiscRecord current;
+  std::size_t entries = 0;
   auto storeSection = [&] {
-    if (!section.empty()) loaded[section] = current;
+    if (section.empty() || (loaded.size() >= kMaxDiscs && loaded.count(section) == 0)) return;
+    loaded[section] = current;
+  };
+  // The text of `number`, created only within the limits; null otherwise.
+  auto entry = [&](std::uint32_t number) -> TitleInfo* {
+    auto it = current.tracks.find(number);
+    if (it != current.tracks.end()) return &it->second;
+    if (current.tracks.size() >= kMaxEntriesPerDisc || entries >= kMaxEntries) return nullptr;
+    ++entries;
+    return &current.tracks[number];
   };
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -86,9 +114,9 @@ Entries ParseCacheText(const std::string& text) {
     } else if (name.compare(0, 10, "TrackCount") == 0) {
       current.trackCount = DecimalValue(value, 0);
     } else if (name.compare(0, 5, "Title") == 0) {
-      current.tracks[DecimalValue(name, 5)].title = value;
+      if (TitleInfo* info = entry(DecimalValue(name, 5))) info->title = value;
     } else if (name.compare(0, 9, "Performer") == 0) {
-      current.tracks[DecimalValue(name, 9)].performer = value;
+      if (TitleInfo* info = entry(DecimalValue(name, 9))) info->performer = value;
     }
   }
   storeSection();
@@ -112,10 +140,23 @@ void AppendEntry(const std::string& key, const CddbDiscRecord& r, std::string* t
 
 bool HasText(const std::string& text) { return text.find_first_not_of(" \t\r\n") != std::string::npos; }
 
-// Writes `entries` to `temp` and puts it in place of `path`; every step is
-// checked and any failure leaves `path` untouched.
+// Puts `temp` in place of `path`, trying again for a while when the old
+// file is open elsewhere.
+bool ReplaceWithRetry(const std::string& temp, const std::string& path, CacheFileOps& ops) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplaceRetryMs);
+  for (;;) {
+    const int result = ops.Replace(temp, path);
+    if (result == kCacheReplaced) return true;
+    if (result != kCacheReplaceBusy || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kReplaceStepMs));
+  }
+}
+
+// Writes `entries` to this process's temporary file and puts it in place
+// of `path`; every step is checked and any failure leaves `path` untouched
+// and no temporary file behind.
 bool WriteAndReplace(const Entries& entries, const std::string& path, CacheFileOps& ops) {
-  const std::string temp = path + ".tmp";
+  const std::string temp = cache_file::TempPathFor(path);
   if (!ops.Create(temp)) return false;
   bool ok = true;
   std::string text;
@@ -128,7 +169,7 @@ bool WriteAndReplace(const Entries& entries, const std::string& path, CacheFileO
     }
   }
   ok = ops.Finish() && ok;
-  ok = ok && ops.Replace(temp, path);
+  ok = ok && ReplaceWithRetry(temp, path, ops);
   if (!ok) ops.Remove(temp);
   return ok;
 }

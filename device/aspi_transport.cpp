@@ -43,6 +43,7 @@ int AspiTransport::Send(const std::uint8_t* cdb, std::uint8_t cdbLength, void* d
 int AspiTransport::SendToDrive(const CdDrive& drive, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
                                std::uint32_t dataLength) {
   const AspiAddress* address = Lookup(drive.DriveLetter());
+  lastSenseKey_ = -1;
   if (!address) return -1;
   return Execute(*address, cdb, cdbLength, data, dataLength);
 }

@@ -29,6 +29,7 @@ class AspiTransport : public ScsiTransport {
   int IsAvailable() override;
   int Initialize() override;
   int GetAddress(ScsiAddress* out) override;
+  int LastSenseKey() override { return lastSenseKey_; }
 
   void ClearDeviceMap() { deviceMap_.clear(); }
   // How long a command may stay pending before it is aborted (15 s; a seam
@@ -46,6 +47,8 @@ class AspiTransport : public ScsiTransport {
   struct Request;
   int Execute(const AspiAddress& address, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
               std::uint32_t dataLength);
+  int ExecuteOnce(const AspiAddress& address, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
+                  std::uint32_t dataLength);
   const AspiAddress* Lookup(char letter) const;
   Request* RequestFor(std::uint32_t dataLength);
   // Frees the set-aside requests the layer has completed meanwhile.
@@ -58,5 +61,6 @@ class AspiTransport : public ScsiTransport {
   // Requests still held by the layer after a failed abort.
   std::vector<Request*> abandoned_;
   AspiAddress open_{};
+  [[maybe_unused]] int lastSenseKey_ = -1;
   std::map<char, AspiAddress> deviceMap_;
 };

@@ -7,6 +7,7 @@
 #include "device/aligned_buffer.h"
 #include "device/aspi_records.h"
 #include "device/aspi_transport.h"
+#include "device/scsi_status.h"
 
 namespace {
 
@@ -19,6 +20,9 @@ std::uint8_t StatusOf(const aspi::SRB_ExecSCSICmd& srb) {
 // Room for the largest transfer the plug-ins ask for (CD-TEXT, 36736 bytes),
 // so that one buffer serves every command.
 constexpr std::uint32_t kMinBufferBytes = 64 * 1024;
+// Host adapter status: the transfer was longer or shorter than asked.
+constexpr std::uint8_t kHaStatDataOverUnderrun = 0x12;
+constexpr int kShortTransfer = 1;
 
 }  // namespace
 
@@ -88,8 +92,19 @@ int AspiTransport::Initialize() {
   return 1;
 }
 
+// A READ CD that comes back short has left part of the buffer unwritten,
+// which would play as silence: it is read once more, and a second short
+// transfer is a read error.
 int AspiTransport::Execute(const AspiAddress& address, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
                            std::uint32_t dataLength) {
+  lastSenseKey_ = -1;
+  int result = ExecuteOnce(address, cdb, cdbLength, data, dataLength);
+  if (result == kShortTransfer) result = ExecuteOnce(address, cdb, cdbLength, data, dataLength);
+  return result == 0 ? 0 : -1;
+}
+
+int AspiTransport::ExecuteOnce(const AspiAddress& address, const std::uint8_t* cdb, std::uint8_t cdbLength,
+                               void* data, std::uint32_t dataLength) {
   // Without Initialize there is nothing to send through.
   if (!sendCommand_ || !cdb) return -1;
   auto sendCommand = reinterpret_cast<aspi::SendASPI32CommandFn>(sendCommand_);
@@ -133,7 +148,14 @@ int AspiTransport::Execute(const AspiAddress& address, const std::uint8_t* cdb, 
     }
     return -1;
   }
-  if (StatusOf(*srb) != aspi::SS_COMP) return -1;
+  if (StatusOf(*srb) != aspi::SS_COMP) {
+    if (srb->SRB_TargStat == scsi::kStatusCheckCondition) lastSenseKey_ = scsi::SenseKey(srb->SenseArea, aspi::SENSE_LEN);
+    return -1;
+  }
+  // The layer has no transfer count; it reports a short transfer as an
+  // underrun, which only matters where every byte was asked for.
+  if (srb->SRB_HaStat == kHaStatDataOverUnderrun && scsi::ReadCdExpectedBytes(cdb, cdbLength, dataLength) != 0)
+    return kShortTransfer;
   if (data && dataLength) std::memcpy(data, request->buffer.data(), dataLength);
   return 0;
 }

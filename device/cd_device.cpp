@@ -1,8 +1,11 @@
 #include "device/cd_device.h"
 
+#include <cstring>
+
 #include "device/aligned_buffer.h"
 #include "device/aspi_transport.h"
 #include "device/mmc_commands.h"
+#include "device/scsi_status.h"
 #include "device/spti_transport.h"
 #include "device/system_info.h"
 
@@ -80,18 +83,43 @@ int CdDevice::ReadToc() {
   const int last = DecodeToc(msf.data(), msf.size(), lba.data(), lba.size(), toc_);
   if (last < 0) return -1;
 
+  // A drive that cannot tell its sessions holds one as far as playback is
+  // concerned: the table from the format 0 replies stands.
   AlignedBuffer sessions(mmc::kSessionInfoLength);
-  const mmc::Cdb10 sessionCdb = mmc::ReadSessionInfo();
-  if (SendToCurrentDrive(sessionCdb.data(), sessionCdb.size(), sessions.data(), sessions.size()) != 0) return -1;
   SessionInfo info;
-  if (!DecodeSessionInfo(sessions.data(), sessions.size(), info)) return -1;
+  mmc::TocForm form = mmc::TocForm::kMmc;
+  auto sessionQuery = [&](mmc::TocForm f) {
+    const mmc::Cdb10 cdb = mmc::ReadSessionInfo(f);
+    return SendToCurrentDrive(cdb.data(), cdb.size(), sessions.data(), sessions.size()) == 0 &&
+           DecodeSessionInfo(sessions.data(), sessions.size(), info);
+  };
+  if (!sessionQuery(form)) {
+    if (!RefusedOrMisread()) return last;
+    form = mmc::TocForm::kOld;
+    std::memset(sessions.data(), 0, sessions.size());
+    if (!sessionQuery(form)) return last;
+  }
   if (info.lastSession <= 1) return last;
 
+  // The full TOC in the form the drive took for the session information.
   AlignedBuffer full(mmc::kFullTocBufferSize);
-  const mmc::Cdb10 fullCdb = mmc::ReadFullToc(static_cast<std::uint8_t>(info.firstSession));
-  if (SendToCurrentDrive(fullCdb.data(), fullCdb.size(), full.data(), mmc::kFullTocLength) != 0) return -1;
+  auto fullQuery = [&](mmc::TocForm f) {
+    const mmc::Cdb10 cdb = mmc::ReadFullToc(static_cast<std::uint8_t>(info.firstSession), f);
+    return SendToCurrentDrive(cdb.data(), cdb.size(), full.data(), mmc::kFullTocLength) == 0;
+  };
+  if (!fullQuery(form)) {
+    if (form == mmc::TocForm::kOld || !RefusedOrMisread()) return -1;
+    std::memset(full.data(), 0, full.size());
+    if (!fullQuery(mmc::TocForm::kOld)) return -1;
+  }
   ApplyFullToc(full.data(), mmc::kFullTocLength, info.firstSession, info.lastSession, toc_);
   return last;
+}
+
+int CdDevice::RefusedOrMisread() {
+  // A transport that cannot tell why counts as a refusal: one more command.
+  const int key = transport_ ? transport_->LastSenseKey() : -1;
+  return key == -1 || key == scsi::kSenseKeyIllegalRequest;
 }
 
 int CdDevice::GetTrackEntry(int key, TrackEntry* out) const {

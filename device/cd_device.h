@@ -53,7 +53,10 @@ class CdDevice {
 
   // Rebuilds the table of contents; the last track number, or -1. When the
   // two format 0 replies fail or contradict themselves the table is left
-  // empty; a later failure keeps the table they gave.
+  // empty; a failed full TOC keeps the table they gave. Session
+  // information and the full TOC are asked in the MMC form, and in the
+  // older form only when the drive refuses that; a drive that answers
+  // neither is taken to hold a single session.
   virtual int ReadToc();
   int GetTrackEntry(int key, TrackEntry* out) const;
   int LastTrack() const { return toc_.lastTrack; }
@@ -69,6 +72,9 @@ class CdDevice {
 
  private:
   int ProbeDrive(CdDrive& drive);
+  // After a failed READ TOC: 1 when the drive refused the command block as
+  // such (or cannot say why), so that the older form is worth a try.
+  int RefusedOrMisread();
 
   std::unique_ptr<ScsiTransport> transport_;
   int transportKind_ = kTransportNone;

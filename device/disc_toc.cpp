@@ -117,6 +117,10 @@ int DecodeToc(const std::uint8_t* msf, std::size_t msfLength, const std::uint8_t
 
 bool DecodeSessionInfo(const std::uint8_t* data, std::size_t length, SessionInfo& info) {
   if (!data || length < kHeader) return false;
+  // Session information is the header and exactly one descriptor; a drive
+  // that took the request for another format (the TOC) answers longer.
+  if (((data[0] << 8) | data[1]) != 10) return false;
+  if (data[2] < 1 || data[3] < data[2] || data[3] > 99) return false;
   info.firstSession = data[2];
   info.lastSession = data[3];
   return true;

@@ -56,7 +56,9 @@ struct SessionInfo {
   int firstSession = 0;
   int lastSession = 0;
 };
-// READ TOC session information reply; false when shorter than its header.
+// READ TOC session information reply; false when shorter than its header,
+// not one descriptor long (another format's reply), or naming sessions
+// outside 1-99 or out of order.
 bool DecodeSessionInfo(const std::uint8_t* data, std::size_t length, SessionInfo& info);
 
 // Ends the last track of every session from firstSession up to, but not

@@ -30,9 +30,16 @@ Cdb10 ReadTocMsf() { return ReadToc(0x02, 0, 1, kTocLength, 0); }
 
 Cdb10 ReadTocLba() { return ReadToc(0x00, 0, 1, kTocLength, 0); }
 
-Cdb10 ReadSessionInfo() { return ReadToc(0x00, 0, 1, kSessionInfoLength, 0x40); }
+// In the MMC form the session information's track field is reserved.
+Cdb10 ReadSessionInfo(TocForm form) {
+  return form == TocForm::kMmc ? ReadToc(0x00, 0x01, 0, kSessionInfoLength, 0)
+                               : ReadToc(0x00, 0, 1, kSessionInfoLength, 0x40);
+}
 
-Cdb10 ReadFullToc(std::uint8_t firstSession) { return ReadToc(0x00, 0, firstSession, kFullTocLength, 0x80); }
+Cdb10 ReadFullToc(std::uint8_t firstSession, TocForm form) {
+  return form == TocForm::kMmc ? ReadToc(0x00, 0x02, firstSession, kFullTocLength, 0)
+                               : ReadToc(0x00, 0, firstSession, kFullTocLength, 0x80);
+}
 
 Cdb10 ReadCdText() { return ReadToc(0x00, 0x05, 0, kCdTextLength, 0); }
 

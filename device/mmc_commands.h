@@ -23,8 +23,13 @@ Cdb6 TestUnitReady();
 Cdb6 Inquiry();
 Cdb10 ReadTocMsf();
 Cdb10 ReadTocLba();
-Cdb10 ReadSessionInfo();
-Cdb10 ReadFullToc(std::uint8_t firstSession);
+// Session information (format 1) and full TOC (format 2) come in two forms:
+// MMC puts the format in byte 2; drives from before MMC take it from the
+// two top bits of the control byte (0x40, 0x80), which MMC drives may
+// refuse as an invalid field.
+enum class TocForm { kMmc, kOld };
+Cdb10 ReadSessionInfo(TocForm form = TocForm::kMmc);
+Cdb10 ReadFullToc(std::uint8_t firstSession, TocForm form = TocForm::kMmc);
 Cdb10 ReadCdText();
 Cdb12 SetCdSpeed(std::uint16_t readSpeed, std::uint16_t writeSpeed);
 // READ CD of `frames` CD-DA frames, user data only, from `lba`.

@@ -16,4 +16,11 @@ int CommandOutcome(std::uint8_t scsiStatus, const std::uint8_t* sense, std::size
   return -1;
 }
 
+std::uint32_t ReadCdExpectedBytes(const std::uint8_t* cdb, std::size_t cdbLength, std::uint32_t dataLength) {
+  if (!cdb || cdbLength < 12 || cdb[0] != 0xBE || (cdb[1] & 0x1C) != 0x04) return 0;
+  const std::uint64_t frames = (std::uint32_t(cdb[6]) << 16) | (std::uint32_t(cdb[7]) << 8) | cdb[8];
+  const std::uint64_t bytes = frames * 2352;
+  return static_cast<std::uint32_t>(bytes < dataLength ? bytes : dataLength);
+}
+
 }  // namespace scsi

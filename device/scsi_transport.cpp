@@ -8,3 +8,4 @@ int ScsiTransport::Send(const std::uint8_t*, std::uint8_t, void*, std::uint32_t)
 int ScsiTransport::IsAvailable() { return 0; }
 int ScsiTransport::Initialize() { return 0; }
 int ScsiTransport::GetAddress(ScsiAddress*) { return 0; }
+int ScsiTransport::LastSenseKey() { return -1; }

@@ -19,5 +19,9 @@ class ScsiTransport {
   virtual int IsAvailable();                                                           // 1 usable here
   virtual int Initialize();                                                            // 1 ready
   virtual int GetAddress(ScsiAddress* out);
+  // The sense key of the last command that ended in a check condition (5:
+  // ILLEGAL REQUEST, the drive does not know the command or a field of
+  // it); -1 when the last command did not, or the transport cannot tell.
+  virtual int LastSenseKey();
   virtual ~ScsiTransport() = default;
 };

@@ -20,9 +20,11 @@ class SptiTransport : public ScsiTransport {
   int IsAvailable() override;
   int Initialize() override;
   int GetAddress(ScsiAddress* out) override;
+  int LastSenseKey() override { return lastSenseKey_; }
 
  private:
   // nullptr when nothing is open (INVALID_HANDLE_VALUE is never kept); unused
   // where there is no pass-through.
   [[maybe_unused]] void* handle_ = nullptr;
+  [[maybe_unused]] int lastSenseKey_ = -1;
 };

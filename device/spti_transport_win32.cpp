@@ -42,8 +42,13 @@ HANDLE OpenDevicePath(char letter) {
                      0, nullptr);
 }
 
-int PassThrough(HANDLE handle, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
-                std::uint32_t dataLength) {
+constexpr int kShortTransfer = 1;
+
+// One request: 0, -1, or kShortTransfer for a READ CD that reported success
+// but delivered fewer bytes than it asked for.
+int PassThroughOnce(HANDLE handle, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
+                    std::uint32_t dataLength, int* senseKey) {
+  *senseKey = -1;
   if (!cdb || cdbLength > sizeof(SCSI_PASS_THROUGH_DIRECT::Cdb)) return -1;
   PassThroughBlock block;
   std::memset(&block, 0, sizeof(block));
@@ -69,7 +74,22 @@ int PassThrough(HANDLE handle, const std::uint8_t* cdb, std::uint8_t cdbLength, 
   // bytes it put into the block.
   const std::size_t senseLength =
       block.request.SenseInfoLength < sizeof(block.sense) ? block.request.SenseInfoLength : sizeof(block.sense);
-  return scsi::CommandOutcome(block.request.ScsiStatus, block.sense, senseLength);
+  if (block.request.ScsiStatus == scsi::kStatusCheckCondition) *senseKey = scsi::SenseKey(block.sense, senseLength);
+  const int outcome = scsi::CommandOutcome(block.request.ScsiStatus, block.sense, senseLength);
+  // The driver reports the bytes it moved in the transfer length.
+  if (outcome == 0 && block.request.DataTransferLength < scsi::ReadCdExpectedBytes(cdb, cdbLength, dataLength))
+    return kShortTransfer;
+  return outcome;
+}
+
+// A READ CD that comes back short has left part of the buffer unwritten,
+// which would play as silence: it is read once more, and a second short
+// transfer is a read error.
+int PassThrough(HANDLE handle, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data, std::uint32_t dataLength,
+                int* senseKey) {
+  int result = PassThroughOnce(handle, cdb, cdbLength, data, dataLength, senseKey);
+  if (result == kShortTransfer) result = PassThroughOnce(handle, cdb, cdbLength, data, dataLength, senseKey);
+  return result == 0 ? 0 : -1;
 }
 
 }  // namespace
@@ -96,15 +116,17 @@ int SptiTransport::Close() {
 }
 
 int SptiTransport::Send(const std::uint8_t* cdb, std::uint8_t cdbLength, void* data, std::uint32_t dataLength) {
+  lastSenseKey_ = -1;
   if (!handle_) return -1;
-  return PassThrough(static_cast<HANDLE>(handle_), cdb, cdbLength, data, dataLength);
+  return PassThrough(static_cast<HANDLE>(handle_), cdb, cdbLength, data, dataLength, &lastSenseKey_);
 }
 
 int SptiTransport::SendToDrive(const CdDrive& drive, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
                                std::uint32_t dataLength) {
   HANDLE handle = OpenDevicePath(drive.DriveLetter());
+  lastSenseKey_ = -1;
   if (handle == INVALID_HANDLE_VALUE) return -1;
-  int result = PassThrough(handle, cdb, cdbLength, data, dataLength);
+  int result = PassThrough(handle, cdb, cdbLength, data, dataLength, &lastSenseKey_);
   CloseHandle(handle);
   return result;
 }

@@ -3,8 +3,13 @@
 // pass-through stand-ins, and the plug-in's start-up enumeration over each.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "device/cd_text_device.h"
 #include "device/device_map.h"
+#include "device/mmc_commands.h"
 #include "tests/host/pass_through_stand_in.h"
 #include "tests/host/test_host.h"
 #include "tests/integration/transports.h"
@@ -105,6 +110,28 @@ TEST_P(DeviceTest, ACheckConditionIsAFailureAndItsDataAreNeverUsed) {
   ASSERT_EQ(0, virtual_aspi::Eject(0, 0, 0));
   EXPECT_EQ(0, device.TestUnitReady()) << "no disc";
   EXPECT_EQ(-1, device.ReadToc());
+}
+
+// A READ CD that delivers fewer bytes than asked (the rest of the buffer
+// unwritten: silence) is read again once; short twice, it is a read error.
+TEST_P(DeviceTest, AShortReadCdIsReadAgainOnceAndOtherwiseFails) {
+  CdDevice device;
+  ChooseTransport(device);
+  ASSERT_EQ(1, device.EnumerateDrives());
+  ASSERT_EQ('D', device.SelectDrive('D'));
+  ASSERT_EQ(1, device.OpenDevice());
+  std::vector<std::uint8_t> expected(15 * 2352), got(15 * 2352);
+  for (int i = 0; i < 15; ++i) discgen::FillAudioFrame(300 + i, &expected[i * 2352]);
+  const mmc::Cdb12 cdb = mmc::ReadCd(300, 15);
+  for (const auto& [fault, readsAgain] : {std::pair<const char*, bool>{"short 0xBE bytes=4704 times=1", true},
+                                          {"short 0xBE bytes=4704 times=2", false}}) {
+    ASSERT_EQ(0, virtual_aspi::InjectFault(0, 0, 0, fault));
+    const unsigned before = virtual_aspi::CommandCount(0, 0, 0, 0xBE);
+    std::fill(got.begin(), got.end(), 0);
+    const int result = device.Transport()->Send(cdb.data(), 12, got.data(), static_cast<std::uint32_t>(got.size()));
+    EXPECT_EQ(2u, virtual_aspi::CommandCount(0, 0, 0, 0xBE) - before) << fault;
+    EXPECT_TRUE(readsAgain ? result == 0 && got == expected : result == -1) << fault;
+  }
 }
 
 TEST_P(DeviceTest, ThePlugInProbesMappedDrivesOnBothReadersAtInit) {

@@ -3,13 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 #include <iterator>
 #include <sstream>
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -165,8 +170,10 @@ struct FailingOps : CacheFileOps {
   bool Create(const std::string& p) override { return ++calls != failAt && CacheFileOps::Create(p); }
   bool Write(const char* d, std::size_t n) override { return ++calls != failAt && CacheFileOps::Write(d, n); }
   bool Finish() override { return (++calls != failAt) & CacheFileOps::Finish(); }  // closes in any case
-  bool Replace(const std::string& f, const std::string& t) override {
-    return ++calls != failAt && CacheFileOps::Replace(f, t);
+  int busy = 0;  // Replace finds the old file open elsewhere this often first
+  int Replace(const std::string& f, const std::string& t) override {
+    if (++calls == failAt) return kCacheReplaceFailed;
+    return busy-- > 0 ? kCacheReplaceBusy : CacheFileOps::Replace(f, t);
   }
 };
 
@@ -197,10 +204,15 @@ TEST_F(CacheFile, ASaveFailingAtAnyStepLeavesTheOldFileByteForByte) {
     ops.failAt = failAt;
     if (cache.Save(path, ops) == 1) break;
     ASSERT_EQ(before, Bytes(path)) << "failing step " << failAt;
-    EXPECT_FALSE(std::ifstream(path + ".tmp").good()) << "failing step " << failAt;
+    EXPECT_FALSE(std::ifstream(cache_file::TempPathFor(path)).good()) << "failing step " << failAt;
   }
   EXPECT_EQ(7, failAt);  // create, three entries, finish and replace each failed once
   EXPECT_EQ((std::vector<std::string>{"K2", "K3", "K4"}), Keys(path));
+  cache.Store("K5", Disc(5, {{"five", ""}}));
+  FailingOps held;
+  held.busy = 4;
+  ASSERT_EQ(1, cache.Save(path, held));  // tried again while the file is open elsewhere
+  EXPECT_EQ(-1, held.busy);               // four refusals, then the fifth try
 }
 
 // Two host processes, and a third that could not read the file at start-up:
@@ -226,7 +238,57 @@ TEST_F(CacheFile, SavesMergeWhatOthersSavedMeanwhile) {
   ASSERT_TRUE(first.Lock(path, 0));
   EXPECT_FALSE(second.Lock(path, 50));
   first.Unlock();
+  // Kept: on Windows a lock file deleted with its holder is doomed by the
+  // first failed attempt of another process, which can then never open it.
+  EXPECT_TRUE(std::ifstream(path + ".lock").good());
   EXPECT_TRUE(second.Lock(path, 0));
+}
+
+#ifndef _WIN32
+// Players quitting together (log-off), each saving its own discs several
+// times at once: every disc ends up in the file.
+TEST_F(CacheFile, PlayersSavingAtOnceKeepEveryonesDiscs) {
+  int go[2];
+  ASSERT_EQ(0, pipe(go));
+  std::vector<pid_t> players;
+  for (int p = 0; p < 4; ++p) {
+    if (const pid_t child = fork(); child != 0) {
+      players.push_back(child);
+      continue;
+    }
+    char byte;
+    close(go[1]);
+    (void)!read(go[0], &byte, 1);  // all start when the parent closes its end
+    CddbCache cache;
+    int failed = 0;
+    for (int round = 0; round < 5; ++round) {
+      cache.Store("P" + std::to_string(p * 10 + round), Disc(1, {{"t", ""}}));
+      failed += cache.Save(path) != 1;
+    }
+    _exit(failed);
+  }
+  close(go[0]);
+  close(go[1]);
+  for (pid_t child : players) {
+    int status = -1;
+    EXPECT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_EQ(0, status);
+  }
+  EXPECT_EQ(23u, Keys(path).size());  // K1 to K3 and five of each player's
+}
+#endif
+
+// A file made to inflate the cache: at most 100 numbers per disc, 50000 discs.
+TEST(CddbCacheFile, AHostileFileIsCapped) {
+  std::string text = "[K]\n";
+  for (int i = 0; i < 300; ++i) text += "Title" + std::to_string(i) + "=t\n";
+  for (int i = 0; i < 60000; ++i) text += "[D" + std::to_string(i) + "]\n";
+  CddbCache cache;
+  cache.LoadText(text);
+  CddbDiscRecord r;
+  ASSERT_EQ(1, cache.Find("K", &r));
+  EXPECT_EQ(100u, r.tracks.size());
+  EXPECT_EQ(50000u, cache.Size());
 }
 
 TEST_F(CacheFile, DamagedMissingOrHugeFilesLoseNothing) {
@@ -264,5 +326,28 @@ TEST_F(CacheFile, ALockedFileIsNeitherLoadedNorReplaced) {
   EXPECT_EQ(before, Bytes(path));
   ASSERT_EQ(1, cache.Save(path));
   EXPECT_EQ((std::vector<std::string>{"K1", "K2", "K3", "K4"}), Keys(path));
+}
+
+// A reader (a player starting, an indexer) has the file open, sharing all
+// but its replacement: the save goes through once it lets go within the
+// retry window, else gives up leaving the old file whole.
+TEST_F(CacheFile, AReaderHoldingTheFileDelaysTheSaveOrLeavesTheFileWhole) {
+  const std::string before = Bytes(path);
+  for (const DWORD holdMs : {4000u, 600u}) {
+    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::thread holder([&] {
+      Sleep(holdMs);
+      CloseHandle(reader);
+    });
+    CddbCache cache;
+    cache.Store("K4", CddbDiscRecord());
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(holdMs < 3000 ? 1 : 0, cache.Save(path)) << holdMs;
+    EXPECT_GE(GetTickCount() - start, std::min<DWORD>(holdMs, 3000) - 50);
+    holder.join();
+    EXPECT_TRUE(holdMs < 3000 ? Keys(path).size() == 4u : Bytes(path) == before);
+    EXPECT_FALSE(std::ifstream(cache_file::TempPathFor(path)).good());
+  }
 }
 #endif

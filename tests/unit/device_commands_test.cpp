@@ -20,8 +20,10 @@ TEST(DeviceMmcCommands, EveryCommandBlockByteForByte) {
   EXPECT_EQ((Bytes{0x12, 0, 0, 0, 0x24, 0}), B(mmc::Inquiry()));
   EXPECT_EQ((Bytes{0x43, 0x02, 0, 0, 0, 0, 0x01, 0x03, 0x24, 0}), B(mmc::ReadTocMsf()));
   EXPECT_EQ((Bytes{0x43, 0x00, 0, 0, 0, 0, 0x01, 0x03, 0x24, 0}), B(mmc::ReadTocLba()));
-  EXPECT_EQ((Bytes{0x43, 0, 0, 0, 0, 0, 0x01, 0x00, 0x0C, 0x40}), B(mmc::ReadSessionInfo()));
-  EXPECT_EQ((Bytes{0x43, 0, 0, 0, 0, 0, 0x02, 0x04, 0x92, 0x80}), B(mmc::ReadFullToc(2)));
+  EXPECT_EQ((Bytes{0x43, 0, 0x01, 0, 0, 0, 0, 0x00, 0x0C, 0}), B(mmc::ReadSessionInfo()));
+  EXPECT_EQ((Bytes{0x43, 0, 0x02, 0, 0, 0, 0x02, 0x04, 0x92, 0}), B(mmc::ReadFullToc(2)));
+  EXPECT_EQ((Bytes{0x43, 0, 0, 0, 0, 0, 0x01, 0x00, 0x0C, 0x40}), B(mmc::ReadSessionInfo(mmc::TocForm::kOld)));
+  EXPECT_EQ((Bytes{0x43, 0, 0, 0, 0, 0, 0x02, 0x04, 0x92, 0x80}), B(mmc::ReadFullToc(2, mmc::TocForm::kOld)));
   EXPECT_EQ((Bytes{0x43, 0, 0x05, 0, 0, 0, 0, 0x8F, 0x70, 0}), B(mmc::ReadCdText()));
   EXPECT_EQ((Bytes{0xBB, 0, 0x12, 0x34, 0xFF, 0xFE, 0, 0, 0, 0, 0, 0}), B(mmc::SetCdSpeed(0x1234, 0xFFFE)));
   EXPECT_EQ((Bytes{0xBE, 0x04, 0x01, 0x02, 0x03, 0x04, 0, 0, 15, 0x10, 0, 0}), B(mmc::ReadCd(0x01020304, 15)));

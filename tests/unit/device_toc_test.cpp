@@ -140,8 +140,13 @@ TEST_F(DeviceToc, FailuresAndTheTableLeftBehind) {
   untouched.start = 777;
   EXPECT_EQ(0, device.GetTrackEntry(1, &untouched));
   EXPECT_EQ(777u, untouched.start);
-  // A later failure keeps what the first two replies gave.
+  // A drive that cannot tell its sessions (neither form answers) holds one.
   t->failing = {kSession};
+  EXPECT_EQ(3, device.ReadToc());
+  EXPECT_EQ(B(mmc::ReadSessionInfo(mmc::TocForm::kOld)), t->sent.back().cdb);
+  // A failed full TOC keeps what the first two replies gave.
+  Script(AudioTracks(3), 60000, 150, 2);
+  t->failing = {};
   EXPECT_EQ(-1, device.ReadToc());
   EXPECT_EQ(3, device.LastTrack());
   EXPECT_EQ(1, device.GetTrackEntry(3, nullptr));

@@ -111,6 +111,15 @@ int ApplyOne(VirtualDrive& drive, const std::vector<std::string>& w, std::string
       return 0;
     }
   }
+  if (verb == "tocform") {
+    const std::string form = Lower(w[1]);
+    if (form == "mmc" || form == "old" || form == "both") {
+      drive.SetTocForms(form == "mmc"   ? VirtualDrive::TocForms::kMmcOnly
+                        : form == "old" ? VirtualDrive::TocForms::kOldOnly
+                                        : VirtualDrive::TocForms::kBoth);
+      return 0;
+    }
+  }
   if (verb == "unitattention") {
     drive.SetUnitAttentionOnInsert(Lower(w[1]) == "on");
     return 0;

@@ -260,8 +260,14 @@ void VirtualDrive::GarbleReply(int opcode, std::uint32_t from, int format, std::
   replyRules_.push_back({opcode, format, true, from, skip, times, 0, 0});
 }
 
+void VirtualDrive::SetTocForms(TocForms forms) {
+  std::lock_guard<std::mutex> g(lock_);
+  tocForms_ = forms;
+}
+
 void VirtualDrive::ClearBehaviours() {
   std::lock_guard<std::mutex> g(lock_);
+  tocForms_ = TocForms::kBoth;
   faults_.clear();
   replyRules_.clear();
   readErrors_.clear();
@@ -331,6 +337,7 @@ CommandResult VirtualDrive::Execute(const std::uint8_t* cdb, std::size_t cdbLeng
       } else {
         std::memcpy(data + mangle->offset, before.data() + mangle->offset, r.transferred - mangle->offset);
         r.transferred = mangle->offset;
+        r.shortened = true;
       }
     }
   }
@@ -399,6 +406,10 @@ CommandResult VirtualDrive::ReadToc(const std::uint8_t* cdb, std::uint8_t* data,
   if (!disc_) return Check(kSenseNoDisc);
   const bool msf = (cdb[1] & 0x02) != 0;
   int format = cdb[2] & 0x0F;
+  // To an MMC-only drive the control byte's top bits are an invalid field;
+  // a drive from before MMC knows no format field in byte 2.
+  if (tocForms_ == TocForms::kMmcOnly && (cdb[9] & 0xC0) != 0) return Check(kSenseInvalidField);
+  if (tocForms_ == TocForms::kOldOnly && format != 0) return Check(kSenseInvalidField);
   // Older host software selects the format with the control byte's top bits.
   if (format == 0) format = cdb[9] >> 6;
   const std::uint32_t allocation = (static_cast<std::uint32_t>(cdb[7]) << 8) | cdb[8];

@@ -36,6 +36,7 @@ struct CommandResult {
   SenseCode sense;
   std::uint32_t transferred = 0;  // bytes written to the caller's buffer
   bool overrun = false;           // the answer was longer than the buffer
+  bool shortened = false;         // a short transfer made by ShortenReply
   bool hang = false;              // a hanging command: never completes
 
   bool ok() const { return status == kGood && !overrun && !hang; }
@@ -97,6 +98,12 @@ class VirtualDrive {
                     std::uint32_t skip = 0);
   void GarbleReply(int opcode, std::uint32_t from = 0, int format = -1, std::uint32_t times = 0,
                    std::uint32_t skip = 0);
+  // Which forms of READ TOC session information and full TOC the drive
+  // knows: the format in byte 2 (MMC), in the control byte's top two bits
+  // (drives from before MMC), or both (the default). A form it does not
+  // know ends in ILLEGAL REQUEST / INVALID FIELD IN CDB (05/24/00).
+  enum class TocForms { kBoth, kMmcOnly, kOldOnly };
+  void SetTocForms(TocForms forms);
   void ClearBehaviours();
 
   // Counters: commands received per opcode (-1: all), whatever the outcome.
@@ -149,6 +156,7 @@ class VirtualDrive {
   std::vector<FaultRule> faults_;
   std::vector<ReadErrorRule> readErrors_;
   std::vector<ReplyRule> replyRules_;
+  TocForms tocForms_ = TocForms::kBoth;
   int landingOffset_ = 0;
   std::uint32_t landingEvery_ = 1;
   std::uint32_t readCdCount_ = 0;

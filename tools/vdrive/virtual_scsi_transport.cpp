@@ -19,10 +19,12 @@ void VirtualScsiTransport::Detach(char letter) {
 
 int VirtualScsiTransport::Run(char letter, const std::uint8_t* cdb, std::uint8_t cdbLength, void* data,
                               std::uint32_t dataLength) {
+  lastSenseKey_ = -1;
   const auto it = drives_.find(Key(letter));
   if (it == drives_.end() || !it->second.drive) return -1;
   const CommandResult r =
       it->second.drive->Execute(cdb, cdbLength, static_cast<std::uint8_t*>(data), data ? dataLength : 0);
+  if (r.status == CommandResult::kCheckCondition) lastSenseKey_ = r.sense.key;
   return r.ok() ? 0 : -1;
 }
 

@@ -24,6 +24,7 @@ class VirtualScsiTransport : public ScsiTransport {
   int IsAvailable() override;
   int Initialize() override;
   int GetAddress(ScsiAddress* out) override;
+  int LastSenseKey() override { return lastSenseKey_; }
 
   char OpenLetter() const { return open_; }
 
@@ -37,6 +38,7 @@ class VirtualScsiTransport : public ScsiTransport {
 
   std::map<char, Slot> drives_;
   char open_ = 0;
+  int lastSenseKey_ = -1;
 };
 
 }  // namespace vdrive

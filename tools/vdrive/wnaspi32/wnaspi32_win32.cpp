@@ -100,6 +100,9 @@ DWORD ExecScsi(aspi::SRB_ExecSCSICmd* srb) {
     srb->SRB_HaStat = HASTAT_DO_DU;
     status = aspi::SS_ERR;
   }
+  // ASPI has no transfer count: a layer reports a short transfer as an
+  // underrun of a request that completed.
+  if (r.shortened) srb->SRB_HaStat = HASTAT_DO_DU;
   Complete(srb, status);
   return aspi::SS_PENDING;
 }
