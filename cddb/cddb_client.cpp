@@ -14,9 +14,12 @@ namespace {
 // off here rather than filling memory.
 constexpr std::size_t kMaxBody = 1 << 20;
 
-std::string Limited(const std::string& text, std::size_t limit) {
-  return text.size() > limit ? text.substr(0, limit) : text;
-}
+// The longest request URL sent. Every piece within its own limit fits,
+// the query of a 99-track disc included; cut, a request would ask the
+// server for something else.
+constexpr std::size_t kMaxRequestUrl = 2047;
+
+bool Fits(const std::string& text, std::size_t limit) { return text.size() <= limit; }
 
 }  // namespace
 
@@ -28,9 +31,13 @@ CddbClient::~CddbClient() = default;
 
 int CddbClient::SetServerUrl(const char* url) {
   std::lock_guard<std::mutex> lock(configMutex_);
-  serverUrl_ = url ? url : "";
+  const std::string text = url ? url : "";
+  if (text != serverUrl_) ++configChanges_;
+  serverUrl_ = text;
   return 1;
 }
+
+unsigned CddbClient::ConfigChanges() const { return configChanges_.load() + ProxyChanges(); }
 
 std::string CddbClient::ServerUrl() const {
   std::lock_guard<std::mutex> lock(configMutex_);
@@ -47,31 +54,37 @@ void CddbClient::SetEmail(const char* address) {
   std::string user = "username", host = "hostname";
   SplitCddbEmail(address ? address : "", &user, &host);
   std::lock_guard<std::mutex> lock(configMutex_);
+  if (user != helloUser_ || host != helloHost_) ++configChanges_;
   helloUser_ = user;
   helloHost_ = host;
 }
 
-void CddbClient::SetUseUtf8(bool flag) { proto_.store(flag ? 6 : 1); }
+void CddbClient::SetUseUtf8(bool flag) { SetProtocolLevel(flag ? 6 : 1); }
 
 int CddbClient::SetProtocolLevel(int level) {
   if (level != 1 && level != 6) return 0;
-  proto_.store(level);
+  if (proto_.exchange(level) != level) ++configChanges_;
   return 1;
 }
 
 std::string CddbClient::CommandUrl(const std::string& command) const {
   std::lock_guard<std::mutex> lock(configMutex_);
-  // Every formatted text stops at 1023 characters; the pieces are limited
-  // first so that nothing is formatted past its own width.
-  std::string url = Limited(serverUrl_, 512) + "?cmd=" + Limited(command, 1024) + "&hello=" +
-                    Limited(helloUser_, 256) + "+" + Limited(helloHost_, 256) + "+" + Limited(clientName_, 256) +
-                    "+" + Limited(clientVersion_, 64) + "&proto=" + std::to_string(proto_.load());
-  return Limited(url, 1023);
+  if (!Fits(serverUrl_, 512) || !Fits(command, 1536 + 11) || !Fits(helloUser_, 256) || !Fits(helloHost_, 256) ||
+      !Fits(clientName_, 256) || !Fits(clientVersion_, 64))
+    return std::string();
+  const std::string url = serverUrl_ + "?cmd=" + command + "&hello=" + helloUser_ + "+" + helloHost_ + "+" +
+                          clientName_ + "+" + clientVersion_ + "&proto=" + std::to_string(proto_.load());
+  return Fits(url, kMaxRequestUrl) ? url : std::string();
 }
 
 int CddbClient::OnData(const char* bytes, int length) {
   if (length <= 0) return length;
-  const std::size_t n = strnlen(bytes, static_cast<std::size_t>(length));
+  const std::size_t n = static_cast<std::size_t>(length);
+  // CDDB text never holds a zero byte: whatever sends one is no CDDB server.
+  if (std::memchr(bytes, 0, n) != nullptr) {
+    zeroByte_ = true;
+    return 0;
+  }
   if (body_.size() + n > kMaxBody) return 0;
   body_.append(bytes, n);
   return length;
@@ -84,9 +97,6 @@ int CddbClient::ChooseCandidate(const std::vector<CddbCandidate>&) { return 1; }
 void CddbClient::OnHeaderReceived(const std::string& header) { httpStatusLine_ = CddbStatusLine(header); }
 
 int CddbClient::Fetch(const std::string& url) {
-  body_.clear();
-  httpStatus_ = 0;
-  httpStatusLine_.clear();
   HttpResponseInfo info;
   const int r = Get(url.c_str(), info);
   httpStatus_ = info.status;
@@ -133,15 +143,26 @@ int CddbClient::Refused(const std::string& line) {
   return kCddbServerRefused;
 }
 
-int CddbClient::Command(const std::string& command) {
-  if (Fetch(CommandUrl(command)) != kHttpOk) return kCddbServerUnreachable;
+int CddbClient::Command(const std::string& command, bool informational) {
+  body_.clear();
+  httpStatus_ = 0;
+  httpStatusLine_.clear();
+  zeroByte_ = false;
+  const std::string url = CommandUrl(command);
+  if (url.empty()) return kCddbServerUnreachable;  // nothing sent rather than a request cut short
+  const int r = Fetch(url);
+  if (zeroByte_) return kCddbUnexpectedData;
+  if (r == kHttpBadReply) return kCddbUnexpectedData;
+  if (r != kHttpOk) return kCddbServerUnreachable;
+  // Only a 200 reply carries CDDB text: an error page (a proxy's, a
+  // gateway's, the web server's own) says nothing about the disc.
+  if (httpStatus_ != 200) return IsCddbRefusal(httpStatus_) ? Refused(httpStatusLine_) : kCddbServerUnreachable;
+  if (informational) return 0;
   if (IsCddbRefusal(CddbReplyStatus(body_))) return Refused(CddbStatusLine(body_));
-  // An error page (a proxy's, or the web server's own) is no answer about the disc either.
-  if (IsCddbRefusal(httpStatus_)) return Refused(httpStatusLine_);
   return 0;
 }
 
-int CddbClient::Lookup(const DiscToc& toc) {
+int CddbClient::Lookup(const DiscToc& toc, CddbDiscRecord* found) {
   {
     std::lock_guard<std::mutex> lock(resultMutex_);
     result_.tracks.clear();
@@ -150,27 +171,36 @@ int CddbClient::Lookup(const DiscToc& toc) {
   std::string key;
   const std::uint32_t id = BuildQueryKey(toc, &key);
   if (id == 0) return kCddbNoDisc;
-  if (cacheEnabled_ && FindInCache(key)) return kCddbFoundInCache;
+  if (cacheEnabled_ && FindInCache(key)) {
+    if (found) *found = CurrentResult();
+    return kCddbFoundInCache;
+  }
 
-  // The motd says nothing about the disc, but a server that refuses the
-  // hello refuses it here first.
-  int r = Command("motd");
+  // The message of the day is information only: a server without one
+  // (401) or without the command (500) still answers the query. A server
+  // that cannot be reached, or an HTTP error, ends the lookup here.
+  int r = Command("motd", true);
   if (r != 0) return r;
 
   CddbDiscRecord record;
   record.discId = id;
-  std::string category;
+  std::string category, lineId;
   r = Command("cddb+query+" + key);
   if (r != 0) return r;
   r = ParseQueryReply(
       body_, proto_.load(), [this](const std::vector<CddbCandidate>& c) { return ChooseCandidate(c); }, &record,
-      &category);
+      &category, &lineId);
   if (r != 0) return r;
 
-  // The reply's own disc id is not used: the computed one names the disc.
-  char id8[16];
-  std::snprintf(id8, sizeof id8, "%.8X", static_cast<unsigned>(id));
-  r = Command("cddb+read+" + Limited(category, 128) + "+" + id8);
+  // The entry to read is the one the matching line names: with several
+  // matches the chosen one may be filed under an id of its own. The record
+  // keeps the computed id, which names the disc in the cache.
+  if (lineId.empty()) {
+    char id8[16];
+    std::snprintf(id8, sizeof id8, "%.8x", static_cast<unsigned>(id));
+    lineId = id8;
+  }
+  r = Command("cddb+read+" + category + "+" + lineId);
   if (r != 0) return r;
   r = ParseReadReply(body_, proto_.load(), &record);
   if (r != 0) return r;
@@ -185,5 +215,6 @@ int CddbClient::Lookup(const DiscToc& toc) {
     result_ = record;
   }
   if (store) cache_.Store(key, record);
+  if (found) *found = std::move(record);
   return kCddbFoundOnServer;
 }

@@ -31,9 +31,13 @@ class CddbClient : public HttpClient {
   int SetProtocolLevel(int level);  // 1 for 1 or 6; 0 and unchanged otherwise
   int ProtocolLevel() const { return proto_.load(); }
   std::string ServerUrl() const;
+  // Counts the changes of everything that shapes a request (server, proxy,
+  // hello, protocol level); a setter that changes nothing does not count.
+  unsigned ConfigChanges() const;
 
-  // Motd, query, read and store; a CddbResult 0-7 or 10. Callers serialise.
-  int Lookup(const DiscToc& toc);
+  // Motd, query, read and store; a CddbResult 0-7 or 10, with the disc's
+  // record in *found for 0 and 1. Callers serialise.
+  int Lookup(const DiscToc& toc, CddbDiscRecord* found = nullptr);
   // The server's own status line when the last lookup was refused (10);
   // empty otherwise.
   std::string RefusalLine() const;
@@ -54,7 +58,9 @@ class CddbClient : public HttpClient {
   void FirstCacheEntry() { cache_.First(); }
   int NextCacheEntry(std::string* key, CddbDiscRecord* record) { return cache_.Next(key, record); }
 
-  // The request URL for a command, as sent.
+  // The request URL for a command, as sent; empty when a piece is longer
+  // than its limit (server URL 512, command 1547, hello words 256, client
+  // name 256, version 64) or the whole longer than 2047.
   std::string CommandUrl(const std::string& command) const;
 
  protected:
@@ -63,13 +69,15 @@ class CddbClient : public HttpClient {
   void OnHeaderReceived(const std::string& header) override;
   // The seventh operation: the number of the candidate to read (from 1).
   virtual int ChooseCandidate(const std::vector<CddbCandidate>& candidates);
-  // One GET into the response body (and the HTTP status); an HttpResult.
-  // Tests replace it to feed canned replies.
+  // One GET into the response body (through OnData) and the HTTP status
+  // (emptied and 0 before); an HttpResult. Tests replace it to feed canned
+  // replies.
   virtual int Fetch(const std::string& url);
 
   std::string body_;
   int httpStatus_ = 0;
   std::string httpStatusLine_;
+  bool zeroByte_ = false;  // the reply held a zero byte
 
  private:
   mutable std::mutex configMutex_;
@@ -78,11 +86,14 @@ class CddbClient : public HttpClient {
   std::string clientVersion_ = "Ver.0.01";
   std::string helloUser_ = "username", helloHost_ = "hostname";
   std::atomic<int> proto_{1};
+  std::atomic<unsigned> configChanges_{0};
   const bool cacheEnabled_ = true;
 
-  // One command: 4 when the transfer failed, 10 when the server (or a proxy
-  // on the way) refused it, else 0 with the reply in body_.
-  int Command(const std::string& command);
+  // One command: 4 when the transfer failed or the HTTP status is neither
+  // 200 nor an error, 10 when the server (or a proxy on the way) refused it,
+  // 7 for a reply that is no CDDB text, else 0 with the reply in body_.
+  // An informational command (motd) is not judged by its CDDB status.
+  int Command(const std::string& command, bool informational = false);
   int Refused(const std::string& line);  // 10, remembering the line
 
   mutable std::mutex resultMutex_;

@@ -1,8 +1,9 @@
 #pragma once
 // What title resolution asks of CDDB: look the disc up (from the cache, at
-// once with the status window, or in the background) and hand out the texts
-// of the current result track by track. The CDDB client implements this
-// interface; until one is installed every disc is "not registered".
+// once with the status window, or in the background) and hand the caller
+// the disc's record. The CDDB client implements this interface; until one
+// is installed every disc is "not registered".
+#include "cddb/cddb_record.h"
 #include "device/cd_text.h"
 #include "device/disc_toc.h"
 
@@ -35,18 +36,19 @@ enum CddbLookupMode : int {
 class CddbLookup {
  public:
   virtual ~CddbLookup() = default;
-  // A CddbResult; 0 or 1 make the disc's texts the current result.
-  virtual int LookupDisc(int mode, const DiscToc& toc) = 0;
-  // 1 and the texts of track `number` (0: the disc) of the current result;
-  // 0 and `out` untouched when the result has no such entry.
-  virtual int GetTrackText(int number, TitleInfo* out) = 0;
+  // A CddbResult; with 0 or 1 the disc's record is in *found, the caller's
+  // own: a lookup for another drive meanwhile does not change it.
+  virtual int LookupDisc(int mode, const DiscToc& toc, CddbDiscRecord* found) = 0;
 };
+
+// 1 and the texts of entry `number` (0: the disc) of `record`; 0 and `out`
+// untouched when it has no such entry.
+int CddbTrackText(const CddbDiscRecord& record, int number, TitleInfo* out);
 
 // Knows no disc.
 class NoCddbLookup : public CddbLookup {
  public:
-  int LookupDisc(int, const DiscToc&) override { return kCddbNotRegistered; }
-  int GetTrackText(int, TitleInfo*) override { return 0; }
+  int LookupDisc(int, const DiscToc&, CddbDiscRecord*) override { return kCddbNotRegistered; }
 };
 
 // The lookup title resolution uses: the installed one, else a NoCddbLookup.

@@ -41,10 +41,25 @@ std::string CddbStatusLine(const std::string& body) {
   return line;
 }
 
+std::string CddbLineDiscId(const std::string& word) {
+  if (word.empty() || word.size() > 8) return std::string();
+  std::string id(8 - word.size(), '0');
+  for (char c : word) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::string();
+    id += c;
+  }
+  return id;
+}
+
 int ParseQueryReply(const std::string& reply, int proto, const CddbChooser& choose, CddbDiscRecord* record,
-                    std::string* category) {
+                    std::string* category, std::string* discId) {
   const int status = CddbReplyStatus(reply);
   if (IsCddbRefusal(status)) return kCddbServerRefused;
+  // A connection closed early without a length to tell: the text so far
+  // would pass for the whole disc title, or the whole list.
+  if (status == 200 && reply.find('\n') == std::string::npos) return kCddbServerUnreachable;
+  if ((status == 210 || status == 211) && !HasCddbTerminator(reply)) return kCddbServerUnreachable;
   const std::string body = NormalizeLineEnds(reply);
   const std::vector<std::string> lines = SplitText(body, "\n");
   if (SplitText(body, " ").size() < 4) return kCddbNotRegistered;
@@ -53,6 +68,7 @@ int ParseQueryReply(const std::string& reply, int proto, const CddbChooser& choo
     const std::vector<std::string> pieces = SplitText(lines[0], " ");
     if (pieces.size() < 4) return kCddbNotRegistered;
     *category = pieces[1];
+    if (discId) *discId = CddbLineDiscId(pieces[2]);
     discText = TextAfterNth(lines[0], ' ', 3);
   } else if (status == 210) {
     std::vector<CddbCandidate> candidates;
@@ -73,7 +89,9 @@ int ParseQueryReply(const std::string& reply, int proto, const CddbChooser& choo
     const int chosen = choose ? choose(candidates) : 1;
     if (chosen < 1 || static_cast<std::size_t>(chosen) > candidates.size()) return kCddbNotRegistered;
     const std::string& line = lines[candidateLines[static_cast<std::size_t>(chosen - 1)]];
-    *category = SplitText(line, " ")[0];
+    const std::vector<std::string> pieces = SplitText(line, " ");
+    *category = pieces[0];
+    if (discId) *discId = CddbLineDiscId(pieces[1]);
     discText = TextAfterNth(line, ' ', 2);
   } else {
     return kCddbNotRegistered;

@@ -28,12 +28,19 @@ bool HasCddbTerminator(const std::string& body);
 
 // Lines may end in CR LF or LF alone in both replies.
 //
-// Query reply: 0 with the disc's title and performer in record->tracks[0]
-// and the category for the read command; 10 for a refusal; 5 when the disc
-// is not registered (any other status but 200 and 210, a short line, no
-// choice made); 7 for an unknown protocol level.
+// Query reply: 0 with the disc's title and performer in record->tracks[0],
+// and the category and disc id of the matching line for the read command
+// (the id as 8 lower-case hex digits, empty when the line's is none); 10 for
+// a refusal; 4 for a reply cut short (a 200 line without its line end, a
+// list without its "." line); 5 when the disc is not registered (any other
+// status but 200 and 210, a short line, no choice made); 7 for an unknown
+// protocol level.
 int ParseQueryReply(const std::string& body, int proto, const CddbChooser& choose, CddbDiscRecord* record,
-                    std::string* category);
+                    std::string* category, std::string* discId = nullptr);
+
+// A disc id word of a reply line as 8 lower-case hex digits (leading zeros
+// added); empty when it is not 1 to 8 hex digits.
+std::string CddbLineDiscId(const std::string& word);
 
 // Read reply: 0 with the track titles (TTITLEn is track n+1) in `record`,
 // the disc performer of entry 0 as the default; 10 for a refusal; 6 when

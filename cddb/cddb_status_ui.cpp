@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "cddb/cddb_lookup.h"
+#include "util/plugin_thread.h"
 
 namespace {
 // Installed once by the shell at start-up and cleared at shutdown; read by
@@ -34,4 +35,15 @@ void ShowLookupOutcome(CddbStatusUi& ui, int result, const std::string& serverLi
   } else {
     ui.SetMessage(CddbResultMessage(result));
   }
+}
+
+bool CddbStatusUi::AwaitWork(const std::function<bool()>& finished, const std::function<void()>& cancel,
+                             std::uint32_t limitMs, std::uint32_t graceMs) {
+  constexpr std::uint32_t kSliceMs = 5;
+  std::uint64_t waited = 0;
+  for (; !finished() && waited < limitMs; waited += kSliceMs) plugin_thread::SleepMs(kSliceMs);
+  if (finished()) return true;
+  cancel();
+  for (waited = 0; !finished() && waited < graceMs; waited += kSliceMs) plugin_thread::SleepMs(kSliceMs);
+  return finished();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 struct CddbCandidate { std::string category, title, performer; };
@@ -20,6 +21,14 @@ class CddbStatusUi {
   virtual void Close() = 0;                              // destroy if it exists
   // Candidates dialog over the status window: the chosen row + 1 (= reply line number), 0 = no choice.
   virtual int ChooseCandidate(const std::vector<CddbCandidate>& candidates) = 0;
+  // On the thread that opened the window, while another thread does the lookup: answers this
+  // thread's messages until `finished` says the work is done (the work calls Wake then). The
+  // window's close button, a quit message or Abandon calls `cancel` once; the wait then lasts at
+  // most graceMs more, as does one that reaches limitMs. True when the work has finished.
+  // Base: polls `finished` without a window.
+  virtual bool AwaitWork(const std::function<bool()>& finished, const std::function<void()>& cancel,
+                         std::uint32_t limitMs, std::uint32_t graceMs);
+  virtual void Wake() {}  // from the working thread: AwaitWork looks at `finished` again
   // From any thread, at shutdown: ends every wait and candidates dialog at once and answers
   // "no choice" from then on, so that no lookup thread outlives the plug-in. Cleared by
   // installing the windows again.

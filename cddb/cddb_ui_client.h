@@ -23,14 +23,22 @@ class CddbUiClient : public CddbClient, public CddbLookup {
   // CddbLookup. A lookup while another one runs (background or immediate)
   // answers kCddbBusy at once, so the user-interface thread never waits.
   // Once Close has begun every lookup is refused with kCddbAlreadyTried
-  // (nothing done).
-  int LookupDisc(int mode, const DiscToc& toc) override;
-  int GetTrackText(int number, TitleInfo* out) override { return CddbClient::GetTrackText(number, out); }
+  // (nothing done). A disc is looked up on the network once, until a
+  // setting that shapes the requests changes (then a failed one is tried
+  // again).
+  int LookupDisc(int mode, const DiscToc& toc, CddbDiscRecord* found) override;
+  int LookupDisc(int mode, const DiscToc& toc) { return LookupDisc(mode, toc, nullptr); }
 
-  // The driver: the lookup inside the status window (when `show` and a
-  // window is installed), then the window kept for `waitMs` unless the
-  // result came from the cache.
-  int RunLookupWithStatus(const DiscToc& toc, int show, std::uint32_t waitMs);
+  // The driver on this thread: the lookup inside the status window (when
+  // `show` and a window is installed), then the window kept for `waitMs`
+  // unless the result came from the cache.
+  int RunLookupWithStatus(const DiscToc& toc, int show, std::uint32_t waitMs, CddbDiscRecord* found = nullptr);
+  // The immediate lookup: the exchange on a thread of its own while this
+  // thread answers its messages in the status window's loop, whose close
+  // button cancels it. Then as RunLookupWithStatus (no outcome shown and no
+  // wait after a cancel). Releases the lookup slot claimed for it, or leaves
+  // that to the thread when it had to be given up.
+  int RunLookupOnWorker(const DiscToc& toc, std::uint32_t waitMs, CddbDiscRecord* found);
 
   void SetAutoClose(bool flag) { autoClose_.store(flag); }
   // The window told when a background lookup has ended (the host's main
@@ -57,11 +65,17 @@ class CddbUiClient : public CddbClient, public CddbLookup {
 
  private:
   struct Job;
+  struct WorkerJob;
   static void BackgroundEntry(void* job);
   void BackgroundMain(const DiscToc& toc);
+  static void WorkerEntry(void* job);
+  static void DropWorkerJob(WorkerJob* job);
   std::uint32_t WaitMs() const { return autoClose_.load() ? 3000u : 0xFFFFFFFFu; }
   bool Attempted(const std::string& key);
-  void MarkAttempted(const std::string& key, bool attempted);
+  // `config`: ConfigChanges() when the lookup started; a lookup made with
+  // settings that have changed since is not remembered.
+  void MarkAttempted(const std::string& key, bool attempted, unsigned config);
+  void ForgetAttemptsOnNewSettings();  // with attemptedMutex_ held
   // With lifeMutex_ held: false while closing; otherwise claims the one
   // lookup slot (false when taken) and lets the HTTP client run again.
   bool ClaimLookup(int* refusal);
@@ -73,6 +87,7 @@ class CddbUiClient : public CddbClient, public CddbLookup {
 
   std::mutex attemptedMutex_;
   std::set<std::string> attempted_;
+  unsigned attemptedConfig_ = 0;  // the ConfigChanges() the set was made with
 
   // Closing and the background thread's handle change together.
   std::mutex lifeMutex_;

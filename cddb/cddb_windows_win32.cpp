@@ -21,12 +21,18 @@ namespace cddb_windows {
 namespace {
 
 constexpr int kQuitByClose = 2;
+// Sent to the status window by a lookup running on another thread: the
+// candidates dialog must belong to the window's own thread.
+constexpr UINT kMsgChooseCandidate = WM_APP + 1;
 
 // Set at shutdown: waits end and the candidates dialog closes at once.
 std::atomic<bool> g_abandoned{false};
 std::atomic<HWND> g_candidatesDialog{nullptr};
 std::atomic<HINSTANCE> g_instance{nullptr};
 std::atomic<HWND> g_owner{nullptr};
+// The status window whose lookup runs on another thread, while its own
+// thread waits in AwaitWork.
+std::atomic<HWND> g_lent{nullptr};
 
 // Status windows open now (one per lookup thread), for Abandon.
 std::mutex g_openMutex;
@@ -52,10 +58,27 @@ std::uint64_t NowMs() {
   return high | now;
 }
 
-INT_PTR CALLBACK StatusProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK CandidatesProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The chosen row + 1, 0 for no choice.
+int RunCandidatesDialog(HWND parent, const std::vector<CddbCandidate>& candidates) {
+  if (g_abandoned.load()) return 0;
+  InitCommonControlsOnce();
+  const INT_PTR result = DialogBoxParamA(g_instance.load(), MAKEINTRESOURCEA(IDD_CDDB_CANDIDATES), parent,
+                                         ui::GuardedDialogProc<CandidatesProc>, reinterpret_cast<LPARAM>(&candidates));
+  g_candidatesDialog.store(nullptr);
+  return result > 0 && result <= static_cast<INT_PTR>(candidates.size()) ? static_cast<int>(result) : 0;
+}
+
+INT_PTR CALLBACK StatusProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG:
       return TRUE;
+    case kMsgChooseCandidate: {
+      const auto* candidates = reinterpret_cast<const std::vector<CddbCandidate>*>(lParam);
+      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, RunCandidatesDialog(dialog, *candidates));
+      return TRUE;
+    }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_STATUS_CLOSE || LOWORD(wParam) == IDCANCEL) {
         PostQuitMessage(kQuitByClose);
@@ -135,7 +158,7 @@ class StatusWindows : public CddbStatusUi {
   }
 
   void SetMessage(const std::string& text) override {
-    const HWND window = window_;
+    const HWND window = Target();
     if (!window) return;
     SetDlgItemTextA(window, IDC_STATUS_MESSAGE, text.c_str());
     // The lookup does not pump messages: paint the new line now.
@@ -143,7 +166,7 @@ class StatusWindows : public CddbStatusUi {
   }
 
   void SetMessageAndDetail(const std::string& text, const std::string& detail) override {
-    const HWND window = window_;
+    const HWND window = Target();
     if (!window) return;
     SetMessage(text + "\r\n" + FitTextToControl(GetDlgItem(window, IDC_STATUS_MESSAGE), detail));
   }
@@ -181,6 +204,62 @@ class StatusWindows : public CddbStatusUi {
     }
   }
 
+  bool AwaitWork(const std::function<bool()>& finished, const std::function<void()>& cancel, std::uint32_t limitMs,
+                 std::uint32_t graceMs) override {
+    const HWND window = window_;
+    g_lent.store(window);
+    // While the lookup runs the close button cancels it.
+    if (window) EnableWindow(GetDlgItem(window, IDC_STATUS_CLOSE), TRUE);
+    const std::uint64_t start = NowMs();
+    std::uint64_t end = start + limitMs;
+    bool cancelled = false;
+    bool quit = false;
+    WPARAM quitCode = 0;
+    const auto cancelOnce = [&] {
+      if (cancelled) return;
+      cancelled = true;
+      cancel();
+      end = NowMs() + graceMs;
+    };
+    MSG msg;
+    while (!finished()) {
+      if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+          // Our close cancels; anybody else's quit is the thread's own
+          // business, handed back to its loop once the lookup has ended.
+          if (msg.wParam != kQuitByClose) {
+            quit = true;
+            quitCode = msg.wParam;
+          }
+          cancelOnce();
+        } else if (!window || !IsDialogMessageA(window, &msg)) {
+          TranslateMessage(&msg);
+          DispatchMessageA(&msg);
+        }
+        continue;
+      }
+      if (g_abandoned.load()) cancelOnce();
+      const std::uint64_t now = NowMs();
+      if (now >= end) {
+        if (cancelled) break;
+        cancelOnce();
+        continue;
+      }
+      // Sleeps until a message comes (the worker's Wake is one) or the time is up.
+      const std::uint64_t left = end - now;
+      MsgWaitForMultipleObjectsEx(0, nullptr, left > 0x7FFFFFFFu ? 0x7FFFFFFFu : static_cast<DWORD>(left),
+                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    g_lent.store(nullptr);
+    if (window) EnableWindow(GetDlgItem(window, IDC_STATUS_CLOSE), FALSE);
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    return finished();
+  }
+
+  void Wake() override {
+    if (const HWND window = g_lent.load()) PostMessageA(window, WM_NULL, 0, 0);
+  }
+
   void Abandon() override {
     g_abandoned.store(true);
     if (const HWND dialog = g_candidatesDialog.load()) PostMessageA(dialog, WM_CLOSE, 0, 0);
@@ -198,15 +277,17 @@ class StatusWindows : public CddbStatusUi {
   }
 
   int ChooseCandidate(const std::vector<CddbCandidate>& candidates) override {
-    if (g_abandoned.load()) return 0;
-    InitCommonControlsOnce();
-    const INT_PTR result = DialogBoxParamA(g_instance.load(), MAKEINTRESOURCEA(IDD_CDDB_CANDIDATES), window_,
-                                           ui::GuardedDialogProc<CandidatesProc>, reinterpret_cast<LPARAM>(&candidates));
-    g_candidatesDialog.store(nullptr);
-    return result > 0 && result <= static_cast<INT_PTR>(candidates.size()) ? static_cast<int>(result) : 0;
+    if (window_ || !g_lent.load()) return RunCandidatesDialog(window_, candidates);
+    // From the lookup's worker: the window's thread shows the dialog (it
+    // waits in AwaitWork and so answers at once).
+    const HWND window = g_lent.load();
+    return static_cast<int>(SendMessageA(window, kMsgChooseCandidate, 0, reinterpret_cast<LPARAM>(&candidates)));
   }
 
  private:
+  // This thread's window, or the one lent to this thread's lookup.
+  static HWND Target() { return window_ ? window_ : g_lent.load(); }
+
   static thread_local HWND window_;
 };
 

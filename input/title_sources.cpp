@@ -32,6 +32,7 @@ int FetchCdText(const TitleQuery& q, std::uint8_t language, TrackDescription& re
 // 0 no texts, kCddbBusy a background lookup is running.
 int FetchCddb(const TitleQuery& q, TrackDescription& record) {
   int r;
+  CddbDiscRecord found;
   if (q.mode == kCddbModeImmediate && q.driveLock) {
     // The exchange may take seconds and the status window dispatches the
     // host's messages, from which the host calls in again: the drive lock
@@ -39,14 +40,14 @@ int FetchCddb(const TitleQuery& q, TrackDescription& record) {
     // contents; nothing after it touches the reader.
     const DiscToc toc = q.reader.Toc();
     q.driveLock->Unlock();
-    r = q.cddb.LookupDisc(q.mode, toc);
+    r = q.cddb.LookupDisc(q.mode, toc, &found);
     q.driveLock->Lock();
   } else {
-    r = q.cddb.LookupDisc(q.mode, q.reader.Toc());
+    r = q.cddb.LookupDisc(q.mode, q.reader.Toc(), &found);
   }
   if (r == kCddbFoundOnServer || r == kCddbFoundInCache) {
-    q.cddb.GetTrackText(0, &record.disc);
-    return q.cddb.GetTrackText(q.track, &record.track) == 1 ? 1 : 0;
+    CddbTrackText(found, 0, &record.disc);
+    return CddbTrackText(found, q.track, &record.track) == 1 ? 1 : 0;
   }
   return r == kCddbBusy ? kCddbBusy : 0;
 }

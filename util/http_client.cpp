@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "util/http_chunked.h"
 #include "util/sjis.h"
 #include "util/socket.h"
 
@@ -62,6 +63,17 @@ std::string LowerCopy(const std::string& line) {
   return lower;
 }
 
+std::string TrimmedValue(const std::string& text, std::size_t from) {
+  std::size_t begin = from, end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  return text.substr(begin, end - begin);
+}
+
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 }  // namespace
 
 struct HttpClient::Target {
@@ -86,7 +98,8 @@ bool HttpClient::ParseUrl(const std::string& url, Target* out) {
 
 void ParseHttpHeader(const std::string& header, HttpResponseInfo& info) {
   static const boost::regex lengthPattern("content-length: ([0-9]+)");
-  static const boost::regex statusPattern("http/([0-9\\.]+) ([0-9]+) ([a-z0-9 ]+)");
+  // The reason phrase is for people: "Gateway Time-out", Japanese, or none.
+  static const boost::regex statusPattern("http/[0-9]\\.[0-9] ([0-9]{3})( [^\\r\\n]*)?");
   int status = 0;
   int length = 0;
   std::size_t start = 0;
@@ -105,10 +118,31 @@ void ParseHttpHeader(const std::string& header, HttpResponseInfo& info) {
         break;
       case 'h':
         if (lower.compare(0, 5, "http/") == 0 && boost::regex_match(lower, m, statusPattern))
-          status = DecimalValue(m[2].str());
+          status = DecimalValue(m[1].str());
         break;
       case 'l':
-        if (lower.compare(0, 10, "location: ") == 0) info.location = line.substr(10);
+        if (lower.compare(0, 9, "location:") == 0) info.location = TrimmedValue(line, 9);
+        break;
+      case 't':
+        if (lower.compare(0, 18, "transfer-encoding:") == 0) {
+          // A list of codings, the last applied last; only chunked (and the
+          // no-op identity) can be undone here.
+          const std::string codings = TrimmedValue(lower, 18);
+          std::size_t from = 0;
+          info.chunked = false;
+          while (from <= codings.size()) {
+            std::size_t comma = codings.find(',', from);
+            if (comma == std::string::npos) comma = codings.size();
+            const std::string coding = TrimmedValue(codings.substr(from, comma - from), 0);
+            from = comma + 1;
+            if (coding.empty() || coding == "identity") continue;
+            if (coding == "chunked" && !info.chunked) {
+              info.chunked = true;
+            } else {
+              info.unknownCoding = true;
+            }
+          }
+        }
         break;
       default:
         break;
@@ -117,6 +151,23 @@ void ParseHttpHeader(const std::string& header, HttpResponseInfo& info) {
   info.status = status;
   info.contentLength = length;
   info.expected = length;
+}
+
+std::string ResolveHttpLocation(const std::string& location, const std::string& requestUrl) {
+  if (location.empty()) return location;
+  // A scheme before any "/", "?" or "#": absolute, taken as it is.
+  const std::size_t colon = location.find(':');
+  if (colon != std::string::npos && colon < location.find_first_of("/?#")) return location;
+  const std::size_t hostAt = requestUrl.find("//");
+  if (hostAt == std::string::npos) return location;
+  if (location.compare(0, 2, "//") == 0) return requestUrl.substr(0, hostAt) + location;
+  const std::size_t pathAt = requestUrl.find('/', hostAt + 2);
+  const std::string origin = requestUrl.substr(0, pathAt);
+  if (location[0] == '/') return origin + location;
+  const std::string path = pathAt == std::string::npos ? "/" : requestUrl.substr(pathAt);
+  const std::string noQuery = path.substr(0, path.find_first_of("?#"));
+  if (location[0] == '?') return origin + noQuery + location;
+  return origin + noQuery.substr(0, noQuery.rfind('/') + 1) + location;
 }
 
 HttpClient::HttpClient() = default;
@@ -130,6 +181,7 @@ int HttpClient::SetProxy(const char* text) {
   int port = DecimalValue(m[3].str());
   if (port > 65535) return 0;
   std::lock_guard<std::mutex> lock(proxyMutex_);
+  if (proxy_.host != m[1].str() || proxy_.port != port) ++proxyChanges_;
   proxy_.host = m[1].str();
   proxy_.port = port;
   return 1;
@@ -137,6 +189,7 @@ int HttpClient::SetProxy(const char* text) {
 
 int HttpClient::SetUseProxy(bool flag) {
   std::lock_guard<std::mutex> lock(proxyMutex_);
+  if (proxy_.use != flag) ++proxyChanges_;
   proxy_.use = flag;
   return 1;
 }
@@ -231,7 +284,9 @@ int HttpClient::RequestOnce(const std::string& method, const std::string& url, c
   }
   if (result != kHttpHostNotFound && result != kHttpConnectFailed && result != kHttpCancelled) {
     OnStatusText("切断します");
-    if (!net::ShutdownBoth(s)) result = kHttpCloseFailed;
+    // The reply is whole or not whatever the shutdown says (a peer that has
+    // closed first may make it fail): the outcome stands as it is.
+    net::ShutdownBoth(s);
   }
   OnStatusText("ソケットを閉じます");
   net::Close(s);
@@ -306,28 +361,51 @@ int HttpClient::Exchange(net::Socket s, const std::string& method, const std::st
   OnHeaderReceived(header);
   ParseHttpHeader(header, info);
 
-  if (KeepRedirect(info) == 0 && info.status == 301) {
+  if (KeepRedirect(info) == 0 && IsRedirect(info.status)) {
+    info.location = ResolveHttpLocation(info.location, url);
     *redirected = true;
     return kHttpOk;
   }
   OnStatusText("データの受信を開始します...");
-  int result = Deliver(body.data(), static_cast<int>(body.size()), info);
-  // Complete once the declared length has arrived: a peer that keeps the
-  // connection open afterwards (keep-alive) is not waited for.
-  while (result == kHttpOk && (info.expected == 0 || info.received < info.expected)) {
+  if (info.unknownCoding) return BadReply();
+  // A chunked body ends with its last chunk: its length, if any, means nothing.
+  if (info.chunked) info.expected = 0;
+  ChunkedDecoder decoder;
+  bool lastChunk = false;
+  std::string decoded;
+  auto take = [&](const char* bytes, int length) {
+    if (!info.chunked) return Deliver(bytes, length, info);
+    decoded.clear();
+    const ChunkedDecoder::Outcome outcome = decoder.Feed(bytes, static_cast<std::size_t>(length), &decoded);
+    if (outcome == ChunkedDecoder::kBad) return BadReply();
+    lastChunk = outcome == ChunkedDecoder::kDone;
+    return Deliver(decoded.data(), static_cast<int>(decoded.size()), info);
+  };
+  // Complete once the last chunk or the declared length has arrived: a peer
+  // that keeps the connection open afterwards (keep-alive) is not waited for.
+  auto complete = [&] {
+    return info.chunked ? lastChunk : info.expected != 0 && info.received >= info.expected;
+  };
+  int result = take(body.data(), static_cast<int>(body.size()));
+  while (result == kHttpOk && !complete()) {
     const std::uint32_t left = MsLeft(deadline);
     int n = left > 0 ? net::Receive(s, chunk, kChunk, left, &aborted_) : net::kNetTimeout;
     if (aborted_.load()) return Cancelled();
-    if (n == net::kNetTimeout) {
-      // A stalled body, or one still coming when the time is up, is never a
-      // complete one, length or not.
-      return kHttpShortBody;
-    }
-    if (n <= 0) break;
-    result = Deliver(chunk, n, info);
+    // Only the peer's orderly close ends a body. A stalled one, one still
+    // coming when the time is up, or a receive that failed (a reset) is
+    // never a complete one, length or not.
+    if (n < 0) return kHttpShortBody;
+    if (n == 0) break;
+    result = take(chunk, n);
   }
-  if (result == kHttpOk && info.expected != 0 && info.received != info.expected) result = kHttpShortBody;
+  if (result == kHttpOk && (info.chunked ? !lastChunk : info.expected != 0 && info.received != info.expected))
+    result = kHttpShortBody;
   return result;
+}
+
+int HttpClient::BadReply() {
+  OnStatusText("レスポンスの形式が正しくありません。");
+  return kHttpBadReply;
 }
 
 int HttpClient::Deliver(const char* bytes, int length, HttpResponseInfo& info) {

@@ -13,6 +13,8 @@ struct HttpResponseInfo {
   int expected = 0;
   int contentLength = 0;
   std::string location;
+  bool chunked = false;        // Transfer-Encoding: chunked
+  bool unknownCoding = false;  // a transfer coding this client cannot decode
 };
 
 enum HttpResult : int {
@@ -26,7 +28,8 @@ enum HttpResult : int {
   kHttpHeaderFailed = 8,
   kHttpCloseFailed = 9,
   kHttpCancelled = 10,
-  kHttpOutputFailed = 11
+  kHttpOutputFailed = 11,
+  kHttpBadReply = 12  // the reply breaks its own framing (its transfer coding)
 };
 
 class HttpClient {
@@ -43,6 +46,9 @@ class HttpClient {
   bool UseProxy() const;
   std::string ProxyHost() const;
   int ProxyPort() const;
+  // Counts changes of the proxy settings (a setter that changes nothing
+  // does not count).
+  unsigned ProxyChanges() const { return proxyChanges_.load(); }
   // From any thread: the request in progress ends with kHttpCancelled as
   // soon as it can (its connection is shut down, every wait and step looks
   // at the flag), and so does every later one until AllowRequests.
@@ -60,6 +66,8 @@ class HttpClient {
   virtual int OnProgress(int received, int expected);      // base: 1
   virtual void OnRequestSent(const std::string& request);  // base: nothing
   virtual void OnHeaderReceived(const std::string& header);  // base: nothing
+  // 301, 302, 303, 307 and 308 are followed unless this says to keep the
+  // reply; a relative Location is resolved against the request's URL.
   virtual int KeepRedirect(const HttpResponseInfo& info);  // base: 0 (follow)
 
  private:
@@ -78,6 +86,7 @@ class HttpClient {
                const Proxy& proxy, Deadline end, HttpResponseInfo& info, bool* redirected);
   int Deliver(const char* bytes, int length, HttpResponseInfo& info);
   int Cancelled();
+  int BadReply();
   // The connection of the request in progress, for Abort.
   bool Track(std::intptr_t socket);
   void Untrack();
@@ -85,6 +94,7 @@ class HttpClient {
   std::string userAgent_ = "http client ";
   mutable std::mutex proxyMutex_;
   Proxy proxy_;
+  std::atomic<unsigned> proxyChanges_{0};
   std::atomic<bool> aborted_{false};
   std::mutex socketMutex_;
   std::intptr_t active_ = -1;
@@ -93,8 +103,13 @@ class HttpClient {
 };
 
 // Header parsing, portable and fuzzable: fills status, contentLength,
-// location of `info`.
+// location, chunked and unknownCoding of `info`. The status comes from a
+// line "HTTP/d.d NNN" followed by any reason phrase, or none.
 void ParseHttpHeader(const std::string& header, HttpResponseInfo& info);
+
+// The URL a redirect's Location names, resolved against the URL of the
+// request that got it (an absolute one is taken as it is).
+std::string ResolveHttpLocation(const std::string& location, const std::string& requestUrl);
 
 // Starts/stops the socket layer (WinSock 1.1 on Windows; nothing elsewhere).
 // Counted, thread-safe.

@@ -184,10 +184,16 @@ class Handler(socketserver.BaseRequestHandler):
             pass
 
     cut = None  # set per request by /cut/<n>/
+    chunked = False  # set per request by /chunked/
+    motd_status = 0  # set per request by /motd/<NNN>/
 
     def reply(self, status, body, length=True, extra=''):
         if self.cut is not None:
             body, length = body[:self.cut], False
+        if self.chunked:
+            self.send(b'HTTP/1.1 %s\r\nServer: quorvo-cddb-fixture\r\nTransfer-Encoding: chunked\r\n'
+                      b'Content-Type: text/plain\r\n\r\n' % status.encode('latin-1') + chunk_coded(body))
+            return
         head = 'HTTP/1.0 %s\r\n' % status
         head += 'Server: quorvo-cddb-fixture\r\nContent-Type: text/plain\r\n'
         if length:
@@ -260,6 +266,25 @@ class Handler(socketserver.BaseRequestHandler):
             # Content-Length tells the client that anything is missing.
             self.cut = int(cut.group(1))
             path = cut.group(2)
+        if path.startswith('/chunked/'):
+            # The same replies in the chunked transfer coding (HTTP/1.1).
+            self.chunked = True
+            path = path[len('/chunked'):]
+        motd = re.match(r'/motd/(\d+)(/.*)', path)
+        if motd:
+            # A server without a message of the day (401) or without the
+            # command (500); every other command is answered as usual.
+            self.motd_status = int(motd.group(1))
+            path = motd.group(2)
+        if path.startswith('/nginx504/'):
+            # A gateway in front of the server that gave up waiting.
+            self.send(b'HTTP/1.1 504 Gateway Time-out\r\nServer: nginx\r\nContent-Type: text/html\r\n'
+                      b'Content-Length: %d\r\nConnection: close\r\n\r\n' % len(NGINX_504) + NGINX_504)
+            return
+        if path.startswith('/found/'):
+            # 302 to the rest of the path, named relative to this server.
+            self.reply('302 Found', b'', extra='Location: %s\r\n' % (path[len('/found'):] + ('?' + query if query else '')))
+            return
         refused = re.match(r'/refuse/(\d+)(/.*)', path)
         if refused and refused.group(2).endswith('/cddb.cgi'):
             # A server that turns every command down with a status line of
@@ -283,6 +308,9 @@ class Handler(socketserver.BaseRequestHandler):
             self.serve_like_the_service(params)
             return
         text, proto = cddb_reply(params)
+        if self.motd_status and params.get('cmd', '').lower().startswith('motd'):
+            text = {401: 'No message of the day available', 500: 'Unrecognized command.'}.get(self.motd_status, 'x')
+            text = '%d %s\r\n' % (self.motd_status, text)
         body = encode(text, proto)
         self.reply('200 OK', body, length='/nolen/' not in path)
 
@@ -360,7 +388,14 @@ class Handler(socketserver.BaseRequestHandler):
                 time.sleep(int(name[len('loop/'):]) / 1000.0)
             self.reply('301 Moved Permanently', b'', extra='Location: http://%s/fault/%s\r\n' % (host, name))
         elif name == 'relative':
-            self.reply('301 Moved Permanently', b'', extra='Location: /fault/nolength\r\n')
+            self.reply('301 Moved Permanently', b'', extra='Location: chain/0\r\n')
+        elif name == 'chunked':
+            self.send(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n'
+                      b'e;ext=1\r\nchunked body\r\n\r\nd\r\nsecond line\r\n\r\n0\r\n\r\n')
+        elif name == 'chunked-bad':
+            self.send(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9\r\ngood part\r\nzz\r\nbad\r\n0\r\n\r\n')
+        elif name == 'chunked-cut':
+            self.send(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\na\r\nfirst part\r\n20\r\nnot all')
         elif name == 'no-location':
             self.reply('301 Moved Permanently', b'')
         elif name == 'badstatus':
@@ -374,6 +409,19 @@ class Handler(socketserver.BaseRequestHandler):
             self.reply('%s Fixture' % code, ('status %s\r\n' % code).encode())
         else:
             self.reply('404 Not Found', b'no such fault\r\n')
+
+
+NGINX_504 = (b'<html>\r\n<head><title>504 Gateway Time-out</title></head>\r\n<body>\r\n'
+             b'<center><h1>504 Gateway Time-out</h1></center>\r\n<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n')
+
+
+def chunk_coded(body, size=7):
+    """The body in chunks of `size` bytes, the first with an extension."""
+    out = b''
+    for i in range(0, len(body), size):
+        piece = body[i:i + size]
+        out += b'%x%s\r\n' % (len(piece), b';x=1' if i == 0 else b'') + piece + b'\r\n'
+    return out + b'0\r\n\r\n'
 
 
 class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):

@@ -82,8 +82,7 @@ class CddbCandidatesTest : public ::testing::Test {
       if (candidates) choose(candidates, GetDlgItem(candidates, IDC_CANDIDATE_LIST));
       const HWND status = WaitForWindow("CDDBステータス", 20000);
       if (!status) return;
-      for (int i = 0; i < 500 && !IsWindowEnabled(GetDlgItem(status, IDC_STATUS_CLOSE)); ++i) Sleep(20);
-      *message = ItemText(status, IDC_STATUS_MESSAGE);
+      *message = StatusOutcome(status, 10000);
       const HWND box = WaitForWindow("CD-TEXT/CDDB情報", 20000);  // after the auto-close delay
       if (!box) return;
       *title = ItemText(box, IDC_INFO_TITLE);

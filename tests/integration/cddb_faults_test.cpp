@@ -231,11 +231,21 @@ TEST_F(CddbFaultsTest, EveryServerFaultEndsInTimeWithItsMessageAndThePatternTitl
        10000},
       {"HTTP 403", server_ + "/fault/status/403", "", refused + "403 Fixture", kPatternTitle, 1, 0, 10000},
       {"HTTP 503", server_ + "/fault/status/503", "", refused + "503 Fixture", kPatternTitle, 1, 0, 10000},
-      // Refusals of the CDDB protocol itself, in replies that are fine as HTTP.
+      // Refusals of the CDDB protocol itself, in replies that are fine as
+      // HTTP; the motd's is passed over, the query's ends the lookup.
       {"409 line", server_ + "/refuse/409/~cddb/cddb.cgi", "", std::string(kRefused) + "\r\n409 No handshake.",
-       kPatternTitle, 1, 0, 10000},
+       kPatternTitle, 2, 0, 10000},
       {"530 line", server_ + "/refuse/530/~cddb/cddb.cgi", "",
-       std::string(kRefused) + "\r\n530 Server error, server timeout.", kPatternTitle, 1, 0, 10000},
+       std::string(kRefused) + "\r\n530 Server error, server timeout.", kPatternTitle, 2, 0, 10000},
+      // Servers as they are met: no message of the day, or no such command.
+      {"motd 401", server_ + "/motd/401/~cddb/cddb.cgi", "", kFound, kServerTitle, 3, 0, 10000},
+      {"motd 500", server_ + "/motd/500/~cddb/cddb.cgi", "", kFound, kServerTitle, 3, 0, 10000},
+      {"nginx 504", server_ + "/nginx504/~cddb/cddb.cgi", "",
+       std::string(kRefused) + "\r\nHTTP/1.1 504 Gateway Time-out", kPatternTitle, 1, 0, 10000},
+      {"302, relative location", server_ + "/found/~cddb/cddb.cgi", "", kFound, kServerTitle, 6, 0, 10000},
+      {"chunked", server_ + "/chunked/~cddb/cddb.cgi", "", kFound, kServerTitle, 3, 0, 10000},
+      // The query's 200 line loses its end; no length tells.
+      {"200 line cut", server_ + "/cut/30/~cddb/cddb.cgi", "", kUnreachable, kPatternTitle, 2, 0, 10000},
       // Cut after ten hops.
       {"redirects to itself", server_ + "/fault/loop", "", kUnreachable, kPatternTitle, 11, 0, 10000},
       {"the proxy is down", server_ + "/~cddb/cddb.cgi", proxy + "1\r\n", kUnreachable, kPatternTitle, 0, 0, 10000},

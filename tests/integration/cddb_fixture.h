@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/host/test_host.h"
 #include "util/http_client.h"
 
@@ -39,6 +40,19 @@ inline std::string ServerGet(const std::string& port, const std::string& path) {
   const int r = client.Get(("http://127.0.0.1:" + port + path).c_str(), info);
   StopSocketLayer();
   return r == kHttpOk ? client.body : "(request failed)";
+}
+
+// The outcome the status window (of another thread) shows once its lookup
+// has ended; empty if it does not within timeoutMs. Its close button alone
+// tells nothing: the box's own lookup can be cancelled with it.
+inline std::string StatusOutcome(HWND status, DWORD timeoutMs) {
+  for (const DWORD start = GetTickCount(); IsWindow(status) && GetTickCount() - start < timeoutMs; Sleep(20)) {
+    char text[1024] = {};
+    SendDlgItemMessageA(status, IDC_STATUS_MESSAGE, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    const std::string shown = text;
+    if (shown != "接続中..." && shown != "サーバに問い合わせています" && !shown.empty()) return shown;
+  }
+  return std::string();
 }
 
 inline int LineCount(const std::string& text) {

@@ -46,7 +46,8 @@ std::string Repeat(const std::string& piece, std::size_t length) {
 
 const std::string kLongUrl = "http://" + std::string(1023 - 7 - 15, 'u') + "/~cddb/cddb.cgi";
 const std::string kLongProxy = std::string(1018, 'p') + ":8080";
-const std::string kLongEmail = std::string(1012, 'e') + "@example.jp";
+// As long as an address can be: a mailbox of 64, a domain of 253.
+const std::string kLongEmail = std::string(64, 'e') + "@" + std::string(250, 'x') + ".jp";
 const std::string kLongPattern = "%7:\\Track%6" + std::string(1012, 'x');
 // Every %1 becomes the track's title: the expansion runs far beyond any
 // buffer the host hands over.

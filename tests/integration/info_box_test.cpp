@@ -12,6 +12,7 @@
 #include "host_api/host_messages.h"
 #include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/host/recording_output.h"
+#include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
 #include "tests/integration/virtual_aspi.h"
 
@@ -265,9 +266,8 @@ void WatchStatus(StatusSeen* seen, DWORD closeAfterMs) {
   seen->ownedByMonitor = GetWindow(status, GW_OWNER) == FindOwnWindow("ステータスモニタ");
   seen->unowned = GetWindow(status, GW_OWNER) == nullptr;
   const HWND close = GetDlgItem(status, IDC_STATUS_CLOSE);
-  for (int i = 0; i < 1000 && IsWindow(status) && !IsWindowEnabled(close); ++i) Sleep(20);
+  seen->message = cddb_fixture::StatusOutcome(status, 20000);
   seen->resultShownAt = GetTickCount();
-  seen->message = ItemText(status, IDC_STATUS_MESSAGE);
   if (closeAfterMs) {
     Sleep(closeAfterMs);
     seen->stayed = IsWindow(status) != FALSE;
@@ -366,6 +366,66 @@ TEST_F(CddbStatusTest, QuitEndsABackgroundLookupThatWaitsForItsUser) {
   EXPECT_FALSE(IsWindow(status));
   host_.UnloadInputPlugin();  // nothing of the plug-in runs any more
   host_.PumpFor(200);
+}
+
+}  // namespace
+
+namespace {
+
+// A server that accepts and never answers: the box's lookup would take the
+// reply time-out. Meanwhile the host's thread answers what other threads
+// send it, and the status window's close button ends the lookup at once.
+class SilentServerBoxTest : public CddbStatusTest {
+ protected:
+  void SetUp() override {
+    if (cddb_fixture::Env("QUORVO_CDDB_PORT").empty()) GTEST_SKIP() << "no CDDB fixture server";
+    CddbStatusTest::SetUp();
+  }
+  std::string Priorities() const override {
+    return "TitlePriority0=CDDB\r\nTitlePriority1=default\r\nCDDB_URL=http://127.0.0.1:" +
+           cddb_fixture::Env("QUORVO_CDDB_PORT") + "/fault/silent\r\nCDDB_DialogAutoClose=false\r\n";
+  }
+};
+
+TEST_F(SilentServerBoxTest, TheHostAnswersDuringTheLookupAndTheCloseButtonCancelsIt) {
+  DWORD answeredMs = 0, goneMs = 0;
+  BOOL answered = FALSE;
+  bool gone = false;
+  std::string message;
+  std::thread user([&] {
+    const HWND status = WaitForWindow("CDDBステータス", 20000);
+    if (!status) return;
+    Sleep(500);  // the exchange is under way
+    // Another thread (the companion, a second instance) sends to the host.
+    DWORD_PTR reply = 0;
+    DWORD start = GetTickCount();
+    answered = SendMessageTimeoutA(host_.MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &reply) != 0;
+    answeredMs = GetTickCount() - start;
+    message = ItemText(status, IDC_STATUS_MESSAGE);
+    start = GetTickCount();
+    PostMessageA(status, WM_COMMAND, MAKEWPARAM(IDC_STATUS_CLOSE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(status, IDC_STATUS_CLOSE)));
+    gone = WaitForWindowGone(status, 20000);
+    goneMs = GetTickCount() - start;
+  });
+  Shown shown;
+  const DWORD opened = GetTickCount();
+  RunBox("cda://D,1", [&](HWND box) { shown = Read(box); });
+  const DWORD boxMs = GetTickCount() - opened;
+  user.join();
+  EXPECT_TRUE(answered);
+  EXPECT_LT(answeredMs, 1000u);
+  EXPECT_EQ("サーバに問い合わせています", message);
+  EXPECT_TRUE(gone);
+  EXPECT_LT(goneMs, 2000u);
+  EXPECT_LT(boxMs, 15000u);  // far from the 30 s reply time-out
+  // CDDB is the box's first source: it has nothing to show.
+  EXPECT_EQ("タイトル情報がありません", shown.title);
+  // Nothing is cached and nothing waits: the next title query starts no lookup.
+  char title[GETFILEINFO_TITLE_LENGTH] = {};
+  std::string name = "cda://D,1";
+  in_->GetFileInfo(&name[0], title, nullptr);
+  EXPECT_STREQ("CD-DA TRACK - D:\\Track1", title);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ const char kMotd[] = "210 Last modified: 01/01/2020 MOTD follows (until terminat
 const char kQuery200[] = "200 rock 0d012c02 Band / Album\r\n";
 const char kQuery210[] =
     "210 Found exact matches, list follows (until terminating `.')\r\n"
-    "rock 0d012c02 A / One\r\njazz 0d012c02 B / Two\r\nblues 0d012c02 C / Three\r\n.\r\n";
+    "rock 0d012c02 A / One\r\njazz 0d012c02 B / Two\r\nblues 0D012C03 C / Three\r\n.\r\n";
 const char kRead[] =
     "210 rock 0d012c02 CD database entry follows (until terminating `.')\r\n"
     "# xmcd\r\nDISCID=0d012c02\r\nDTITLE=Band / Album\r\nTTITLE0=First\r\nTTITLE1=Guest / Second\r\n.\r\n";
@@ -91,7 +91,7 @@ TEST(CddbLookup, FoundThenCachedWithExactRequests) {
   ASSERT_EQ(3u, c.urls.size());
   EXPECT_EQ("http://127.0.0.1:1/~cddb/cddb.cgi?cmd=motd" + hello, c.urls[0]);
   EXPECT_EQ(std::string("http://127.0.0.1:1/~cddb/cddb.cgi?cmd=cddb+query+") + cddbtest::kExampleKey + hello, c.urls[1]);
-  EXPECT_EQ("http://127.0.0.1:1/~cddb/cddb.cgi?cmd=cddb+read+rock+0D012C02" + hello, c.urls[2]);
+  EXPECT_EQ("http://127.0.0.1:1/~cddb/cddb.cgi?cmd=cddb+read+rock+0d012c02" + hello, c.urls[2]);
 
   TitleInfo t;
   ASSERT_EQ(1, c.GetTrackText(0, &t));
@@ -129,8 +129,15 @@ TEST(CddbLookup, Outcomes) {
       {"not registered", nullptr, kMotd, "202 No match for disc ID 0d012c02.\r\n", kRead, kCddbNotRegistered, 2, ""},
       {"inexact only", nullptr, kMotd, "211 Found inexact matches\r\nrock 0d012c02 A / B\r\n.\r\n", kRead,
        kCddbNotRegistered, 2, ""},
-      {"hello refused at the motd", nullptr, kHelloRefused, kQuery200, kRead, kCddbServerRefused, 1,
-       "500 Invalid hello: a valid e-mail address (user and host) is required."},
+      // The motd is information only, whatever its status.
+      {"motd: no such command", nullptr, kHelloRefused, kQuery200, kRead, kCddbFoundOnServer, 3, ""},
+      {"motd: none today", nullptr, "401 No message of the day available\r\n", kQuery200, kRead,
+       kCddbFoundOnServer, 3, ""},
+      // Cut short without a length to tell: a failure, never a title.
+      {"200 line without its end", nullptr, kMotd, "200 rock 0d012c02 Band / Alb", kRead, kCddbServerUnreachable, 2,
+       ""},
+      {"list without its final line", nullptr, kMotd, "210 Found exact matches\r\nrock 0d012c02 A / One\r\n", kRead,
+       kCddbServerUnreachable, 2, ""},
       {"query refused", nullptr, kMotd, "409 No handshake\r\n", kRead, kCddbServerRefused, 2, "409 No handshake"},
       {"read refused", nullptr, kMotd, kQuery200, "401 rock 0d012c02 No such CD entry in database.\r\n",
        kCddbServerRefused, 3, "401 rock 0d012c02 No such CD entry in database."},
@@ -158,6 +165,10 @@ TEST(CddbLookup, Outcomes) {
   CannedClient c;
   EXPECT_EQ(kCddbNoDisc, c.Lookup(DiscToc()));
   EXPECT_TRUE(c.urls.empty());
+  Serve(c);
+  c.replies["query"] = std::string("200 rock 0d012c02 Band\0 / Album\r\n", 33);
+  EXPECT_EQ(kCddbUnexpectedData, c.Lookup(ExampleToc()));
+  EXPECT_EQ(0u, c.Cache().Size());
 }
 
 // A refusal is told apart from "not registered" in the status window, with
@@ -166,22 +177,42 @@ TEST(CddbLookupDisc, RefusalShowsTheServersLineAndIsAttemptedOnce) {
   InstalledUi installed;
   CannedUiClient c;
   Serve(c);
-  c.replies["motd"] = "500 Invalid hello\r\n";
+  c.replies["motd"] = c.replies["query"] = "500 Invalid hello\r\n";
   EXPECT_EQ(kCddbServerRefused, c.LookupDisc(kCddbModeImmediate, ExampleToc()));
   EXPECT_EQ(std::string("message ") + "CDDBサーバが要求を拒否しました\r\n500 Invalid hello", installed.ui.calls[1]);
   EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(kCddbModeImmediate, ExampleToc()));
-  EXPECT_EQ(1u, c.urls.size());
+  EXPECT_EQ(2u, c.urls.size());
+  // Settings that change nothing keep the attempt; a new address, proxy or
+  // server tries again (and the corrected hello is accepted).
+  c.SetServerUrl("http://127.0.0.1:1/~cddb/cddb.cgi");
+  c.SetUseUtf8(false);
+  EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(kCddbModeImmediate, ExampleToc()));
+  c.SetEmail("taro@example.jp");
+  Serve(c);
+  CddbDiscRecord found;
+  EXPECT_EQ(kCddbFoundOnServer, c.LookupDisc(kCddbModeImmediate, ExampleToc(), &found));
+  EXPECT_EQ("Second", found.tracks[2].title);
+  for (const auto& change : std::vector<std::function<void()>>{[&] { c.SetProxy("127.0.0.1:3128"); },
+                                                                [&] { c.SetUseProxy(true); }}) {
+    c.Cache().Clear();
+    EXPECT_EQ(kCddbAlreadyTried, c.LookupDisc(kCddbModeTitle, ExampleToc()));
+    change();
+    EXPECT_EQ(kCddbLookupStarted, c.LookupDisc(kCddbModeTitle, ExampleToc()));
+    ASSERT_TRUE(c.WaitForBackgroundLookup(10000));
+  }
   EXPECT_STREQ("CDDBサーバが要求を拒否しました", CddbResultMessage(kCddbServerRefused));
 }
 
-TEST(CddbLookup, ChosenCandidateReadWithComputedId) {
+// The read names the chosen line's category and disc id (lower-case), which
+// may differ from the computed one; the cache keeps the disc's own key.
+TEST(CddbLookup, ChosenCandidateReadWithItsOwnLine) {
   CannedClient c;
   Serve(c, kQuery210);
   c.choices = {3};
   ASSERT_EQ(kCddbFoundOnServer, c.Lookup(ExampleToc()));
   ASSERT_EQ(1u, c.offered.size());
   EXPECT_EQ(3u, c.offered[0].size());
-  EXPECT_NE(std::string::npos, c.urls[2].find("cmd=cddb+read+blues+0D012C02&"));
+  EXPECT_NE(std::string::npos, c.urls[2].find("cmd=cddb+read+blues+0d012c03&"));
   TitleInfo t;
   c.GetTrackText(0, &t);
   EXPECT_EQ("Three", t.title);

@@ -52,15 +52,26 @@ TEST(CddbRequest, UrlsCarryHelloAndProtoUnescaped) {
   // The user's address as user and host; anything else keeps the literal words.
   for (const auto& h : std::vector<std::pair<const char*, const char*>>{{"a.b-c_d@mail.example.jp", "a.b-c_d+mail.example.jp"},
                                                                       {"", "username+hostname"},
-                                                                      {"a@b@c", "username+hostname"}}) {
+                                                                      {"a@b@c", "username+hostname"},
+                                                                      {"taro@localhost", "username+hostname"},
+                                                                      {"taro@example.", "username+hostname"},
+                                                                      {"taro@a..jp", "username+hostname"}}) {
     client.SetEmail(h.first);
     EXPECT_EQ(std::string("http://127.0.0.1:8880/~cddb/cddb.cgi?cmd=motd&hello=") + h.second +
                   "+in_quorvo.dll+Ver.0.26&proto=1",
               client.CommandUrl("motd"));
   }
-  // Over-long texts are cut, the whole URL stays within 1023 characters.
-  client.SetServerUrl(std::string(2000, 'a').c_str());
-  EXPECT_EQ(1023u, client.CommandUrl(std::string(3000, 'b')).size());
+  client.SetEmail((std::string(65, 'u') + "@example.jp").c_str());  // longer than any mailbox
+  EXPECT_NE(std::string::npos, client.CommandUrl("motd").find("hello=username+hostname+"));
+  // Nothing is cut: a URL that does not fit is not sent at all, while the
+  // query of a 99-track disc with the longest settings still is.
+  client.SetEmail((std::string(64, 'u') + "@" + std::string(200, 'h') + ".jp").c_str());
+  client.SetServerUrl(("http://" + std::string(504, 's') + "/").c_str());  // 512 characters
+  std::string key = "FF0C1D63+99";
+  for (int i = 0; i < 100; ++i) key += "+449999";
+  EXPECT_LT(1500u, client.CommandUrl("cddb+query+" + key).size());
+  client.SetServerUrl(("http://" + std::string(505, 's') + "/").c_str());
+  EXPECT_EQ("", client.CommandUrl("motd"));
 }
 
 TEST(CddbText, ConversionAndSlashSplit) {

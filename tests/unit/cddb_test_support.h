@@ -51,7 +51,7 @@ class Canned : public Base {
 
  protected:
   int Fetch(const std::string& url) override {
-    this->body_.clear();
+    this->httpStatus_ = 200;
     if (onFetch) onFetch();
     urls.push_back(url);
     const std::size_t cmd = url.find("?cmd=");

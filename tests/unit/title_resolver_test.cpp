@@ -29,16 +29,12 @@ class FakeCddb : public CddbLookup {
   int answer = kCddbNotRegistered;
   std::vector<int> modes;  // one per LookupDisc
   std::function<void()> during;  // runs inside each lookup
-  int LookupDisc(int mode, const DiscToc&) override {
+  int LookupDisc(int mode, const DiscToc&, CddbDiscRecord* found) override {
     modes.push_back(mode);
     if (during) during();
+    for (std::uint32_t number = 0; number <= 3; ++number)
+      found->tracks[number] = {number ? "Cddb Song " + std::to_string(number) : "Cddb Album", "Cddb Band", "", "", ""};
     return answer;
-  }
-  int GetTrackText(int number, TitleInfo* out) override {
-    if (number > 3) return 0;
-    out->title = number ? "Cddb Song " + std::to_string(number) : "Cddb Album";
-    out->performer = "Cddb Band";
-    return 1;
   }
 };
 
