@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "util/sent_message_wait_win32.h"
+
 void* CNamedEvent::CreateNative(bool manualReset, bool initialState, const std::string& name, bool* existed) {
   SetLastError(ERROR_SUCCESS);
   HANDLE handle = CreateEventA(nullptr, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE, name.c_str());
@@ -22,20 +24,7 @@ std::uint32_t CNamedEvent::Wait(std::uint32_t milliseconds) {
 
 std::uint32_t CNamedEvent::WaitAnsweringSentMessages(std::uint32_t milliseconds) {
   if (handle_ == nullptr) return kWaitFailed;
-  HANDLE handle = handle_;
-  const DWORD start = GetTickCount();
-  for (;;) {
-    DWORD left = INFINITE;
-    if (milliseconds != INFINITE) {
-      const DWORD spent = GetTickCount() - start;
-      left = spent >= milliseconds ? 0 : milliseconds - spent;
-    }
-    // Sent messages only: posted ones stay for the caller's own loop.
-    const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
-    if (woke != WAIT_OBJECT_0 + 1) return woke;
-    MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // delivers the sent messages
-  }
+  return ::WaitAnsweringSentMessages(static_cast<HANDLE>(handle_), milliseconds);
 }
 
 bool CNamedEvent::Set() { return handle_ != nullptr && SetEvent(handle_) != FALSE; }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "util/no_throw.h"
+#include "util/sent_message_wait_win32.h"
 
 namespace plugin_thread {
 
@@ -57,22 +58,8 @@ Handle Start(Entry entry, void* argument) {
 
 bool Wait(Handle thread, std::uint32_t timeoutMs) {
   if (thread == nullptr) return true;
-  HANDLE handle = static_cast<HANDLE>(thread);
-  const DWORD start = GetTickCount();
-  for (;;) {
-    DWORD left = INFINITE;
-    if (timeoutMs != kForever) {
-      const DWORD spent = GetTickCount() - start;
-      left = spent >= timeoutMs ? 0 : timeoutMs - spent;
-    }
-    // Sent messages only: posted ones stay for the caller's own loop.
-    const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
-    if (woke == WAIT_OBJECT_0) return true;
-    if (woke != WAIT_OBJECT_0 + 1) return false;
-    // Looking at the queue is what delivers the messages sent to us.
-    MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-  }
+  const DWORD limit = timeoutMs == kForever ? INFINITE : static_cast<DWORD>(timeoutMs);
+  return WaitAnsweringSentMessages(static_cast<HANDLE>(thread), limit) == WAIT_OBJECT_0;
 }
 
 void Release(Handle thread) {
