@@ -10,7 +10,8 @@ namespace settings_pages {
 
 const char kProxyRefusedMessage[] = "プロキシサーバアドレスの書式が不正です。\nプロキシサーバの設定を無効にします。";
 const char kEmailRefusedMessage[] =
-    "メールアドレスの書式が不正です。\n「ユーザー名@ホスト名」の形で、英数字と . _ - だけで入力してください。\n"
+    "メールアドレスの書式が不正です。\n「ユーザー名@ホスト名」（例: taro@example.jp）の形で、英数字と . _ - だけで入力してください。"
+    "ホスト名には . を含むドメイン名が必要です。\n"
     "メールアドレスの設定は変更されません。";
 const char kStartSizeMessage[] = "\"再生開始サイズ\"は\"バッファサイズ\"以下である必要があります。";
 const char kMessageCaption[] = "in_quorvo.dll";
@@ -104,7 +105,9 @@ void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbCli
     settings.cddbUseProxy = false;
   }
   const std::string email = TrimBlanks(input.email);
-  if (email.empty() || SplitCddbEmail(email, nullptr, nullptr)) {
+  // Only what the user typed is judged: a stored address that older
+  // versions took (user@localhost) stays until it is edited.
+  if (email == settings.cddbEmail || email.empty() || SplitCddbEmail(email, nullptr, nullptr)) {
     settings.cddbEmail = email;
   } else {
     msgbox::Show(owner, kEmailRefusedMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);

@@ -269,7 +269,8 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ(std::vector<std::string>{"使用ドライバ : ASPI"}, transport);
   EXPECT_EQ(2, speedSelection);  // 2000 kB/s: the next larger speed, 16x
   EXPECT_EQ((std::vector<std::string>{"プロキシサーバアドレスの書式が不正です。\nプロキシサーバの設定を無効にします。",
-                                      "メールアドレスの書式が不正です。\n「ユーザー名@ホスト名」の形で、英数字と . _ - だけで入力してください。\n"
+                                      "メールアドレスの書式が不正です。\n「ユーザー名@ホスト名」（例: taro@example.jp）の形で、英数字と . _ - だけで入力してください。"
+                                      "ホスト名には . を含むドメイン名が必要です。\n"
                                       "メールアドレスの設定は変更されません。",
                                       "\"再生開始サイズ\"は\"バッファサイズ\"以下である必要があります。"}),
             boxes_);

@@ -208,6 +208,13 @@ TEST_F(CddbPageApply, EmailIsCheckedAndABadOneKeepsTheOldValue) {
     EXPECT_EQ(c.second ? 0u : 1u, msgbox::RecordedForTesting().size()) << c.first;
   }
   EXPECT_EQ(kEmailRefusedMessage, msgbox::RecordedForTesting()[0].text);
+  // An address stored before the rule grew stricter is not held against an
+  // apply that left it alone.
+  SetUp();
+  s.cddbEmail = "me@localhost";
+  ApplyCddbPage(s, {s.cddbUrl, s.cddbProxy, false, true, true, "me@localhost"}, client, nullptr);
+  EXPECT_EQ("me@localhost", s.cddbEmail);
+  EXPECT_TRUE(msgbox::RecordedForTesting().empty());
 }
 
 TEST(SettingsPages, TransportLabel) {
