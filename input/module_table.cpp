@@ -6,7 +6,7 @@
 #include "resources/in_quorvo_res.h"
 #include "util/no_throw.h"
 #include "util/own_frames.h"
-#include "util/sjis.h"
+#include "util/codepage.h"
 
 namespace {
 
@@ -49,7 +49,8 @@ In_Module g_module = {
 
 In_Module* GetInModule() {
   const std::string description = LoadPluginString(IDS_MODULE_DESCRIPTION) + plugin::kVersionSuffix;
-  sjis::CopyToBuffer(g_description, sizeof g_description, description);
+  // The host reads the description in its ANSI code page.
+  codepage::CopyAnsiToBuffer(g_description, sizeof g_description, codepage::Utf8ToAnsi(description));
   return &g_module;
 }
 
