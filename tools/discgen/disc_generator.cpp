@@ -222,9 +222,8 @@ std::vector<CdTextBlock> DiscTexts(const DiscOptions& options) {
   }
   if (options.text == TextMode::Latin1) {
     // ISO 8859-1 beyond ASCII, in the block's character code 0x00.
-    en.entries[0] = Fields("Café", "Björk");
-    for (int k = 1; k <= tracks; ++k)
-      en.entries[static_cast<std::size_t>(k)] = Fields("Café " + Two(k), "Björk", k == 1 ? "Sigur Rós" : "");
+    en.entries[0] = Fields("Café", "Björk", "Sigur Rós");
+    for (int k = 1; k <= tracks; ++k) en.entries[static_cast<std::size_t>(k)] = Fields("Café " + Two(k), "Björk");
     EncodeBlock(en, ToLatin1);
   }
   blocks.push_back(en);
