@@ -14,6 +14,9 @@ char g_description[256] = "in_quorvo.dll Ver.0.26";
 // Extension list and its description, double-NUL terminated.
 char g_extensions[] = "cda\0CD-DA(*.cda)\0";
 
+// Stays ANSI (the host's Unicode flag would make it pass wide file names to
+// every slot, which older hosts cannot): a Unicode host gets exact texts from
+// winampGetExtendedFileInfoW instead.
 In_Module g_module = {
     IN_VER,
     g_description,
