@@ -499,11 +499,11 @@ TEST_P(UnicodeCacheFile, ExactHereAndAsAlwaysForOlderVersions) {
   std::string edited = file;
   const std::string line = "Performer2=" + codepage::Utf8ToAnsi("Sigur Rós") + "\r\n";
   ASSERT_NE(std::string::npos, edited.find(line));
-  edited.replace(edited.find(line), line.size(), "Performer2=Sigur Ros\r\n");
+  edited.replace(edited.find(line), line.size(), "Performer2=Sigur Ros (live)\r\n");
   CddbCache again;
   again.LoadText(edited);
   ASSERT_EQ(1, again.Find("K", &r));
-  EXPECT_EQ("Sigur Ros", r.tracks.at(2).performer);
+  EXPECT_EQ("Sigur Ros (live)", r.tracks.at(2).performer);
   EXPECT_EQ("Beyoncé", r.tracks.at(2).title);
 }
 

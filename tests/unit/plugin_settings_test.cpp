@@ -72,7 +72,8 @@ TEST(PluginSettings, SaveWritesEveryStoredKeyInOrder) {
 TEST(PluginSettings, SavedValuesLoadBack) {
   TempIni ini;
   PluginSettings s;
-  s.defaultTitleFormat = "%7 トラック%6";
+  // A text the system's ANSI code page holds comes back exactly.
+  s.defaultTitleFormat = codepage::AnsiCodePage() == 1252 ? "%7 Café%6" : "%7 トラック%6";
   s.titlePriority = {"CDDB", "default", "CD-TEXT(EN)", "CD-TEXT(JP)"};
   s.cdtextTitleFormat = "%2 / %1";
   s.cddbTitleFormat = "%1";
