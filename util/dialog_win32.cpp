@@ -132,7 +132,8 @@ int Control::ListText(int index, char* out, int size) const {
   if (length == LB_ERR || length < 0) return -1;
   // LB_GETTEXT has no size limit: the buffer takes the whole item.
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT got = SendMessageW(window_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
+  const LRESULT got =
+      SendMessageW(window_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
   if (got == LB_ERR || got < 0) return -1;
   text.resize(static_cast<std::size_t>(got) < text.size() ? static_cast<std::size_t>(got) : text.size() - 1);
   const std::string utf8 = codepage::WideToUtf8(text);
