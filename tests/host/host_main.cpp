@@ -278,7 +278,7 @@ struct QuitInside {
 QuitInside g_quitInside;
 
 void CALLBACK QuitFromInsideTheSheet(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND sheet = FindWindowA(nullptr, "設定  -  音楽CD再生プラグイン [in_quorvo.dll]");
+  HWND sheet = FindWindowW(nullptr, L"設定  -  音楽CD再生プラグイン [in_quorvo.dll]");  // a wide sheet
   if (sheet == nullptr) return;  // not up yet
   KillTimer(nullptr, timer);
   g_quitInside.in->Quit();
