@@ -52,6 +52,7 @@
 #include "tests/host/pass_through_stand_in.h"
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
+#include "util/codepage.h"
 #include "util/critical_section.h"
 #include "util/named_event.h"
 #include "util/profile.h"
@@ -159,14 +160,15 @@ int Demo(int track, double pace) {
     return 2;
   }
   HWND window = host.MainWindow();
-  SetWindowTextA(window, "Winamp (test host) - in_quorvo デモ");
+  SetWindowTextW(window, codepage::Utf8ToWide("Winamp (test host) - in_quorvo デモ").c_str());
   HINSTANCE instance = GetModuleHandleA(nullptr);
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_USETABSTOPS |
+  // Wide controls: the titles and texts they show are Unicode.
+  HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_USETABSTOPS |
                               LBS_NOINTEGRALHEIGHT, 10, 10, 610, 240, window, nullptr, instance, nullptr);
   HWND progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 260, 610, 22, window, nullptr,
                                   instance, nullptr);
-  HWND status = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 10, 290, 610, 40, window, nullptr, instance,
+  HWND status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 290, 610, 40, window, nullptr, instance,
                                 nullptr);
   for (HWND control : {list, status}) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   int tabs[] = {200};
@@ -191,11 +193,12 @@ int Demo(int track, double pace) {
     char title[GETFILEINFO_TITLE_LENGTH] = {};
     int lengthMs = -1000;
     in->GetFileInfo(&entry.name[0], title, &lengthMs);
-    entry.title = title[0] ? title : entry.name;
+    // The narrow export answers in the system's code page, as an older host reads it.
+    entry.title = title[0] ? codepage::AnsiToUtf8(title) : entry.name;
     if (lengthMs >= 0) entry.lengthMs = lengthMs;
     playlist.push_back(entry);
     const std::string line = std::to_string(i + 1) + ". " + entry.title + "\t" + MinSec(entry.lengthMs);
-    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(codepage::Utf8ToWide(line).c_str()));
     Say("demo: playlist " + std::to_string(i + 1) + ". " + entry.title + "  " + MinSec(entry.lengthMs));
   }
   if (playlist.empty()) {
@@ -217,7 +220,7 @@ int Demo(int track, double pace) {
     return 5;
   }
   const std::string playing = (idle ? "停止中: " : "再生中: ") + playlist[track - 1].title;
-  SetWindowTextA(status, playing.c_str());
+  SetWindowTextW(status, codepage::Utf8ToWide(playing).c_str());
   Say(idle ? "demo: idle for the length of " + name : "demo: playing " + name);
 
   const DWORD start = GetTickCount();
@@ -229,7 +232,7 @@ int Demo(int track, double pace) {
     const int now = in->GetOutputTime();
     if (length > 0) SendMessageA(progress, PBM_SETPOS, static_cast<WPARAM>(static_cast<long long>(now) * 1000 / length), 0);
     const std::string text = playing + "   " + MinSec(now) + " / " + MinSec(length);
-    SetWindowTextA(status, text.c_str());
+    SetWindowTextW(status, codepage::Utf8ToWide(text).c_str());
     for (const auto& m : host.Messages()) ended = ended || m.msg == host::kMsgEndOfStream;
   }
   SendMessageA(progress, PBM_SETPOS, 1000, 0);
@@ -262,7 +265,7 @@ int TitleQuery(DWORD ms) {
   char name[] = "cda://D,1";
   char title[GETFILEINFO_TITLE_LENGTH] = {};
   in->GetFileInfo(name, title, nullptr);
-  Say(std::string("title: ") + title);
+  Say("title: " + codepage::AnsiToUtf8(title));
   host.PumpFor(ms);
   in->Quit();
   return 0;
@@ -278,7 +281,7 @@ struct QuitInside {
 QuitInside g_quitInside;
 
 void CALLBACK QuitFromInsideTheSheet(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND sheet = FindWindowW(nullptr, L"設定  -  音楽CD再生プラグイン [in_quorvo.dll]");  // a wide sheet
+  HWND sheet = FindWindowW(nullptr, codepage::Utf8ToWide("設定  -  音楽CD再生プラグイン [in_quorvo.dll]").c_str());
   if (sheet == nullptr) return;  // not up yet
   KillTimer(nullptr, timer);
   g_quitInside.in->Quit();
