@@ -265,4 +265,6 @@ TEST(CddbReplyForms, RefusalsAndLfLineEnds) {
   EXPECT_EQ("500 Bad hello", CddbStatusLine("500 Bad\thello\r\nmore"));
   EXPECT_EQ(256u, CddbStatusLine("500 " + std::string(300, 'x')).size());
   EXPECT_EQ(255u, CddbStatusLine(std::string(255, 'x') + "日本").size());
+  // Shown as UTF-8 whatever the server sent: a level-1 line in the ANSI code page.
+  EXPECT_EQ("401 エラー", CddbStatusLine(codepage::Utf8ToAnsi("401 エラー")));
 }
