@@ -31,6 +31,10 @@
 //     when the call into the plug-in returned safely and the library stayed
 //     mapped meanwhile (a player that does this must not crash).
 //
+//   quorvo_host --unicode-window <any of the above>
+//     the same with a Unicode main window, as Winamp 5 has (an older host's
+//     is an ANSI one, the default).
+//
 //   quorvo_host --transport-kind
 //     exits with the transport kind the start-up choice makes with Aspi on,
 //     as this process's loader sees the ASPI layer.
@@ -58,6 +62,8 @@
 #include "util/profile.h"
 
 namespace {
+
+bool g_unicodeWindow = false;
 
 int HoldFile(const char* path, DWORD ms) {
   const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -155,7 +161,7 @@ int Demo(int track, double pace) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   TestHost host;
-  if (!host.CreateMainWindow()) {
+  if (!host.CreateMainWindow(g_unicodeWindow)) {
     Say("demo: the host window could not be created (is there an X display?)");
     return 2;
   }
@@ -258,7 +264,7 @@ int Demo(int track, double pace) {
 
 int TitleQuery(DWORD ms) {
   TestHost host;
-  if (!host.CreateMainWindow()) return 2;
+  if (!host.CreateMainWindow(g_unicodeWindow)) return 2;
   In_Module* in = host.LoadInputPlugin();
   if (!in) return 3;
   in->Init();
@@ -292,7 +298,7 @@ void CALLBACK QuitFromInsideTheSheet(HWND, UINT, UINT_PTR timer, DWORD) {
 
 int QuitInsideConfig() {
   TestHost host;
-  if (!host.CreateMainWindow()) return 2;
+  if (!host.CreateMainWindow(g_unicodeWindow)) return 2;
   In_Module* in = host.LoadInputPlugin();
   if (!in) return 3;
   in->Init();
@@ -309,6 +315,11 @@ int QuitInsideConfig() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--unicode-window") == 0) {
+    g_unicodeWindow = true;
+    --argc;
+    ++argv;
+  }
   if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) return HoldLock(static_cast<DWORD>(std::atoi(argv[2])));
   if (argc == 4 && std::strcmp(argv[1], "--hold-file") == 0)
     return HoldFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));

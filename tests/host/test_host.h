@@ -100,7 +100,8 @@ class TestHost {
 };
 
 // Closes a modal box found by its caption (UTF-8) from a watcher thread,
-// recording the text it showed (UTF-8, read with the wide functions). Tests never wait on a box a person would have to close.
+// recording the text it showed (UTF-8, read with the wide functions). Tests
+// never wait on a box a person would have to close.
 class ModalBoxCloser {
  public:
   explicit ModalBoxCloser(std::string caption, DWORD timeoutMs = 20000);

@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "host_api/host_messages.h"
+#include "resources/save_notice_strings.h"
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
 #include "tests/host/window_driver.h"
 #include "tests/integration/ini_file.h"
 #include "tests/integration/transports.h"
 #include "tests/integration/virtual_aspi.h"
-#include "resources/save_notice_strings.h"
 #include "tools/vdrive/disc_image.h"
 #include "util/codepage.h"
 
@@ -61,7 +61,7 @@ class CompanionTest : public ::testing::Test {
                                          "\r\n[0:1:0]\r\nletter=E\r\n[0:2:0]\r\nletter=F\r\ncue=" + TwelveTrackCue() +
                                          "\r\n"));
     ASSERT_TRUE(host_.CreateMainWindow(unicodeHost_));
-    hostProc_ = HostProc();
+    hostProc_ = GetWindowLongPtrA(host_.MainWindow(), GWLP_WNDPROC);
   }
   void TearDown() override {
     Quit();
@@ -93,11 +93,6 @@ class CompanionTest : public ::testing::Test {
     gen_ = nullptr;
   }
   void Choose(int id) { SendMessageA(host_.MainWindow(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-  // The window's procedure as its own kind of function gives it.
-  LONG_PTR HostProc() const {
-    HWND window = host_.MainWindow();
-    return IsWindowUnicode(window) ? GetWindowLongPtrW(window, GWLP_WNDPROC) : GetWindowLongPtrA(window, GWLP_WNDPROC);
-  }
 
   // The playlist IPC codes the host received, in order.
   std::vector<LPARAM> PlaylistIpc() const {
@@ -243,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(Drives, CompanionErrorTest,
 
 TEST_F(CompanionTest, OtherCommandsGoOnlyToTheHostAndQuitGivesItsProcedureBack) {
   Start("");
-  EXPECT_NE(hostProc_, HostProc());
+  EXPECT_NE(hostProc_, GetWindowLongPtrA(host_.MainWindow(), GWLP_WNDPROC));
   for (int id : {40000, 40322, 40327, 41950}) {
     Choose(id);
     EXPECT_TRUE(HostSawCommand(id)) << id;
@@ -251,7 +246,7 @@ TEST_F(CompanionTest, OtherCommandsGoOnlyToTheHostAndQuitGivesItsProcedureBack) 
   host_.PumpFor(300);
   EXPECT_TRUE(PlaylistIpc().empty());
   Quit();
-  EXPECT_EQ(hostProc_, HostProc());
+  EXPECT_EQ(hostProc_, GetWindowLongPtrA(host_.MainWindow(), GWLP_WNDPROC));
 }
 
 TEST_F(CompanionTest, QuitDuringARequestEndsItBeforeReturningAndTheLibraryCanGo) {
@@ -261,7 +256,7 @@ TEST_F(CompanionTest, QuitDuringARequestEndsItBeforeReturningAndTheLibraryCanGo)
   host_.UnloadGeneralPlugin();  // a thread still inside the library would crash from here on
   host_.PumpFor(500);
   EXPECT_TRUE(PlaylistIpc().empty());
-  EXPECT_EQ(hostProc_, HostProc());
+  EXPECT_EQ(hostProc_, GetWindowLongPtrA(host_.MainWindow(), GWLP_WNDPROC));
 }
 
 TEST_F(CompanionTest, SettingsReadAsTrueOnlyForTrueAndQuitWritesOnlyItsOwnTwo) {
