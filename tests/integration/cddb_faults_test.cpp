@@ -47,10 +47,8 @@ constexpr DWORD kReplyTimeoutMs = 30000;
 // while its lookup runs.
 std::string ControlText(HWND dialog, int id) {
   wchar_t wide[512] = {};
-  const int n = InternalGetWindowText(GetDlgItem(dialog, id), wide, 512);
-  char text[1024] = {};
-  WideCharToMultiByte(932, 0, wide, n, text, sizeof text - 1, nullptr, nullptr);
-  return text;
+  InternalGetWindowText(GetDlgItem(dialog, id), wide, 512);
+  return codepage::WideToUtf8(wide);
 }
 
 // The status window shows `expected`; a server's line below the message
