@@ -23,7 +23,7 @@ struct ManagerState {
   std::vector<CacheRow> rows;
 };
 
-ManagerState* StateOf(HWND dialog) { return reinterpret_cast<ManagerState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+ManagerState* StateOf(HWND dialog) { return reinterpret_cast<ManagerState*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM manager) {
   const std::vector<CacheRow>& rows = reinterpret_cast<const ManagerState*>(manager)->rows;
@@ -45,21 +45,21 @@ void Fill(HWND list, ManagerState& state) {
 }
 
 LPARAM RowData(HWND list, int row) {
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.mask = LVIF_PARAM;
   item.iItem = row;
-  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
   return item.lParam;
 }
 
 void DeleteSelected(HWND list, ManagerState& state) {
   int from = -1;
   for (;;) {
-    const int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(from), LVNI_SELECTED));
+    const int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(from), LVNI_SELECTED));
     if (row < 0) break;
     const std::size_t index = static_cast<std::size_t>(RowData(list, row));
     if (index < state.rows.size()) state.source->Delete(state.rows[index].key);
-    SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     from = row - 1;  // the rows below moved up by one
   }
 }
@@ -68,7 +68,7 @@ INT_PTR CALLBACK CacheManagerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
   switch (msg) {
     case WM_INITDIALOG: {
       auto* state = reinterpret_cast<ManagerState*>(lParam);
-      SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+      SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
       Fill(GetDlgItem(dialog, IDC_CACHE_LIST), *state);
       return TRUE;
     }
@@ -77,7 +77,7 @@ INT_PTR CALLBACK CacheManagerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
       ManagerState* state = StateOf(dialog);
       if (state && header && header->idFrom == IDC_CACHE_LIST && header->code == LVN_COLUMNCLICK) {
         CacheManagerSortState().Click(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
-        SendMessageA(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(state),
+        SendMessageW(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(state),
                      reinterpret_cast<LPARAM>(CompareRows));
         return TRUE;
       }
@@ -108,7 +108,7 @@ INT_PTR CALLBACK CacheManagerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
 int ShowCacheManager(HWND parent, CacheRowSource& source) {
   InitCommonControlsOnce();
   ManagerState state{&source, {}};
-  DialogBoxParamA(TemplateInstance(), MAKEINTRESOURCEA(IDD_CDDB_CACHE), parent,
+  DialogBoxParamW(TemplateInstance(), MAKEINTRESOURCEW(IDD_CDDB_CACHE), parent,
                   ui::GuardedDialogProc<CacheManagerProc>,
                   reinterpret_cast<LPARAM>(&state));
   return 1;

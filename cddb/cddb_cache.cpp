@@ -4,15 +4,28 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <thread>
+
+#include "util/codepage.h"
 
 namespace {
 
 using Entries = std::map<std::string, CddbDiscRecord>;
 
 // Longest line a reader takes at once; a longer one is read as several.
+// Older versions read with the same limit.
 constexpr std::size_t kLineLimit = 4095;
+// Texts are UTF-8 in memory. The file keeps them as older versions wrote
+// and read them, "Title<n>=" and "Performer<n>=" in the system's ANSI code
+// page. A text that code page cannot hold exactly gets one more line with
+// its UTF-8 bytes under a name that begins with none of the older readers'
+// prefixes (DiscID, TrackCount, Title, Performer), so that they pass it
+// over; they drop it when they save. It is written only when needed, so a
+// file whose texts all fit is the file older versions wrote, byte for byte.
+constexpr char kUtf8Title[] = "Utf8Title";
+constexpr char kUtf8Performer[] = "Utf8Performer";
 // Far beyond any collection (a disc of 12 tracks takes about 1 KB): a larger
 // file is no cache of ours and is neither loaded nor replaced.
 constexpr std::size_t kMaxFileBytes = 64u << 20;
@@ -59,14 +72,40 @@ std::uint32_t DecimalValue(const std::string& text, std::size_t from) {
   return negative ? 0u - value : value;
 }
 
+// The exact texts a section's UTF-8 lines give for one number.
+struct ExactTexts {
+  std::string title, performer;
+  bool hasTitle = false, hasPerformer = false;
+};
+
+// A text as the file holds it: its UTF-8 line counts only while the ANSI
+// line beside it is still that text's conversion. When the ANSI line was
+// written or edited without it (a hand edit, another program), the ANSI
+// text wins.
+std::string FileText(const std::string& ansi, const std::string* utf8) {
+  if (utf8 && codepage::IsValidUtf8(*utf8) && codepage::Utf8ToAnsi(*utf8) == ansi) return *utf8;
+  return codepage::AnsiToUtf8(ansi);
+}
+
 Entries ParseCacheText(const std::string& text) {
   Entries loaded;
   std::string section;
-  CddbDiscRecord current;
+  CddbDiscRecord current;  // texts still as the ANSI lines hold them
+  std::map<std::uint32_t, ExactTexts> exact;
   std::size_t entries = 0;
   auto storeSection = [&] {
     if (section.empty() || (loaded.size() >= kMaxDiscs && loaded.count(section) == 0)) return;
-    loaded[section] = current;
+    CddbDiscRecord& stored = loaded[section] = current;
+    for (auto& track : stored.tracks) {
+      const auto it = exact.find(track.first);
+      const ExactTexts* e = it == exact.end() ? nullptr : &it->second;
+      track.second.title = FileText(track.second.title, e && e->hasTitle ? &e->title : nullptr);
+      track.second.performer = FileText(track.second.performer, e && e->hasPerformer ? &e->performer : nullptr);
+    }
+  };
+  // The exact texts of `number`, only for a number an ANSI line created.
+  auto exactOf = [&](std::uint32_t number) -> ExactTexts* {
+    return current.tracks.count(number) ? &exact[number] : nullptr;
   };
   // The text of `number`, created only within the limits; null otherwise.
   auto entry = [&](std::uint32_t number) -> TitleInfo* {
@@ -100,6 +139,7 @@ Entries ParseCacheText(const std::string& text) {
         storeSection();
         current.trackCount = 0;
         current.tracks.clear();
+        exact.clear();
       }
       if (line.back() == ']' && line.size() >= 2) section = line.substr(1, line.size() - 2);
       continue;
@@ -117,10 +157,35 @@ Entries ParseCacheText(const std::string& text) {
       if (TitleInfo* info = entry(DecimalValue(name, 5))) info->title = value;
     } else if (name.compare(0, 9, "Performer") == 0) {
       if (TitleInfo* info = entry(DecimalValue(name, 9))) info->performer = value;
+    } else if (name.compare(0, sizeof kUtf8Title - 1, kUtf8Title) == 0) {
+      if (ExactTexts* e = exactOf(DecimalValue(name, sizeof kUtf8Title - 1))) {
+        e->title = value;
+        e->hasTitle = true;
+      }
+    } else if (name.compare(0, sizeof kUtf8Performer - 1, kUtf8Performer) == 0) {
+      if (ExactTexts* e = exactOf(DecimalValue(name, sizeof kUtf8Performer - 1))) {
+        e->performer = value;
+        e->hasPerformer = true;
+      }
     }
   }
   storeSection();
   return loaded;
+}
+
+// "<name><number>=<ANSI text>", then the UTF-8 line when the ANSI text
+// loses something and the line stays within what a reader takes at once
+// (a longer one would come back in pieces; the ANSI text then stands).
+void AppendText(const char* name, const char* utf8Name, std::uint32_t number, const std::string& text,
+                std::string* out) {
+  char head[40];
+  std::snprintf(head, sizeof head, "%s%u=", name, static_cast<unsigned>(number));
+  const std::string ansi = codepage::Utf8ToAnsi(text);
+  *out += head + ansi + "\r\n";
+  if (codepage::AnsiToUtf8(ansi) == text) return;
+  std::snprintf(head, sizeof head, "%s%u=", utf8Name, static_cast<unsigned>(number));
+  if (std::strlen(head) + text.size() + 2 > kLineLimit) return;
+  *out += head + text + "\r\n";
 }
 
 // One entry as the file holds it.
@@ -131,10 +196,8 @@ void AppendEntry(const std::string& key, const CddbDiscRecord& r, std::string* t
                 static_cast<unsigned>(r.trackCount));
   *text += line;
   for (const auto& track : r.tracks) {
-    std::snprintf(line, sizeof line, "Title%u=", static_cast<unsigned>(track.first));
-    *text += line + track.second.title + "\r\n";
-    std::snprintf(line, sizeof line, "Performer%u=", static_cast<unsigned>(track.first));
-    *text += line + track.second.performer + "\r\n";
+    AppendText("Title", kUtf8Title, track.first, track.second.title, text);
+    AppendText("Performer", kUtf8Performer, track.first, track.second.performer, text);
   }
 }
 

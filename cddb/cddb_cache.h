@@ -2,6 +2,7 @@
 // Every disc found on the server, by query key, and the cache file
 // cddb_cache.dat that keeps them across runs. Lookups, start-up and the
 // cache manager use it from different threads: every operation locks.
+// Texts are UTF-8; the file keeps them in a form older versions still read.
 //
 // The file is never rewritten in place and never replaced by what this
 // process alone knows: a save merges this run's additions and deletions into

@@ -6,7 +6,7 @@
 
 #include "cddb/cddb_lookup.h"
 #include "cddb/cddb_text.h"
-#include "util/sjis.h"
+#include "util/codepage.h"
 
 namespace {
 
@@ -33,8 +33,14 @@ int CddbReplyStatus(const std::string& body) { return std::max(0, LeadingDecimal
 bool IsCddbRefusal(int status) { return status >= 400 && status <= 599; }
 
 std::string CddbStatusLine(const std::string& body) {
-  const std::size_t end = std::min(body.find_first_of("\r\n"), body.size());
-  std::string line = body.substr(0, sjis::SafePrefixLength(body.data(), end, kStatusLineLimit));
+  // Every byte becomes at least one byte of UTF-8, so decoding four times
+  // the limit is enough, and what that cut leaves broken lies beyond it.
+  const std::size_t end = std::min(std::min(body.find_first_of("\r\n"), body.size()), 4 * kStatusLineLimit);
+  const std::string raw = body.substr(0, end);
+  // A level-6 server speaks UTF-8; anything else is taken as the level-1
+  // texts are, in the system's ANSI code page.
+  std::string line = codepage::IsValidUtf8(raw) ? raw : codepage::AnsiToUtf8(raw);
+  line.resize(codepage::Utf8PrefixLength(line.data(), line.size(), kStatusLineLimit));
   // Tabs and other control bytes would draw as boxes or jumps.
   for (char& c : line)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';

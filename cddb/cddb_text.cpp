@@ -2,36 +2,16 @@
 
 #include "cddb/cddb_lookup.h"
 #include "util/codepage.h"
-#include "util/sjis.h"
 
 namespace {
 
 // Reply lines and converted texts live in 2048-byte buffers in the protocol's
-// model; longer texts are cut, never in the middle of a character.
+// model; longer texts are cut, never in the middle of a UTF-8 character.
 constexpr std::size_t kTextLimit = 2047;
 
-// Byte positions where " / " starts, stepping over double-byte characters so
-// that a trail byte 0x2F never counts as a slash.
-std::vector<std::string> SplitSlash(const std::string& text) {
-  std::vector<std::string> pieces;
-  std::size_t start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (sjis::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
-      i += 2;
-      continue;
-    }
-    if (text.compare(i, 3, " / ") == 0) {
-      pieces.push_back(text.substr(start, i - start));
-      i += 3;
-      start = i;
-      continue;
-    }
-    ++i;
-  }
-  pieces.push_back(text.substr(start));
-  return pieces;
-}
+// Cuts at " / ". The text is UTF-8, where no byte of a multi-byte
+// character is ASCII, so a plain search never splits a character.
+std::vector<std::string> SplitSlash(const std::string& text) { return SplitText(text, " / "); }
 
 }  // namespace
 
@@ -73,11 +53,6 @@ std::string DecodeXmcdEscapes(const std::string& text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (sjis::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
-      out += c;
-      out += text[++i];
-      continue;
-    }
     if (c == '\\' && i + 1 < text.size()) {
       const char next = text[i + 1];
       if (next == 'n' || next == 't') {
@@ -100,14 +75,14 @@ int ConvertCddbText(int proto, const std::string& text, const std::string& defau
                     std::string* performer) {
   std::string converted;
   if (proto == kCddbProtoPlain) {
-    converted = text;
+    converted = codepage::AnsiToUtf8(text);
   } else if (proto == kCddbProtoUtf8) {
-    if (!codepage::Utf8ToAnsi(text, &converted)) converted.clear();
+    converted = codepage::SanitizeUtf8(text);
   } else {
     return kCddbUnexpectedData;
   }
   converted = DecodeXmcdEscapes(converted);
-  converted.resize(sjis::SafePrefixLength(converted.data(), converted.size(), kTextLimit));
+  converted.resize(codepage::Utf8PrefixLength(converted.data(), converted.size(), kTextLimit));
   const std::vector<std::string> pieces = SplitSlash(converted);
   if (pieces.size() == 2) {
     *performer = pieces[0];

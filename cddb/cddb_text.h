@@ -1,6 +1,6 @@
 #pragma once
 // Texts of CDDB replies: splitting, and turning a reply text into a title
-// and a performer in the ANSI code page.
+// and a performer in UTF-8.
 #include <string>
 #include <vector>
 
@@ -15,18 +15,18 @@ std::string TextAfterNth(const std::string& text, char c, int n);
 // LF, in one pass.
 std::string NormalizeLineEnds(const std::string& text);
 
-// The xmcd escapes of a title in the ANSI code page: "\n" and "\t" become a
-// blank, "\\" one backslash; any other backslash stays. Steps over
-// double-byte characters, whose trail byte may be 0x5C.
+// The xmcd escapes of a UTF-8 title: "\n" and "\t" become a blank, "\\" one
+// backslash; any other backslash stays.
 std::string DecodeXmcdEscapes(const std::string& text);
 
 constexpr int kCddbProtoPlain = 1;
 constexpr int kCddbProtoUtf8 = 6;
 
-// Converts a reply text for protocol level `proto` (1: as it is, 6: UTF-8)
-// decodes the xmcd escapes and splits "performer / title". Returns 0, or 7
-// (kCddbUnexpectedData)
-// for any other level. Without exactly one " / " the whole text is the
+// Decodes a reply text into UTF-8 by protocol level `proto` (1: the system's
+// ANSI code page, 6: UTF-8, malformed bytes replaced), decodes the xmcd
+// escapes, cuts it to 2047 bytes at a character boundary and splits
+// "performer / title". Returns 0, or 7 (kCddbUnexpectedData) for any other
+// level. Without exactly one " / " the whole text is the
 // title and `performer` keeps `defaultPerformer`.
 int ConvertCddbText(int proto, const std::string& text, const std::string& defaultPerformer, std::string* title,
                     std::string* performer);

@@ -14,6 +14,8 @@
 #include "cddb/fit_text_win32.h"
 #include "cddb/list_view_win32.h"
 #include "resources/in_quorvo_cddb_info_res.h"
+#include "util/codepage.h"
+#include "util/message_box.h"
 #include "util/window_guard.h"
 
 namespace cddb_windows {
@@ -64,7 +66,7 @@ INT_PTR CALLBACK CandidatesProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPa
 int RunCandidatesDialog(HWND parent, const std::vector<CddbCandidate>& candidates) {
   if (g_abandoned.load()) return 0;
   InitCommonControlsOnce();
-  const INT_PTR result = DialogBoxParamA(g_instance.load(), MAKEINTRESOURCEA(IDD_CDDB_CANDIDATES), parent,
+  const INT_PTR result = DialogBoxParamW(g_instance.load(), MAKEINTRESOURCEW(IDD_CDDB_CANDIDATES), parent,
                                          ui::GuardedDialogProc<CandidatesProc>, reinterpret_cast<LPARAM>(&candidates));
   g_candidatesDialog.store(nullptr);
   return result > 0 && result <= static_cast<INT_PTR>(candidates.size()) ? static_cast<int>(result) : 0;
@@ -76,7 +78,7 @@ INT_PTR CALLBACK StatusProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
       return TRUE;
     case kMsgChooseCandidate: {
       const auto* candidates = reinterpret_cast<const std::vector<CddbCandidate>*>(lParam);
-      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, RunCandidatesDialog(dialog, *candidates));
+      SetWindowLongPtrW(dialog, DWLP_MSGRESULT, RunCandidatesDialog(dialog, *candidates));
       return TRUE;
     }
     case WM_COMMAND:
@@ -96,7 +98,7 @@ INT_PTR CALLBACK CandidatesProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPa
   switch (msg) {
     case WM_INITDIALOG: {
       g_candidatesDialog.store(dialog);
-      if (g_abandoned.load()) PostMessageA(dialog, WM_CLOSE, 0, 0);
+      if (g_abandoned.load()) PostMessageW(dialog, WM_CLOSE, 0, 0);
       const HWND list = GetDlgItem(dialog, IDC_CANDIDATE_LIST);
       static const ListColumn kColumns[] = {
           {"ジャンル", 64, LVCFMT_CENTER}, {"タイトル", 256, LVCFMT_LEFT}, {"アーティスト", 128, LVCFMT_LEFT}};
@@ -113,11 +115,11 @@ INT_PTR CALLBACK CandidatesProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPa
       switch (LOWORD(wParam)) {
         case IDC_CANDIDATE_OK: {
           const int row = static_cast<int>(
-              SendDlgItemMessageA(dialog, IDC_CANDIDATE_LIST, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+              SendDlgItemMessageW(dialog, IDC_CANDIDATE_LIST, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
           if (row >= 0) {
             EndDialog(dialog, row + 1);
           } else {
-            MessageBoxA(dialog, "選択されていません", "エラー", MB_OK | MB_ICONERROR);
+            msgbox::Show(dialog, "選択されていません", "エラー", MB_OK | MB_ICONERROR);
           }
           return TRUE;
         }
@@ -141,7 +143,7 @@ class StatusWindows : public CddbStatusUi {
     InitCommonControlsOnce();
     HWND owner = g_owner.load();
     const bool ownersThread = owner && GetWindowThreadProcessId(owner, nullptr) == GetCurrentThreadId();
-    const HWND window = CreateDialogParamA(g_instance.load(), MAKEINTRESOURCEA(IDD_CDDB_STATUS),
+    const HWND window = CreateDialogParamW(g_instance.load(), MAKEINTRESOURCEW(IDD_CDDB_STATUS),
                                            ownersThread ? owner : nullptr,
                                            ui::GuardedDialogProc<StatusProc>, 0);
     if (!window) return false;
@@ -149,7 +151,7 @@ class StatusWindows : public CddbStatusUi {
     Remember(window, true);
     char id[16];
     std::snprintf(id, sizeof id, "%.8X", static_cast<unsigned>(discId));
-    SetDlgItemTextA(window, IDC_STATUS_DISC_ID, id);
+    SetDlgItemTextW(window, IDC_STATUS_DISC_ID, codepage::Utf8ToWide(id).c_str());
     // A lookup the user did not ask for must not take the keyboard from the
     // host; the information box's own lookup may.
     ShowWindow(window, ownersThread ? SW_SHOW : SW_SHOWNOACTIVATE);
@@ -160,7 +162,7 @@ class StatusWindows : public CddbStatusUi {
   void SetMessage(const std::string& text) override {
     const HWND window = Target();
     if (!window) return;
-    SetDlgItemTextA(window, IDC_STATUS_MESSAGE, text.c_str());
+    SetDlgItemTextW(window, IDC_STATUS_MESSAGE, codepage::Utf8ToWide(text).c_str());
     // The lookup does not pump messages: paint the new line now.
     UpdateWindow(GetDlgItem(window, IDC_STATUS_MESSAGE));
   }
@@ -182,16 +184,16 @@ class StatusWindows : public CddbStatusUi {
     const std::uint64_t deadline = waitMs == 0xFFFFFFFFu ? UINT64_MAX : NowMs() + waitMs;
     MSG msg;
     for (;;) {
-      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
           // Our close ends the wait; anybody else's quit is the thread's own
           // business and is handed back to its loop.
           if (msg.wParam != kQuitByClose) PostQuitMessage(static_cast<int>(msg.wParam));
           return;
         }
-        if (!window_ || !IsDialogMessageA(window_, &msg)) {
+        if (!window_ || !IsDialogMessageW(window_, &msg)) {
           TranslateMessage(&msg);
-          DispatchMessageA(&msg);
+          DispatchMessageW(&msg);
         }
       }
       if (g_abandoned.load()) return;
@@ -223,7 +225,7 @@ class StatusWindows : public CddbStatusUi {
     };
     MSG msg;
     while (!finished()) {
-      if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
           // Our close cancels; anybody else's quit is the thread's own
           // business, handed back to its loop once the lookup has ended.
@@ -232,9 +234,9 @@ class StatusWindows : public CddbStatusUi {
             quitCode = msg.wParam;
           }
           cancelOnce();
-        } else if (!window || !IsDialogMessageA(window, &msg)) {
+        } else if (!window || !IsDialogMessageW(window, &msg)) {
           TranslateMessage(&msg);
-          DispatchMessageA(&msg);
+          DispatchMessageW(&msg);
         }
         continue;
       }
@@ -257,15 +259,15 @@ class StatusWindows : public CddbStatusUi {
   }
 
   void Wake() override {
-    if (const HWND window = g_lent.load()) PostMessageA(window, WM_NULL, 0, 0);
+    if (const HWND window = g_lent.load()) PostMessageW(window, WM_NULL, 0, 0);
   }
 
   void Abandon() override {
     g_abandoned.store(true);
-    if (const HWND dialog = g_candidatesDialog.load()) PostMessageA(dialog, WM_CLOSE, 0, 0);
+    if (const HWND dialog = g_candidatesDialog.load()) PostMessageW(dialog, WM_CLOSE, 0, 0);
     // Wakes each wait: its window's close posts the quit that ends it.
     std::lock_guard<std::mutex> lock(g_openMutex);
-    for (HWND window : g_open) PostMessageA(window, WM_CLOSE, 0, 0);
+    for (HWND window : g_open) PostMessageW(window, WM_CLOSE, 0, 0);
   }
 
   void Close() override {
@@ -281,7 +283,7 @@ class StatusWindows : public CddbStatusUi {
     // From the lookup's worker: the window's thread shows the dialog (it
     // waits in AwaitWork and so answers at once).
     const HWND window = g_lent.load();
-    return static_cast<int>(SendMessageA(window, kMsgChooseCandidate, 0, reinterpret_cast<LPARAM>(&candidates)));
+    return static_cast<int>(SendMessageW(window, kMsgChooseCandidate, 0, reinterpret_cast<LPARAM>(&candidates)));
   }
 
  private:

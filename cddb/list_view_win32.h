@@ -1,5 +1,6 @@
 #pragma once
-// The few list-view calls the CDDB windows share, in the ANSI code page.
+// The few list-view calls the CDDB windows share: UTF-8 texts into wide
+// list views, so titles in any script show exactly.
 #include <windows.h>
 #include <commctrl.h>
 

@@ -22,6 +22,7 @@
 #include "host_api/host_messages.h"
 #include "input/plugin_settings.h"
 #include "resources/gen_quorvo_res.h"
+#include "util/codepage.h"
 #include "util/host_dir.h"
 #include "util/message_box.h"
 #include "util/fault_injection.h"
@@ -51,6 +52,12 @@ constexpr std::uint32_t kDeviceReadyWaitMs = 60000;
 // goes on with it instead of subclassing a second time, which would make our
 // procedure its own predecessor and recurse until the stack ran out.
 const char kPreviousProcProperty[] = "quorvo.gen_quorvo.previous";
+// Set when that procedure was taken with the wide functions. A subclass
+// must get, set and call its predecessor with the pair that matches how it
+// was installed: a narrow procedure on a Unicode window (Winamp 5's) would
+// make the window an ANSI one, and every text passed through it would lose
+// what the system's code page cannot hold.
+const char kPreviousProcWideProperty[] = "quorvo.gen_quorvo.previous.wide";
 
 HINSTANCE g_instance = nullptr;
 HWND g_hostWindow = nullptr;
@@ -86,9 +93,9 @@ constexpr char kSaveNoticeName[] = "CompanionSaveFailed";
 plugin_thread::Handle g_noticeThread = nullptr;
 
 std::string LoadText(UINT id) {
-  char buffer[1024];
-  const int n = LoadStringA(g_instance, id, buffer, sizeof buffer);
-  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  wchar_t buffer[1024];
+  const int n = LoadStringW(g_instance, id, buffer, static_cast<int>(sizeof buffer / sizeof buffer[0]));
+  return n > 0 ? codepage::WideToUtf8(std::wstring(buffer, static_cast<std::size_t>(n))) : std::string();
 }
 
 // Writes the two settings (and, while they move over from the old file, the
@@ -101,7 +108,9 @@ void SaveSettings() {
     return;
   }
   const save_notice::Reason reason = save_notice::WhyNotWritten(ini, save_notice::LastError());
-  save_notice::Record(kSaveNoticeName, save_notice::Compose(LoadText(IDS_SAVE_COMPANION_FAILED), ini,
+  // The path is in the ANSI code page, the notice's text UTF-8.
+  save_notice::Record(kSaveNoticeName, save_notice::Compose(LoadText(IDS_SAVE_COMPANION_FAILED),
+                                                            codepage::AnsiToUtf8(ini),
                                                             LoadText(IDS_SAVE_REASON_FIRST + reason)));
 }
 
@@ -148,11 +157,11 @@ void BuildMenu(HWND hostWindow) {
   if (!sub) return;
   g_menu = sub;
   for (const DriveMenuItem& item : plan.items) {
-    InsertMenuA(sub, static_cast<UINT>(item.position), MF_BYPOSITION | MF_STRING, static_cast<UINT_PTR>(item.id),
-                item.text.c_str());
+    InsertMenuW(sub, static_cast<UINT>(item.position), MF_BYPOSITION | MF_STRING, static_cast<UINT_PTR>(item.id),
+                codepage::Utf8ToWide(item.text).c_str());
     g_commands.Add(item.id, item.letter);
   }
-  if (InsertMenuA(sub, static_cast<UINT>(plan.separatorPosition), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr)) {
+  if (InsertMenuW(sub, static_cast<UINT>(plan.separatorPosition), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr)) {
     g_separatorPosition = plan.separatorPosition - g_commands.Count();
   }
 }
@@ -269,6 +278,14 @@ void HandleCommand(int id) {
 }
 
 WNDPROC PreviousProc(HWND hwnd) { return reinterpret_cast<WNDPROC>(GetPropA(hwnd, kPreviousProcProperty)); }
+bool PreviousIsWide(HWND hwnd) { return GetPropA(hwnd, kPreviousProcWideProperty) != nullptr; }
+
+// The procedure on top of the window's chain, read with the pair that gives
+// it as installed (the other pair may give a translating handle instead).
+WNDPROC CurrentProc(HWND hwnd) {
+  return reinterpret_cast<WNDPROC>(IsWindowUnicode(hwnd) ? GetWindowLongPtrW(hwnd, GWLP_WNDPROC)
+                                                         : GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+}
 
 LRESULT CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
   // The host may quit (and free) us from a message passed on below: this
@@ -279,23 +296,35 @@ LRESULT CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noe
   // window procedure.
   if (msg == WM_COMMAND && !g_quitting.load()) NoThrow([wParam] { HandleCommand(LOWORD(wParam)); });
   const WNDPROC previous = PreviousProc(hwnd);
-  if (previous && previous != HookProc) return CallWindowProcA(previous, hwnd, msg, wParam, lParam);
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  const bool wide = PreviousIsWide(hwnd);
+  if (previous && previous != HookProc) {
+    return wide ? CallWindowProcW(previous, hwnd, msg, wParam, lParam)
+                : CallWindowProcA(previous, hwnd, msg, wParam, lParam);
+  }
+  return wide ? DefWindowProcW(hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-bool Chained(HWND hostWindow) {
-  return PreviousProc(hostWindow) != nullptr ||
-         reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hostWindow, GWLP_WNDPROC)) == HookProc;
+bool Chained(HWND hostWindow) { return PreviousProc(hostWindow) != nullptr || CurrentProc(hostWindow) == HookProc; }
+
+void ForgetPrevious(HWND hostWindow) {
+  RemovePropA(hostWindow, kPreviousProcProperty);
+  RemovePropA(hostWindow, kPreviousProcWideProperty);
 }
 
 void Hook(HWND hostWindow) {
   if (!hostWindow || Chained(hostWindow)) return;
-  const LONG_PTR previous = GetWindowLongPtrA(hostWindow, GWLP_WNDPROC);
+  const bool wide = IsWindowUnicode(hostWindow) != FALSE;
+  const LONG_PTR previous =
+      wide ? GetWindowLongPtrW(hostWindow, GWLP_WNDPROC) : GetWindowLongPtrA(hostWindow, GWLP_WNDPROC);
   // Known before the first message can reach our procedure.
-  if (!SetPropA(hostWindow, kPreviousProcProperty, reinterpret_cast<HANDLE>(previous))) return;
-  if (!SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookProc))) {
-    RemovePropA(hostWindow, kPreviousProcProperty);
+  if (wide && !SetPropA(hostWindow, kPreviousProcWideProperty, reinterpret_cast<HANDLE>(1))) return;
+  if (!SetPropA(hostWindow, kPreviousProcProperty, reinterpret_cast<HANDLE>(previous))) {
+    ForgetPrevious(hostWindow);
+    return;
   }
+  const LONG_PTR replaced = wide ? SetWindowLongPtrW(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookProc))
+                                 : SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookProc));
+  if (!replaced) ForgetPrevious(hostWindow);
 }
 
 // Takes our procedure out of the host window's chain. When another plug-in
@@ -304,10 +333,14 @@ void Hook(HWND hostWindow) {
 void Unhook(HWND hostWindow) {
   const WNDPROC previous = hostWindow ? PreviousProc(hostWindow) : nullptr;
   if (!previous) return;
-  const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hostWindow, GWLP_WNDPROC));
-  if (current == HookProc) {
-    SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    RemovePropA(hostWindow, kPreviousProcProperty);
+  if (CurrentProc(hostWindow) == HookProc) {
+    const auto restored = reinterpret_cast<LONG_PTR>(previous);
+    if (PreviousIsWide(hostWindow)) {
+      SetWindowLongPtrW(hostWindow, GWLP_WNDPROC, restored);
+    } else {
+      SetWindowLongPtrA(hostWindow, GWLP_WNDPROC, restored);
+    }
+    ForgetPrevious(hostWindow);
     return;
   }
   own_frames::PinThisLibrary();

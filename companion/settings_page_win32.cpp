@@ -4,7 +4,10 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <string>
+
 #include "resources/gen_quorvo_res.h"
+#include "util/codepage.h"
 #include "util/dialog.h"
 #include "util/window_guard.h"
 
@@ -14,7 +17,6 @@ const char kSettingsSheetCaption[] = "設定  -  音楽CD再生プラグイン -
 
 namespace {
 
-const char kPageTitle[] = "メニュー";
 constexpr int kTooltipShowMs = 10000;
 
 struct PageContext {
@@ -32,7 +34,7 @@ struct PageState {
 void InitPage(HWND page, PageContext* context) {
   auto* state = new PageState;
   state->context = context;
-  SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+  SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
   state->allDrives.Bind(page, IDC_ALL_DRIVES);
   state->quickStart.Bind(page, IDC_QUICK_START);
   state->allDrives.AddTooltip(IDS_TIP_ALL_DRIVES, true, kTooltipShowMs);
@@ -42,10 +44,10 @@ void InitPage(HWND page, PageContext* context) {
 }
 
 INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
-  auto* state = reinterpret_cast<PageState*>(GetWindowLongPtrA(page, DWLP_USER));
+  auto* state = reinterpret_cast<PageState*>(GetWindowLongPtrW(page, DWLP_USER));
   switch (msg) {
     case WM_INITDIALOG: {
-      const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
+      const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
       InitPage(page, reinterpret_cast<PageContext*>(sheetPage->lParam));
       return TRUE;
     }
@@ -54,7 +56,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
       if (header && header->code == static_cast<UINT>(PSN_APPLY) && state) {
         state->context->settings->allDrives = state->allDrives.Checked();
         state->context->settings->quickStart = state->quickStart.Checked();
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+        SetWindowLongPtrW(page, DWLP_MSGRESULT, PSNRET_NOERROR);
         return TRUE;
       }
       return FALSE;
@@ -62,7 +64,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
     case WM_DESTROY:
       if (state) {
         delete state;
-        SetWindowLongPtrA(page, DWLP_USER, 0);
+        SetWindowLongPtrW(page, DWLP_USER, 0);
       }
       return FALSE;
     default:
@@ -76,24 +78,25 @@ void ShowSettingsSheet(HWND owner, HINSTANCE instance, CompanionSettings& settin
   ui::InitCommonControlsOnce();
 
   PageContext context{instance, &settings};
-  PROPSHEETPAGEA page = {};
+  // Wide throughout, so that the sheet reads the same on any code page; the
+  // page's tab takes its title from the template's caption.
+  PROPSHEETPAGEW page = {};
   page.dwSize = sizeof page;
-  page.dwFlags = PSP_USETITLE;
   page.hInstance = instance;
-  page.pszTemplate = MAKEINTRESOURCEA(IDD_MENU_PAGE);
+  page.pszTemplate = MAKEINTRESOURCEW(IDD_MENU_PAGE);
   page.pfnDlgProc = ui::GuardedDialogProc<PageProc>;
-  page.pszTitle = kPageTitle;
   page.lParam = reinterpret_cast<LPARAM>(&context);
 
-  PROPSHEETHEADERA sheet = {};
+  const std::wstring caption = codepage::Utf8ToWide(kSettingsSheetCaption);
+  PROPSHEETHEADERW sheet = {};
   sheet.dwSize = sizeof sheet;
   sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
   sheet.hwndParent = owner;
   sheet.hInstance = instance;
-  sheet.pszCaption = kSettingsSheetCaption;
+  sheet.pszCaption = caption.c_str();
   sheet.nPages = 1;
   sheet.ppsp = &page;
-  PropertySheetA(&sheet);
+  PropertySheetW(&sheet);
 }
 
 }  // namespace companion

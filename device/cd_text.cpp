@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "util/codepage.h"
+
 namespace {
 
 constexpr std::size_t kHeader = 4;
@@ -34,6 +36,36 @@ void SplitStrings(const std::vector<std::uint8_t>& text, bool doubleByte, int ty
     if (entry >= entries.size()) continue;  // beyond the block's entries: dropped
     std::string& out = Field(entries[entry], type);
     out.append(reinterpret_cast<const char*>(&text[k]), step);
+  }
+}
+
+// ASCII blocks: a byte above 0x7F is no character of theirs.
+std::string AsciiToUtf8(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) < 0x80) out += c;
+    else out += "\xEF\xBF\xBD";  // U+FFFD
+  }
+  return out;
+}
+
+// A double-byte block is MS-JIS whatever its character code says: discs
+// that set the bit carry Shift-JIS text.
+std::string ToUtf8(const std::string& bytes, bool doubleByte, std::uint8_t charCode) {
+  if (doubleByte || charCode == kCharCodeMsJis) return codepage::Cp932ToUtf8(bytes);
+  if (charCode == kCharCodeAscii) return AsciiToUtf8(bytes);
+  // ISO 8859-1, and the codes this decoder does not know (Latin-1 keeps
+  // every byte visible).
+  return codepage::Latin1ToUtf8(bytes);
+}
+
+void DecodeEntries(std::vector<TitleInfo>& entries, bool doubleByte, std::uint8_t charCode) {
+  for (TitleInfo& info : entries) {
+    for (int t = 0; t < kTextTypes; ++t) {
+      std::string& field = Field(info, t);
+      field = ToUtf8(field, doubleByte, charCode);
+    }
   }
 }
 
@@ -72,6 +104,7 @@ void DecodeCdText(const std::uint8_t* data, std::size_t length, CdTextStore& sto
 
     std::vector<TitleInfo> entries(std::min<std::size_t>(std::size_t(lastTrack) + 1, kCdTextMaxEntries));
     for (int t = 0; t < kTextTypes; ++t) SplitStrings(collected[t], doubleByte, t, entries);
+    DecodeEntries(entries, doubleByte, pack[4]);
     std::vector<TitleInfo>& sequence = store[language];
     sequence.insert(sequence.end(), entries.begin(), entries.end());
 

@@ -5,6 +5,7 @@
 #include "input/plugin_lifecycle.h"
 #include "input/plugin_strings.h"
 #include "input/title_queries.h"
+#include "util/codepage.h"
 #include "util/no_throw.h"
 #include "util/own_frames.h"
 
@@ -24,5 +25,20 @@ extern "C" __declspec(dllexport) int winampGetExtendedFileInfo(const char* file,
   return NoThrow(0, [=] {
     if (!plugin::WaitForInitialisation()) return 0;
     return titles::GetExtendedFileInfo(titles::PluginResolver(), file, key, ret, retlen);
+  });
+}
+
+// The wide form a Unicode host asks for, so that titles reach it whatever
+// the system's code page. The name is the playlist entry's: ours are ASCII,
+// and any other goes on as the host would give it to the ANSI export.
+extern "C" __declspec(dllexport) int winampGetExtendedFileInfoW(const wchar_t* file, const char* key, wchar_t* ret,
+                                                                 size_t retlen) {
+  own_frames::Scope frame;
+  if (ret && retlen > 0) ret[0] = L'\0';  // terminated whatever happens below
+  return NoThrow(0, [=] {
+    if (!plugin::WaitForInitialisation()) return 0;
+    const std::string name = codepage::Utf8ToAnsi(codepage::WideToUtf8(file));
+    return titles::GetExtendedFileInfoW(titles::PluginResolver(), file ? name.c_str() : nullptr, key,
+                                        reinterpret_cast<char16_t*>(ret), retlen);
   });
 }

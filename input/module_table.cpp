@@ -6,7 +6,7 @@
 #include "resources/in_quorvo_res.h"
 #include "util/no_throw.h"
 #include "util/own_frames.h"
-#include "util/sjis.h"
+#include "util/codepage.h"
 
 namespace {
 
@@ -14,6 +14,9 @@ char g_description[256] = "in_quorvo.dll Ver.0.26";
 // Extension list and its description, double-NUL terminated.
 char g_extensions[] = "cda\0CD-DA(*.cda)\0";
 
+// Stays ANSI (the host's Unicode flag would make it pass wide file names to
+// every slot, which older hosts cannot): a Unicode host gets exact texts from
+// winampGetExtendedFileInfoW instead.
 In_Module g_module = {
     IN_VER,
     g_description,
@@ -49,7 +52,8 @@ In_Module g_module = {
 
 In_Module* GetInModule() {
   const std::string description = LoadPluginString(IDS_MODULE_DESCRIPTION) + plugin::kVersionSuffix;
-  sjis::CopyToBuffer(g_description, sizeof g_description, description);
+  // The host reads the description in its ANSI code page.
+  codepage::CopyAnsiToBuffer(g_description, sizeof g_description, codepage::Utf8ToAnsi(description));
   return &g_module;
 }
 

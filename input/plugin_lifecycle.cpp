@@ -32,6 +32,7 @@
 #include "util/no_throw.h"
 #include "util/own_frames.h"
 #include "util/plugin_thread.h"
+#include "util/codepage.h"
 #include "util/save_notice.h"
 
 namespace plugin {
@@ -135,7 +136,9 @@ void BackgroundInitialisation(void*) {
 // One paragraph of the notice: which file, and why it could not be written.
 std::string SaveProblem(unsigned textId, const std::string& path, unsigned long lastError) {
   const save_notice::Reason reason = save_notice::WhyNotWritten(path, lastError);
-  return save_notice::Compose(LoadPluginString(textId), path, LoadPluginString(IDS_SAVE_REASON_FIRST + reason));
+  // The path is an ANSI string; the notice is UTF-8 text.
+  return save_notice::Compose(LoadPluginString(textId), codepage::AnsiToUtf8(path),
+                              LoadPluginString(IDS_SAVE_REASON_FIRST + reason));
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ class Reader {
   Reader(Profile& profile, const std::string& path) : profile_(profile), path_(path.c_str()) {}
 
   std::string Text(const char* key, const char* fallback) {
-    return profile_.GetString(kSettingsSection, key, fallback, path_, 1024);
+    return profile_.GetText(kSettingsSection, key, fallback, path_, 1024);
   }
   void Bool(const char* key, bool* value) { *value = ProfileTextIsTrue(Text(key, *value ? "true" : "false")); }
   void Number(const char* key, std::uint32_t* value) {
@@ -63,7 +63,7 @@ class Writer {
   Writer(Profile& profile, const std::string& path) : profile_(profile), path_(path.c_str()) {}
 
   void Text(const char* key, const std::string& value) {
-    written_ = profile_.WriteString(kSettingsSection, key, value.c_str(), path_) && written_;
+    written_ = profile_.WriteText(kSettingsSection, key, value.c_str(), path_) && written_;
   }
   bool AllWritten() const { return written_; }
   void Bool(const char* key, bool value) { Text(key, value ? "true" : "false"); }
@@ -179,7 +179,8 @@ bool PluginSettings::Save(Profile& profile, const std::string& iniPath, const ch
 }
 
 bool CarryOverReadOnlyKeys(Profile& profile, const std::string& from, const std::string& to) {
-  // Nothing stored reads back as this.
+  // Nothing stored reads back as this. The values are copied as the file's
+  // bytes: they are no texts of ours.
   const char kMissing[] = "\x01missing";
   std::vector<std::string> keys = {"Aspi"};
   for (char letter = 'A'; letter <= 'Z'; ++letter) keys.push_back(std::string("AspiDevMap_") + letter);

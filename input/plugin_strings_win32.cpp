@@ -1,5 +1,7 @@
 #include "input/plugin_strings.h"
 
+#include "util/codepage.h"
+
 namespace {
 HINSTANCE g_instance = nullptr;
 }
@@ -8,7 +10,8 @@ void SetPluginInstance(HINSTANCE instance) { g_instance = instance; }
 HINSTANCE PluginInstance() { return g_instance; }
 
 std::string LoadPluginString(unsigned id) {
-  char buffer[1024];
-  const int n = LoadStringA(g_instance, id, buffer, sizeof buffer);
-  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  // The table is UTF-16: the wide load keeps every character on any code page.
+  wchar_t buffer[1024];
+  const int n = LoadStringW(g_instance, id, buffer, 1024);
+  return n > 0 ? codepage::WideToUtf8(std::wstring(buffer, static_cast<std::size_t>(n))) : std::string();
 }

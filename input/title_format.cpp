@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "util/sjis.h"
+#include "util/codepage.h"
 
 namespace {
 
@@ -28,15 +28,13 @@ std::string ExpandTitle(char driveLetter, int track, const std::string& format, 
   std::string out;
   // Stop gathering once the limit is passed; the final cut below then finds
   // a character boundary within the limit.
-  const std::size_t stopAt = kMaxExpandedTitle + 2;
+  const std::size_t stopAt = kMaxExpandedTitle + 1;
   const std::size_t n = format.size();
   for (std::size_t i = 0; i < n && out.size() < stopAt;) {
     const char c = format[i];
     if (c != '%') {
-      const bool pair = sjis::IsLeadByte(static_cast<unsigned char>(c));
-      if (pair && i + 1 >= n) break;  // a lone lead byte at the end is half a character
-      out.append(format, i, pair ? 2 : 1);
-      i += pair ? 2 : 1;
+      out += c;
+      ++i;
       continue;
     }
     if (i + 1 >= n) break;
@@ -55,14 +53,17 @@ std::string ExpandTitle(char driveLetter, int track, const std::string& format, 
         out += '%';
         break;
       default:
-        // An unknown code is dropped with its character, both bytes of a
-        // double-byte one: a lone trail byte would turn into a wrong letter.
-        if (sjis::IsLeadByte(static_cast<unsigned char>(code))) ++i;
         break;
     }
     i += 2;
+    // An unknown code is dropped with its whole character: a byte left of
+    // a multi-byte one would be no character at all.
+    if (static_cast<unsigned char>(code) >= 0xC0)
+      while (i < n && (static_cast<unsigned char>(format[i]) & 0xC0) == 0x80) ++i;
   }
-  out.resize(sjis::SafePrefixLength(out.data(), out.size(), kMaxExpandedTitle));
+  // Only a malformed format can leave bytes that are no character.
+  out = codepage::SanitizeUtf8(out);
+  out.resize(codepage::Utf8PrefixLength(out.data(), out.size(), kMaxExpandedTitle));
   return out;
 }
 

@@ -6,14 +6,14 @@
 
 #include "input/track_description.h"
 
-// Longest expansion, in bytes.
+// Longest expansion, in bytes of UTF-8.
 constexpr std::size_t kMaxExpandedTitle = 4095;
 
-// The format with its codes replaced: %1 track title, %2 track performer,
+// The UTF-8 format with its codes replaced by UTF-8 texts: %1 track title, %2 track performer,
 // %3 songwriter, %4 composer, %5 arranger, %6 track number, %7 the drive
 // letter as written, %8 disc title, %% a percent sign. A "%" before any other
 // character drops both; a "%" at the end drops itself. The result is at most
-// kMaxExpandedTitle bytes and never ends inside a double-byte character.
+// kMaxExpandedTitle bytes and never ends inside a character.
 std::string ExpandTitle(char driveLetter, int track, const std::string& format, const TrackDescription& record);
 
 // ExpandTitle into record.text.
@@ -25,6 +25,6 @@ void Expand(char driveLetter, int track, const std::string& format, TrackDescrip
 // unknown or null key answers 0 with an empty text.
 int Produce(const char* key, int track, TrackDescription& record);
 
-// ASCII letters folded; everything else compared as is (a double-byte
-// character never equals an ASCII letter).
+// ASCII letters folded; everything else compared as is (no byte of a
+// multi-byte UTF-8 character equals an ASCII letter).
 bool EqualsIgnoringCase(const char* a, const char* b);

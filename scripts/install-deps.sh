@@ -27,8 +27,12 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  $sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-  $sudo locale-gen >/dev/null
-fi
+# Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932, and
+# en_US.UTF-8 gives 1252 for the English-Windows prefix.
+for loc in ja_JP en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8$"; then
+    grep -q "^ *#* *$loc.UTF-8 UTF-8" /etc/locale.gen || echo "# $loc.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+    $sudo sed -i "s/^# *$loc.UTF-8 UTF-8/$loc.UTF-8 UTF-8/" /etc/locale.gen
+    $sudo locale-gen >/dev/null
+  fi
+done

@@ -23,9 +23,12 @@ case $i686_status in
   *) echo "i686 tier: setup failed (its tests will fail): $i686_reason" ;;
 esac
 
+QUORVO_WINE_LOCALE=en_US bash scripts/wine-prefix.sh
+
 start_xvfb 90 1280x1024x24 "$build/xvfb.log"
 stop_all() {
   stop_wine_and_xvfb
+  (QUORVO_WINE_LOCALE=en_US; source scripts/wine-env.sh; "$WINESERVER" -k >/dev/null 2>&1) || true
   ((i686_status == 0)) && bash scripts/i686-session.sh stop
 }
 trap stop_all EXIT
@@ -36,6 +39,9 @@ trap stop_all EXIT
 # detached from our output, or they would hold ctest's pipe open forever.
 "$WINESERVER" -p 60 </dev/null >/dev/null 2>&1 9>&- || true
 "$WINE64" wineboot </dev/null >/dev/null 2>&1 9>&- || true
+(QUORVO_WINE_LOCALE=en_US; source scripts/wine-env.sh
+ "$WINESERVER" -p 60 </dev/null >/dev/null 2>&1 9>&- || true
+ "$WINE64" wineboot </dev/null >/dev/null 2>&1 9>&- || true)
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

@@ -1,10 +1,16 @@
-# Sourced by the wine scripts: one prefix under build/, Japanese locale,
-# quiet output.
+# Sourced by the wine scripts: one prefix under build/, Japanese locale
+# (ANSI code page 932), quiet output. QUORVO_WINE_LOCALE=en_US selects a
+# second prefix whose ANSI code page is 1252, an English Windows.
 QUORVO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX="${WINEPREFIX:-$QUORVO_ROOT/build/wineprefix}"
+if [[ ${QUORVO_WINE_LOCALE:-} == en_US ]]; then
+  export WINEPREFIX="$QUORVO_ROOT/build/wineprefix-en_us"
+  export LC_ALL=en_US.UTF-8
+else
+  export WINEPREFIX="${WINEPREFIX:-$QUORVO_ROOT/build/wineprefix}"
+  export LC_ALL=ja_JP.UTF-8
+fi
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
-export LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-wnaspi32=n;mscoree,mshtml=}"
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver

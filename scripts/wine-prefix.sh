@@ -9,13 +9,16 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
-stamp="$WINEPREFIX/.quorvo-ready-win10-cdrom-d-i-unmanaged"
+stamp="$WINEPREFIX/.quorvo-ready-win10-cdrom-d-i-unmanaged-uifont"
 [[ -f $stamp ]] && exit 0
 
 mkdir -p "$WINEPREFIX"
 [[ -d $WINEPREFIX/drive_c ]] || "$WINE64" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
 "$WINE64" reg add 'HKCU\Software\Wine' /v Version /d win10 /f </dev/null >/dev/null 2>&1 9>&-
 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+# The dialogs ask for "MS UI Gothic"; an English prefix would draw their
+# Japanese as empty boxes without a Japanese face standing in for it.
+"$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAGothic /f </dev/null >/dev/null 2>&1 9>&-
 for l in d e f g h i; do
   mkdir -p "$QUORVO_ROOT/build/cdroot/$l"
   ln -sfn "$QUORVO_ROOT/build/cdroot/$l" "$WINEPREFIX/dosdevices/$l:"

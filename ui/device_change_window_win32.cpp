@@ -26,7 +26,7 @@ INT_PTR CALLBACK DeviceChangeProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
     unitMask = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lParam)->dbcv_unitmask;
   }
   const int handled = g_handler ? g_handler(static_cast<std::uint32_t>(wParam), volume, unitMask) : 0;
-  SetWindowLongPtrA(window, DWLP_MSGRESULT, handled ? TRUE : FALSE);
+  SetWindowLongPtrW(window, DWLP_MSGRESULT, handled ? TRUE : FALSE);
   return handled ? TRUE : FALSE;
 }
 
@@ -35,8 +35,8 @@ INT_PTR CALLBACK DeviceChangeProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
 void CreateDeviceChangeWindow(HINSTANCE instance, DeviceChangeHandler handler) {
   if (g_window) return;
   g_handler = handler;
-  g_window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_DEVICE_MONITOR), nullptr,
-                                 GuardedDialogProc<DeviceChangeProc>, 0);
+  g_window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_DEVICE_MONITOR), nullptr,
+                                GuardedDialogProc<DeviceChangeProc>, 0);
 }
 
 void DestroyDeviceChangeWindow() {

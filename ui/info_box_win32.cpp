@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "resources/in_quorvo_cddb_info_res.h"
+#include "util/codepage.h"
 #include "util/window_guard.h"
 
 namespace ui {
@@ -23,9 +24,12 @@ struct BoxState {
   bool resolving = false;
 };
 
-BoxState* StateOf(HWND dialog) { return reinterpret_cast<BoxState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+BoxState* StateOf(HWND dialog) { return reinterpret_cast<BoxState*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
-void SetText(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
+// A wide box: titles in any script read exactly, whatever the system's code page.
+void SetText(HWND dialog, int id, const std::string& text) {
+  SetDlgItemTextW(dialog, id, codepage::Utf8ToWide(text).c_str());
+}
 
 void ShowSourceTexts(HWND dialog, const InfoBoxFields& fields) {
   SetText(dialog, IDC_INFO_TITLE, fields.title);
@@ -37,14 +41,15 @@ void ShowSourceTexts(HWND dialog, const InfoBoxFields& fields) {
 }
 
 void OnInit(HWND dialog, BoxState& state) {
-  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+  SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
   state.model = std::make_unique<InfoBoxModel>(state.request->sources, state.request->resolve);
   InfoBoxModel& model = *state.model;
   const HWND combo = GetDlgItem(dialog, IDC_INFO_SOURCE);
   for (const InfoBoxSource& source : model.Sources()) {
-    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(source.displayName.c_str()));
+    const std::wstring name = codepage::Utf8ToWide(source.displayName);
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
-  SendMessageA(combo, CB_SETCURSEL, 0, 0);
+  SendMessageW(combo, CB_SETCURSEL, 0, 0);
   state.resolving = true;
   model.Open(state.request->file);
   state.resolving = false;
@@ -64,7 +69,7 @@ INT_PTR CALLBACK InfoBoxProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_INFO_SOURCE: {
-          const int index = static_cast<int>(SendDlgItemMessageA(dialog, IDC_INFO_SOURCE, CB_GETCURSEL, 0, 0));
+          const int index = static_cast<int>(SendDlgItemMessageW(dialog, IDC_INFO_SOURCE, CB_GETCURSEL, 0, 0));
           BoxState* state = StateOf(dialog);
           if (!state || !state->model || state->resolving) return TRUE;
           state->resolving = true;
@@ -97,7 +102,7 @@ int ShowInfoBox(const InfoBoxRequest& request, HWND parent) {
   }();
   (void)commonControls;
   BoxState state{&request, nullptr};
-  const INT_PTR result = DialogBoxParamA(request.instance, MAKEINTRESOURCEA(IDD_INFO_BOX), parent,
+  const INT_PTR result = DialogBoxParamW(request.instance, MAKEINTRESOURCEW(IDD_INFO_BOX), parent,
                                          GuardedDialogProc<InfoBoxProc>, reinterpret_cast<LPARAM>(&state));
   return result > 0 ? static_cast<int>(result) : 0;
 }

@@ -23,6 +23,8 @@ namespace {
 using namespace settings_pages;
 
 constexpr int kTextLimit = 1023;
+// A control's text in UTF-8: up to four bytes for each of its characters.
+constexpr int kTextBytes = 4 * kTextLimit + 1;
 constexpr int kTipMs = 10000;
 
 // The sheet edits a copy of its own: the plug-in's threads read the settings
@@ -40,20 +42,20 @@ struct SheetState {
 // the second's: it brings the open sheet to the front instead.
 SheetState* g_open = nullptr;
 
-std::string LoadText(HINSTANCE instance, UINT id) {
-  char text[kTextLimit + 1] = {};
-  const int n = LoadStringA(instance, id, text, sizeof text);
-  return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
+std::wstring LoadText(HINSTANCE instance, UINT id) {
+  wchar_t text[kTextLimit + 1] = {};
+  const int n = LoadStringW(instance, id, text, kTextLimit + 1);
+  return n > 0 ? std::wstring(text, static_cast<std::size_t>(n)) : std::wstring();
 }
 
 std::string TextOf(const Control& control) {
-  char text[kTextLimit + 1] = {};
+  char text[kTextBytes] = {};
   control.Text(text, sizeof text);
   return text;
 }
 
 std::string ListTextAt(const Control& list, int index) {
-  char text[kTextLimit + 1] = {};
+  char text[kTextBytes] = {};
   list.ListText(index, text, sizeof text);
   return text;
 }
@@ -249,22 +251,24 @@ void ShowSettingsSheet(HWND parent) {
   SheetState sheet;
   sheet.edit = SettingsSnapshot();
   const HINSTANCE instance = settings_links::Instance();
-  std::array<std::string, kPages.size()> titles;
-  std::array<PROPSHEETPAGEA, kPages.size()> pages = {};
+  // A wide sheet of wide pages: their titles and labels come from the UTF-16
+  // resources as they are, whatever the system's code page.
+  std::array<std::wstring, kPages.size()> titles;
+  std::array<PROPSHEETPAGEW, kPages.size()> pages = {};
   for (std::size_t i = 0; i < kPages.size(); ++i) {
     titles[i] = LoadText(instance, kPages[i].titleId);
-    PROPSHEETPAGEA& page = pages[i];
+    PROPSHEETPAGEW& page = pages[i];
     page.dwSize = sizeof page;
     page.dwFlags = PSP_USETITLE;
     page.hInstance = instance;
-    page.pszTemplate = MAKEINTRESOURCEA(kPages[i].templateId);
+    page.pszTemplate = MAKEINTRESOURCEW(kPages[i].templateId);
     page.pfnDlgProc = kPages[i].proc;
     page.pszTitle = titles[i].c_str();
     page.lParam = reinterpret_cast<LPARAM>(&sheet);
   }
-  const std::string caption =
-      LoadText(instance, IDS_SETTINGS) + "  -  " + LoadText(instance, IDS_PLUGIN_NAME) + " [in_quorvo.dll]";
-  PROPSHEETHEADERA header = {};
+  const std::wstring caption =
+      LoadText(instance, IDS_SETTINGS) + L"  -  " + LoadText(instance, IDS_PLUGIN_NAME) + L" [in_quorvo.dll]";
+  PROPSHEETHEADERW header = {};
   header.dwSize = sizeof header;
   header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
   header.hwndParent = parent;
@@ -277,7 +281,7 @@ void ShowSettingsSheet(HWND parent) {
   struct Closed {
     ~Closed() { g_open = nullptr; }
   } closed;
-  PropertySheetA(&header);
+  PropertySheetW(&header);
   if (sheet.applied) PublishSettings(sheet.edit);
 }
 

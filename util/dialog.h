@@ -1,6 +1,8 @@
 #pragma once
 // Thin wrappers over dialogs, controls and tooltips, shared by every dialog
-// and property page of both plug-ins. Win32 only.
+// and property page of both plug-ins. Texts are UTF-8; the windows are wide
+// ones (UTF-16), so every text reads the same on any system code page.
+// Win32 only.
 #ifdef _WIN32
 #include <windows.h>
 #include <commctrl.h>
@@ -52,7 +54,7 @@ class Control {
   int ListAdd(const char* text);
   int ListInsert(int index, const char* text);
   int ListDelete(int index);
-  int ListText(int index, char* out, int size) const;   // length, -1 bad index
+  int ListText(int index, char* out, int size) const;   // bytes, -1: bad index or too long
   int ListSelection() const;
   int ListSelect(int index);
   int ListCount() const;
@@ -60,7 +62,7 @@ class Control {
   // Edit.
   void EditSelect(int first, int last);
   void EditCopy();
-  int Text(char* out, int size) const;
+  int Text(char* out, int size) const;   // bytes copied, cut at a character boundary
   void SetText(const char* text);
 
   // List view: creates a "SysListView32" in place of this item's rectangle
@@ -82,7 +84,7 @@ class Control {
   // Icons and font.
   bool SetButtonIcon(int iconId);                  // 16 x 16, from Module()
   bool SetWindowIcons(int iconId);                 // 16 x 16 and 32 x 32 on this window
-  bool SetFont(const LOGFONTA& font);              // kept and deleted with the binding
+  bool SetFont(const LOGFONTW& font);              // kept and deleted with the binding
   bool ResizeClient(int width, int height);        // position unchanged
 
   // Tooltip for the whole control, string from Module(); multiLine sets the

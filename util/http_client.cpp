@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "util/http_chunked.h"
-#include "util/sjis.h"
+#include "util/codepage.h"
 #include "util/socket.h"
 
 namespace {
@@ -23,13 +23,18 @@ constexpr int kMaxRedirects = 10;
 // make us buffer without limit.
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 
+// Whole, never cut: a cut could end inside a UTF-8 character.
 std::string Format(const char* format, ...) {
-  char text[kChunk];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
-  return text;
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
+  va_end(again);
+  return codepage::SanitizeUtf8(text);
 }
 
 // Decimal digits to int; a value beyond int is clamped rather than wrapped.
@@ -53,12 +58,10 @@ std::uint32_t MsLeft(Clock::time_point deadline) {
 std::string LowerCopy(const std::string& line) {
   std::string lower = line;
   for (std::size_t i = 0; i < lower.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(lower[i]);
-    if (sjis::IsLeadByte(c)) {
-      ++i;  // the trail byte may look like a Latin letter
-    } else if (c >= 'A' && c <= 'Z') {
-      lower[i] = static_cast<char>(c - 'A' + 'a');
-    }
+    // Only ASCII letters: header names and the values matched here are
+    // ASCII, and a byte of any other character is left as it is.
+    const unsigned char c = static_cast<unsigned char>(lower[i]);
+    if (c >= 'A' && c <= 'Z') lower[i] = static_cast<char>(c - 'A' + 'a');
   }
   return lower;
 }

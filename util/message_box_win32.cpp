@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "util/codepage.h"
+
 namespace msgbox {
 
 namespace {
@@ -15,19 +17,24 @@ std::mutex g_mutex;
 std::vector<DWORD> g_abortableThreads;
 
 BOOL CALLBACK EndBox(HWND window, LPARAM found) {
-  char name[16] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (lstrcmpA(name, "#32770") == 0) {
-    PostMessageA(window, WM_COMMAND, IDOK, 0);
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (lstrcmpW(name, L"#32770") == 0) {
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
     *reinterpret_cast<bool*>(found) = true;
   }
   return TRUE;
 }
 
+// A wide box: its texts read the same on any system code page.
+int ShowWide(HWND owner, const std::string& text, const std::string& caption, unsigned type) {
+  return MessageBoxW(owner, codepage::Utf8ToWide(text).c_str(), codepage::Utf8ToWide(caption).c_str(), type);
+}
+
 }  // namespace
 
 int Show(HWND owner, const std::string& text, const std::string& caption, unsigned type) {
-  return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+  return ShowWide(owner, text, caption, type);
 }
 
 int ShowAbortable(HWND owner, const std::string& text, const std::string& caption, unsigned type) {
@@ -36,7 +43,7 @@ int ShowAbortable(HWND owner, const std::string& text, const std::string& captio
     std::lock_guard<std::mutex> lock(g_mutex);
     g_abortableThreads.push_back(self);
   }
-  MessageBoxA(owner, text.c_str(), caption.c_str(), type | MB_SETFOREGROUND);
+  ShowWide(owner, text, caption, type | MB_SETFOREGROUND);
   std::lock_guard<std::mutex> lock(g_mutex);
   g_abortableThreads.erase(std::find(g_abortableThreads.begin(), g_abortableThreads.end(), self));
   return kIdOk;

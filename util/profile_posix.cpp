@@ -1,6 +1,6 @@
 #include "util/profile.h"
 
-#include "util/sjis.h"
+#include "util/codepage.h"
 
 #include <cstdio>
 #include <mutex>
@@ -10,6 +10,8 @@
 // functions do for everything the plug-ins use:
 // - section and key names compare case-insensitively (ASCII letters only;
 //   trail bytes of double-byte characters are never folded);
+// - the file's bytes are in the ANSI code page (932 here unless a test sets
+//   another), which decides what a double-byte character is;
 // - a line is trimmed of blanks, "[name]" opens a section (the first section
 //   of a name wins), "key=value" holds a value trimmed of blanks, a line
 //   without '=' is a key without value (reads as the fallback), blank lines
@@ -43,7 +45,7 @@ char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - '
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (sjis::IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
+    if (codepage::IsAnsiLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
       if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
       ++i;
       continue;
@@ -230,7 +232,14 @@ class PosixProfile : public Profile {
       while (result.size() > 1 && result.back() == ' ') result.pop_back();
     }
     result = StripQuotes(result);
-    result.resize(sjis::SafePrefixLength(result.data(), result.size(), bufferSize - 1));
+    std::size_t keep = 0;
+    while (keep < result.size()) {
+      const std::size_t step =
+          codepage::IsAnsiLeadByte(static_cast<unsigned char>(result[keep])) && keep + 1 < result.size() ? 2 : 1;
+      if (keep + step > bufferSize - 1) break;
+      keep += step;
+    }
+    result.resize(keep);
     return result;
   }
 

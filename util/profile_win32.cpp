@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -17,7 +18,10 @@ class Win32Profile : public Profile {
     const DWORD size = bufferSize > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(bufferSize);
     std::vector<char> buffer(size);
     const DWORD n = GetPrivateProfileStringA(section, key, fallback ? fallback : "", buffer.data(), size, path);
-    return std::string(buffer.data(), n < size ? n : size - 1);
+    // A value cut short before a double-byte character may be counted with
+    // the terminator put in that character's place.
+    const std::size_t counted = n < size ? n : size - 1;
+    return std::string(buffer.data(), strnlen(buffer.data(), counted));
   }
 
   unsigned int GetInt(const char* section, const char* key, int fallback, const char* path) override {

@@ -4,7 +4,8 @@
 // sheet it belongs to), applies at PSN_APPLY and is freed at WM_DESTROY. It
 // provides `Page(HWND, LPARAM)`, `void Apply()` and
 // `bool OnCommand(int id, int code)` (true: handled). An exception fails
-// the message: it cannot unwind through the system's frames. Win32 only.
+// the message: it cannot unwind through the system's frames. The pages are
+// wide ones (PROPSHEETPAGEW). Win32 only.
 #ifdef _WIN32
 #include <windows.h>
 #include <commctrl.h>
@@ -14,12 +15,12 @@ namespace ui {
 
 template <class Page>
 INT_PTR PageMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Page* page = reinterpret_cast<Page*>(GetWindowLongPtrA(window, DWLP_USER));
+  Page* page = reinterpret_cast<Page*>(GetWindowLongPtrW(window, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG: {
-      const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
+      const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
       page = new Page(window, sheetPage ? sheetPage->lParam : 0);
-      SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
+      SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
       return TRUE;
     }
     case WM_COMMAND:
@@ -28,13 +29,13 @@ INT_PTR PageMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
       if (page && header && header->code == static_cast<UINT>(PSN_APPLY)) {
         page->Apply();
-        SetWindowLongPtrA(window, DWLP_MSGRESULT, PSNRET_NOERROR);
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, PSNRET_NOERROR);
         return TRUE;
       }
       return FALSE;
     }
     case WM_DESTROY:
-      SetWindowLongPtrA(window, DWLP_USER, 0);
+      SetWindowLongPtrW(window, DWLP_USER, 0);
       delete page;
       return FALSE;
     default:

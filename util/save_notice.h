@@ -24,10 +24,11 @@ unsigned long LastError();
 // Looks at `path` after writing it failed with `lastError`.
 Reason WhyNotWritten(const std::string& path, unsigned long lastError);
 
-// `pattern` with %1 replaced by the path and %2 by the reason.
+// `pattern` with %1 replaced by the path and %2 by the reason, all UTF-8
+// (a path from the file functions goes through codepage::AnsiToUtf8 first).
 std::string Compose(const std::string& pattern, const std::string& path, const std::string& reason);
 
-// Keeps `text` under `name` for the next start (appended to a text kept
+// Keeps `text` (UTF-8) under `name` for the next start (appended to a text kept
 // there already); false when even that could not be written.
 bool Record(const char* name, const std::string& text);
 // The text kept under `name`, forgotten as it is read ("" when none).

@@ -4,13 +4,19 @@
 
 #include <vector>
 
+#include "util/codepage.h"
+
 namespace save_notice {
 
 namespace {
 
 // Writable for the user even where the settings folder is not.
-const char kKey[] = "Software\\in_quorvo";
+const wchar_t kKey[] = L"Software\\in_quorvo";
+// Of UTF-8 text kept; the value holds it as UTF-16 (at most twice as long),
+// so that the notice reads the same on any code page. A value an older
+// version wrote through the ANSI functions reads the same way.
 constexpr DWORD kMaxNoticeBytes = 16384;
+constexpr DWORD kMaxValueBytes = 2 * kMaxNoticeBytes + 2;
 // Less than this much room counts as a full drive: a save needs a little.
 constexpr ULONGLONG kFullBelowBytes = 64 * 1024;
 
@@ -46,34 +52,38 @@ bool Record(const char* name, const std::string& text) {
   // Quits that fail without a start in between keep the newest texts only.
   const std::string kept = Take(name);
   const bool keepOld = !kept.empty() && kept.size() + text.size() < kMaxNoticeBytes / 2;
-  const std::string all = keepOld ? kept + "\n\n" + text : text;
+  const std::wstring all = codepage::Utf8ToWide(keepOld ? kept + "\n\n" + text : text);
+  const std::wstring valueName = codepage::Utf8ToWide(name);
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
       ERROR_SUCCESS) {
     return false;
   }
-  const LONG r = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(all.c_str()),
-                                static_cast<DWORD>(all.size() + 1));
+  const LONG r = RegSetValueExW(key, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(all.c_str()),
+                                static_cast<DWORD>((all.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
   return r == ERROR_SUCCESS;
 }
 
 std::string Take(const char* name) {
+  const std::wstring valueName = codepage::Utf8ToWide(name);
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
     return std::string();
   }
   std::string text;
   DWORD type = 0, size = 0;
-  // The value is ours, but its size is checked all the same before reading.
-  if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ && size > 0 &&
-      size <= kMaxNoticeBytes) {
-    std::vector<char> buffer(size + 1, '\0');
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) == ERROR_SUCCESS) {
-      text.assign(buffer.data());
+  // The value is ours, but its size is checked all the same before reading;
+  // the buffer has room for a terminator the value may lack.
+  if (RegQueryValueExW(key, valueName.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ &&
+      size > 0 && size <= kMaxValueBytes) {
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) ==
+        ERROR_SUCCESS) {
+      text = codepage::WideToUtf8(buffer.data());
     }
   }
-  RegDeleteValueA(key, name);
+  RegDeleteValueW(key, valueName.c_str());
   RegCloseKey(key);
   return text;
 }

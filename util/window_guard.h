@@ -25,7 +25,7 @@ LRESULT CALLBACK GuardedWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM 
   try {
     return Proc(window, msg, wParam, lParam);
   } catch (...) {
-    return DefWindowProcA(window, msg, wParam, lParam);
+    return DefWindowProcW(window, msg, wParam, lParam);
   }
 }
 

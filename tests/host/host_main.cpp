@@ -31,6 +31,10 @@
 //     when the call into the plug-in returned safely and the library stayed
 //     mapped meanwhile (a player that does this must not crash).
 //
+//   quorvo_host --unicode-window <any of the above>
+//     the same with a Unicode main window, as Winamp 5 has (an older host's
+//     is an ANSI one, the default).
+//
 //   quorvo_host --transport-kind
 //     exits with the transport kind the start-up choice makes with Aspi on,
 //     as this process's loader sees the ASPI layer.
@@ -52,11 +56,14 @@
 #include "tests/host/pass_through_stand_in.h"
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
+#include "util/codepage.h"
 #include "util/critical_section.h"
 #include "util/named_event.h"
 #include "util/profile.h"
 
 namespace {
+
+bool g_unicodeWindow = false;
 
 int HoldFile(const char* path, DWORD ms) {
   const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -154,19 +161,20 @@ int Demo(int track, double pace) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   TestHost host;
-  if (!host.CreateMainWindow()) {
+  if (!host.CreateMainWindow(g_unicodeWindow)) {
     Say("demo: the host window could not be created (is there an X display?)");
     return 2;
   }
   HWND window = host.MainWindow();
-  SetWindowTextA(window, "Winamp (test host) - in_quorvo デモ");
+  SetWindowTextW(window, codepage::Utf8ToWide("Winamp (test host) - in_quorvo デモ").c_str());
   HINSTANCE instance = GetModuleHandleA(nullptr);
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_USETABSTOPS |
+  // Wide controls: the titles and texts they show are Unicode.
+  HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_USETABSTOPS |
                               LBS_NOINTEGRALHEIGHT, 10, 10, 610, 240, window, nullptr, instance, nullptr);
   HWND progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 260, 610, 22, window, nullptr,
                                   instance, nullptr);
-  HWND status = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 10, 290, 610, 40, window, nullptr, instance,
+  HWND status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 290, 610, 40, window, nullptr, instance,
                                 nullptr);
   for (HWND control : {list, status}) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   int tabs[] = {200};
@@ -191,11 +199,12 @@ int Demo(int track, double pace) {
     char title[GETFILEINFO_TITLE_LENGTH] = {};
     int lengthMs = -1000;
     in->GetFileInfo(&entry.name[0], title, &lengthMs);
-    entry.title = title[0] ? title : entry.name;
+    // The narrow export answers in the system's code page, as an older host reads it.
+    entry.title = title[0] ? codepage::AnsiToUtf8(title) : entry.name;
     if (lengthMs >= 0) entry.lengthMs = lengthMs;
     playlist.push_back(entry);
     const std::string line = std::to_string(i + 1) + ". " + entry.title + "\t" + MinSec(entry.lengthMs);
-    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(codepage::Utf8ToWide(line).c_str()));
     Say("demo: playlist " + std::to_string(i + 1) + ". " + entry.title + "  " + MinSec(entry.lengthMs));
   }
   if (playlist.empty()) {
@@ -217,7 +226,7 @@ int Demo(int track, double pace) {
     return 5;
   }
   const std::string playing = (idle ? "停止中: " : "再生中: ") + playlist[track - 1].title;
-  SetWindowTextA(status, playing.c_str());
+  SetWindowTextW(status, codepage::Utf8ToWide(playing).c_str());
   Say(idle ? "demo: idle for the length of " + name : "demo: playing " + name);
 
   const DWORD start = GetTickCount();
@@ -229,7 +238,7 @@ int Demo(int track, double pace) {
     const int now = in->GetOutputTime();
     if (length > 0) SendMessageA(progress, PBM_SETPOS, static_cast<WPARAM>(static_cast<long long>(now) * 1000 / length), 0);
     const std::string text = playing + "   " + MinSec(now) + " / " + MinSec(length);
-    SetWindowTextA(status, text.c_str());
+    SetWindowTextW(status, codepage::Utf8ToWide(text).c_str());
     for (const auto& m : host.Messages()) ended = ended || m.msg == host::kMsgEndOfStream;
   }
   SendMessageA(progress, PBM_SETPOS, 1000, 0);
@@ -255,14 +264,14 @@ int Demo(int track, double pace) {
 
 int TitleQuery(DWORD ms) {
   TestHost host;
-  if (!host.CreateMainWindow()) return 2;
+  if (!host.CreateMainWindow(g_unicodeWindow)) return 2;
   In_Module* in = host.LoadInputPlugin();
   if (!in) return 3;
   in->Init();
   char name[] = "cda://D,1";
   char title[GETFILEINFO_TITLE_LENGTH] = {};
   in->GetFileInfo(name, title, nullptr);
-  Say(std::string("title: ") + title);
+  Say("title: " + codepage::AnsiToUtf8(title));
   host.PumpFor(ms);
   in->Quit();
   return 0;
@@ -278,7 +287,7 @@ struct QuitInside {
 QuitInside g_quitInside;
 
 void CALLBACK QuitFromInsideTheSheet(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND sheet = FindWindowA(nullptr, "設定  -  音楽CD再生プラグイン [in_quorvo.dll]");
+  HWND sheet = FindWindowW(nullptr, codepage::Utf8ToWide("設定  -  音楽CD再生プラグイン [in_quorvo.dll]").c_str());
   if (sheet == nullptr) return;  // not up yet
   KillTimer(nullptr, timer);
   g_quitInside.in->Quit();
@@ -289,7 +298,7 @@ void CALLBACK QuitFromInsideTheSheet(HWND, UINT, UINT_PTR timer, DWORD) {
 
 int QuitInsideConfig() {
   TestHost host;
-  if (!host.CreateMainWindow()) return 2;
+  if (!host.CreateMainWindow(g_unicodeWindow)) return 2;
   In_Module* in = host.LoadInputPlugin();
   if (!in) return 3;
   in->Init();
@@ -306,6 +315,11 @@ int QuitInsideConfig() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--unicode-window") == 0) {
+    g_unicodeWindow = true;
+    --argc;
+    ++argv;
+  }
   if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) return HoldLock(static_cast<DWORD>(std::atoi(argv[2])));
   if (argc == 4 && std::strcmp(argv[1], "--hold-file") == 0)
     return HoldFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));

@@ -6,6 +6,7 @@
 #include "host_api/host_messages.h"
 #include "tests/host/pass_through_stand_in.h"
 #include "tests/host/recording_output.h"
+#include "util/codepage.h"
 #include "util/sjis.h"
 
 namespace {
@@ -142,7 +143,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return IsWindowUnicode(hwnd) ? DefWindowProcW(hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 HMENU BuildMenu() {
@@ -154,9 +155,9 @@ HMENU BuildMenu() {
     // entries at position 4 and on.
     for (int item = 0; item < 6; ++item) {
       const std::string text = std::string(titles[i]) + " " + std::to_string(item + 1);
-      AppendMenuA(sub, MF_STRING, 40000 + i * 10 + item, text.c_str());
+      AppendMenuW(sub, MF_STRING, 40000 + i * 10 + item, codepage::Utf8ToWide(text).c_str());
     }
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), titles[i]);
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), codepage::Utf8ToWide(titles[i]).c_str());
   }
   return bar;
 }
@@ -188,20 +189,37 @@ TestHost::~TestHost() {
   if (g_host == this) g_host = nullptr;
 }
 
-bool TestHost::CreateMainWindow() {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kWindowClass;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  RegisterClassA(&wc);  // already registered is fine
+bool TestHost::CreateMainWindow(bool unicode) {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  // The class is registered anew in the kind asked for (an earlier host's
+  // window still open keeps the old one: the check at the end tells).
+  UnregisterClassA(kWindowClass, instance);
+  if (unicode) {
+    const std::wstring name = codepage::Utf8ToWide(kWindowClass);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = name.c_str();
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassW(&wc);
+  } else {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kWindowClass;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassA(&wc);
+  }
   menu_ = BuildMenu();
-  window_ = CreateWindowExA(0, kWindowClass, "Winamp (test host)", WS_OVERLAPPEDWINDOW, 40, 40, 640, 400, nullptr,
-                            menu_, wc.hInstance, nullptr);
+  window_ = unicode ? CreateWindowExW(0, codepage::Utf8ToWide(kWindowClass).c_str(), L"Winamp (test host)",
+                                      WS_OVERLAPPEDWINDOW, 40, 40, 640, 400, nullptr, menu_, instance, nullptr)
+                    : CreateWindowExA(0, kWindowClass, "Winamp (test host)", WS_OVERLAPPEDWINDOW, 40, 40, 640, 400,
+                                      nullptr, menu_, instance, nullptr);
   if (window_ && getenv("QUORVO_SHOW_HOST")) ShowWindow(window_, SW_SHOWNORMAL);
   ClearMessages();
-  return window_ != nullptr;
+  return window_ != nullptr && (IsWindowUnicode(window_) != FALSE) == unicode;
 }
 
 std::string TestHost::ProgramDirectory() {
@@ -257,6 +275,12 @@ In_Module* TestHost::LoadInputPlugin(const char* file) {
   in_->outMod = recording_output::Table();
   in_->outMod->hMainWindow = window_;
   return in_;
+}
+
+TestHost::ExtendedFileInfoW TestHost::InputExtendedFileInfoW() const {
+  if (!inLib_) return nullptr;
+  return reinterpret_cast<ExtendedFileInfoW>(
+      reinterpret_cast<void*>(GetProcAddress(inLib_, "winampGetExtendedFileInfoW")));
 }
 
 void TestHost::UnloadInputPlugin() {
@@ -351,9 +375,9 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
   char cls[32] = {};
   GetClassNameA(child, cls, sizeof cls);
   if (lstrcmpiA(cls, "Static") == 0) {
-    char text[4096] = {};
-    GetWindowTextA(child, text, sizeof text);
-    if (text[0]) *reinterpret_cast<std::string*>(param) += text;
+    wchar_t text[4096] = {};
+    GetWindowTextW(child, text, static_cast<int>(sizeof text / sizeof text[0]));
+    if (text[0]) *reinterpret_cast<std::string*>(param) += codepage::WideToUtf8(text);
   }
   return TRUE;
 }
@@ -363,7 +387,7 @@ DWORD WINAPI ModalBoxCloser::Run(void* self) {
   auto* closer = static_cast<ModalBoxCloser*>(self);
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < closer->timeoutMs_) {
-    HWND box = FindWindowA("#32770", closer->caption_.c_str());
+    HWND box = FindWindowW(L"#32770", codepage::Utf8ToWide(closer->caption_).c_str());
     if (box) {
       Sleep(50);  // let the box finish its set-up
       EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&closer->text_));

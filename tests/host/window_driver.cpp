@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/codepage.h"
+
 namespace window_driver {
 
 namespace {
@@ -75,14 +77,13 @@ BOOL CALLBACK MatchTooltip(HWND window, LPARAM param) {
 
 std::vector<std::string> Items(HWND box, UINT countMsg, UINT lengthMsg, UINT textMsg) {
   std::vector<std::string> items;
-  int count = static_cast<int>(SendMessageA(box, countMsg, 0, 0));
+  int count = static_cast<int>(SendMessageW(box, countMsg, 0, 0));
   for (int i = 0; i < count; ++i) {
-    LRESULT length = SendMessageA(box, lengthMsg, static_cast<WPARAM>(i), 0);
+    LRESULT length = SendMessageW(box, lengthMsg, static_cast<WPARAM>(i), 0);
     if (length < 0) length = 0;
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    SendMessageA(box, textMsg, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(std::strlen(text.c_str()));
-    items.push_back(text);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(box, textMsg, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&text[0]));
+    items.push_back(codepage::WideToUtf8(text.c_str()));
   }
   return items;
 }
@@ -120,10 +121,17 @@ void PutChunk(std::vector<unsigned char>& out, const char* type, const std::vect
 }  // namespace
 
 std::string Text(HWND window) {
-  char buffer[4096] = {};
+  static thread_local wchar_t buffer[8192];
+  buffer[0] = L'\0';
   // WM_GETTEXT rather than GetWindowText: it reads other threads' controls too.
-  SendMessageA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
-  return buffer;
+  SendMessageW(window, WM_GETTEXT, sizeof buffer / sizeof buffer[0], reinterpret_cast<LPARAM>(buffer));
+  return codepage::WideToUtf8(buffer);
+}
+
+std::string MenuText(HMENU menu, UINT position) {
+  wchar_t buffer[512] = {};
+  GetMenuStringW(menu, position, buffer, static_cast<int>(sizeof buffer / sizeof buffer[0]), MF_BYPOSITION);
+  return codepage::WideToUtf8(buffer);
 }
 
 std::string ClassName(HWND window) {
@@ -194,7 +202,7 @@ bool SetChecked(HWND button, bool checked) {
 
 bool SetEditText(HWND edit, const std::string& text) {
   if (edit == nullptr) return false;
-  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(codepage::Utf8ToWide(text).c_str()));
   if (ClassName(edit) == "ComboBox") {
     NotifyOwner(edit, CBN_EDITCHANGE);
   } else {
@@ -248,13 +256,18 @@ bool ReadTooltip(HWND control, TooltipInfo* info) {
   search.control = control;
   EnumThreadWindows(GetWindowThreadProcessId(control, nullptr), MatchTooltip, reinterpret_cast<LPARAM>(&search));
   if (search.tooltip == nullptr) return false;
-  char text[1024] = {};
-  TOOLINFOA tool = search.tool;
-  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  // Wine's narrow text message stops at 80 characters; the wide one takes
+  // the buffer's size.
+  static thread_local wchar_t text[4096];
+  std::memset(text, 0, sizeof text);
+  TOOLINFOW tool = {};
+  tool.cbSize = TTTOOLINFOW_V1_SIZE;
+  tool.hwnd = search.tool.hwnd;
+  tool.uId = search.tool.uId;
   tool.lpszText = text;
-  SendMessageA(search.tooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(search.tooltip, TTM_GETTEXTW, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(&tool));
   info->window = search.tooltip;
-  info->text = text;
+  info->text = codepage::WideToUtf8(text);
   info->maxWidth = static_cast<int>(SendMessageA(search.tooltip, TTM_GETMAXTIPWIDTH, 0, 0));
   info->autoPopMs = static_cast<int>(SendMessageA(search.tooltip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0));
   return true;

@@ -14,6 +14,7 @@
 #include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
+#include "tests/integration/window_text.h"
 #include "tests/integration/shutdown_support.h"
 #include "tests/integration/virtual_aspi.h"
 #include "util/http_client.h"
@@ -22,6 +23,10 @@ namespace {
 
 using namespace cddb_fixture;
 using namespace dialog_helpers;
+using window_text::FindOwnWindow;
+using window_text::ItemText;
+using window_text::WaitForWindow;
+using window_text::StatusOutcome;
 
 // 08025603+3+150+15000+30000+600: tracks at offsets 150, 15000 and 30000,
 // lead-out at 600 s. Pre-gaps the drive makes up keep the image small.
@@ -102,12 +107,8 @@ TEST_F(CddbCandidatesTest, TheThirdCandidateIsReadWithItsCategoryAndCached) {
   std::string message, title, third;
   Lookup(
       [&](HWND box, HWND list) {
-        char text[64] = {};
+        third = window_text::ListViewText(list, 2, 0);
         LVITEMA item = {};
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, 2, reinterpret_cast<LPARAM>(&item));
-        third = text;
         item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&item));
         Click(box, IDC_CANDIDATE_OK);

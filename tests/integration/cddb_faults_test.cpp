@@ -18,6 +18,7 @@
 #include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
 #include "tests/integration/virtual_aspi.h"
+#include "util/codepage.h"
 #include "util/http_client.h"
 
 namespace {
@@ -46,10 +47,8 @@ constexpr DWORD kReplyTimeoutMs = 30000;
 // while its lookup runs.
 std::string ControlText(HWND dialog, int id) {
   wchar_t wide[512] = {};
-  const int n = InternalGetWindowText(GetDlgItem(dialog, id), wide, 512);
-  char text[1024] = {};
-  WideCharToMultiByte(932, 0, wide, n, text, sizeof text - 1, nullptr, nullptr);
-  return text;
+  InternalGetWindowText(GetDlgItem(dialog, id), wide, 512);
+  return codepage::WideToUtf8(wide);
 }
 
 // The status window shows `expected`; a server's line below the message
@@ -168,14 +167,14 @@ class CddbFaultsTest : public ::testing::Test {
     char title[GETFILEINFO_TITLE_LENGTH] = {};
     std::string name = file;
     in_->GetFileInfo(&name[0], title, nullptr);
-    return title;
+    return codepage::AnsiToUtf8(title);
   }
 
   // The status window of the background lookup (of this process, of
   // another thread).
   HWND LookupWindow(DWORD limitMs) {
     for (const DWORD start = GetTickCount();;) {
-      for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kStatusCaption)) != nullptr;) {
+      for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, codepage::Utf8ToWide(kStatusCaption).c_str())) != nullptr;) {
         DWORD pid = 0;
         const DWORD thread = GetWindowThreadProcessId(w, &pid);
         if (pid == GetCurrentProcessId() && thread != GetCurrentThreadId() && IsWindowVisible(w)) return w;

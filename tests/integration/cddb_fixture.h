@@ -10,6 +10,7 @@
 
 #include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/host/test_host.h"
+#include "util/codepage.h"
 #include "util/http_client.h"
 
 namespace cddb_fixture {
@@ -47,9 +48,9 @@ inline std::string ServerGet(const std::string& port, const std::string& path) {
 // tells nothing: the box's own lookup can be cancelled with it.
 inline std::string StatusOutcome(HWND status, DWORD timeoutMs) {
   for (const DWORD start = GetTickCount(); IsWindow(status) && GetTickCount() - start < timeoutMs; Sleep(20)) {
-    char text[1024] = {};
-    SendDlgItemMessageA(status, IDC_STATUS_MESSAGE, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    const std::string shown = text;
+    wchar_t text[1024] = {};
+    SendDlgItemMessageW(status, IDC_STATUS_MESSAGE, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    const std::string shown = codepage::WideToUtf8(text);
     if (shown != "接続中..." && shown != "サーバに問い合わせています" && !shown.empty()) return shown;
   }
   return std::string();
@@ -61,10 +62,11 @@ inline int LineCount(const std::string& text) {
   return n;
 }
 
-// Tracks at 00:02:00 and 04:05:55, lead-out at 05:02:00. The gap before
-// track 2 is silence the drive makes up, so the image stays small. Returns
+// Tracks at 00:02:00 and 04:05:55, lead-out at 05:02:00 (with the default
+// gap before track 2; "03:01:55" gives the disc 1000F002+2+150+13930+242).
+// The gap is silence the drive makes up, so the image stays small. Returns
 // the cue sheet's path relative to the programs, empty on failure.
-inline std::string MakeKnownDisc(const std::string& name) {
+inline std::string MakeKnownDisc(const std::string& name, const std::string& pregap = "04:01:55") {
   const std::string dir = TestHost::ProgramDirectory() + "\\discs";
   CreateDirectoryA(dir.c_str(), nullptr);
   FILE* f = std::fopen((dir + "\\" + name + ".bin").c_str(), "wb");
@@ -75,7 +77,7 @@ inline std::string MakeKnownDisc(const std::string& name) {
   f = std::fopen((dir + "\\" + name + ".cue").c_str(), "wb");
   if (!f) return std::string();
   const std::string cue = "FILE \"" + name + ".bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
-                          "  TRACK 02 AUDIO\r\n    PREGAP 04:01:55\r\n    INDEX 01 00:02:00\r\n";
+                          "  TRACK 02 AUDIO\r\n    PREGAP " + pregap + "\r\n    INDEX 01 00:02:00\r\n";
   std::fputs(cue.c_str(), f);
   std::fclose(f);
   return "discs\\" + name + ".cue";

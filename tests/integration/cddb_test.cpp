@@ -14,6 +14,7 @@
 #include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
 #include "tests/integration/virtual_aspi.h"
+#include "util/codepage.h"
 #include "util/http_client.h"
 
 namespace {
@@ -64,12 +65,12 @@ class CddbTest : public ::testing::Test {
     char title[GETFILEINFO_TITLE_LENGTH];
     std::string copy = name;
     in_->GetFileInfo(&copy[0], title, nullptr);
-    return title;
+    return codepage::AnsiToUtf8(title);
   }
   std::string Extended(const std::string& name, const char* key) {
     char buffer[256] = "";
     extended_(name.c_str(), key, buffer, sizeof buffer);
-    return buffer;
+    return codepage::AnsiToUtf8(buffer);
   }
   // Index of the first logged host message of that code (-1: none).
   int IpcIndex(LPARAM code) {

@@ -16,11 +16,16 @@
 #include "input/plugin_strings.h"
 #include "resources/in_quorvo_cddb_info_res.h"
 #include "tests/integration/dialog_helpers.h"
+#include "tests/integration/window_text.h"
 #include "ui/device_change_window.h"
 
 namespace {
 
 using namespace dialog_helpers;
+using window_text::FindOwnWindow;
+using window_text::ItemText;
+using window_text::WaitForWindow;
+using window_text::ListViewText;
 
 const char kStatusCaption[] = "CDDBステータス";
 const char kCandidatesCaption[] = "複数の候補があります";
@@ -111,16 +116,6 @@ struct CandidatesSeen {
   std::string errorText;
 };
 
-std::string ListText(HWND list, int row, int column) {
-  char text[256] = {};
-  LVITEMA item = {};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
 // Runs the candidates dialog; `act` decides how it ends.
 template <class Act>
 int Choose(CddbStatusUi* ui, CandidatesSeen* seen, Act act) {
@@ -133,18 +128,13 @@ int Choose(CddbStatusUi* ui, CandidatesSeen* seen, Act act) {
     const HWND list = GetDlgItem(box, IDC_CANDIDATE_LIST);
     seen->rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int c = 0; c < 3; ++c) {
-      char text[64] = {};
-      LVCOLUMNA column = {};
-      column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-      column.pszText = text;
-      column.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(&column));
-      seen->columns.push_back(text);
+      LVCOLUMNW column;
+      seen->columns.push_back(window_text::ListViewColumn(list, c, &column));
       seen->widths.push_back(column.cx);
       if (c == 0) seen->firstFormat = column.fmt & LVCFMT_JUSTIFYMASK;
     }
     seen->extendedStyle = static_cast<DWORD>(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    seen->thirdCategory = ListText(list, 2, 0);
+    seen->thirdCategory = ListViewText(list, 2, 0);
     seen->cancelVisible = IsWindowVisible(GetDlgItem(box, IDC_CANDIDATE_CANCEL)) != FALSE;
     act(box, list, seen);
   });
@@ -166,10 +156,9 @@ TEST_F(CddbWindowsTest, CandidatesDialogListsTheMatchesAndInsistsOnAChoice) {
   const int result = Choose(ui_, &seen, [](HWND box, HWND list, CandidatesSeen* s) {
     SaveScreenshot(box, "110_cddb_candidates");
     {
-      ModalBoxCloser closer("エラー");
+      std::thread closer([s] { s->errorText = window_text::CloseBox("エラー", 20000); });
       Click(box, IDC_CANDIDATE_OK);  // nothing selected yet
-      closer.Join();
-      s->errorText = closer.Text();
+      closer.join();
     }
     if (!IsWindow(box)) return;
     SelectRow(list, 2);
@@ -218,7 +207,7 @@ class FakeCache : public cddb_windows::CacheRowSource {
 std::vector<std::string> Column(HWND list, int column) {
   std::vector<std::string> texts;
   const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < count; ++row) texts.push_back(ListText(list, row, column));
+  for (int row = 0; row < count; ++row) texts.push_back(ListViewText(list, row, column));
   return texts;
 }
 
@@ -267,7 +256,7 @@ TEST_F(CddbWindowsTest, CacheManagerSortsByColumnAndDeletesTheSelectedRows) {
   EXPECT_EQ(0x421u, extendedStyle & 0x421u);
   EXPECT_EQ(loaded, (std::vector<std::string>{"Delta", "alpha", "Charlie", "日本のアルバム", "Bravo"}));
   EXPECT_EQ(ids, (std::vector<std::string>{"F2000003", "7A000002", "0D012C02", "02000004", "01000001"}));
-  // Bytewise: capitals before small letters, Shift-JIS bytes after ASCII.
+  // Bytewise: capitals before small letters, multi-byte texts after ASCII.
   EXPECT_EQ(titlesUp, (std::vector<std::string>{"Bravo", "Charlie", "Delta", "alpha", "日本のアルバム"}));
   EXPECT_EQ(titlesDown, (std::vector<std::string>{"日本のアルバム", "alpha", "Delta", "Charlie", "Bravo"}));
   EXPECT_EQ(cache.deleted, (std::vector<std::string>{"01000001+1+150+300", "0D012C02+2+150+18430+302",

@@ -1,6 +1,7 @@
 #pragma once
 // Finding and reading the plug-in's dialogs from a watcher thread while the
 // test's own thread sits in a modal call, and saving a picture of one.
+// Captions and texts are UTF-8, through the wide functions.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "tests/host/test_host.h"
 #include "tests/host/window_driver.h"
+#include "util/codepage.h"
 
 namespace dialog_helpers {
 
@@ -16,7 +18,8 @@ namespace dialog_helpers {
 inline HWND FindOwnWindow(const char* caption) {
   HWND found = nullptr;
   HWND window = nullptr;
-  while ((window = FindWindowExA(nullptr, window, nullptr, caption)) != nullptr) {
+  const std::wstring wide = codepage::Utf8ToWide(caption);
+  while ((window = FindWindowExW(nullptr, window, nullptr, wide.c_str())) != nullptr) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     if (pid == GetCurrentProcessId()) {
@@ -47,11 +50,7 @@ inline bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
   return true;
 }
 
-inline std::string ItemText(HWND dialog, int id) {
-  char text[1024] = {};
-  SendDlgItemMessageA(dialog, id, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  return text;
-}
+inline std::string ItemText(HWND dialog, int id) { return window_driver::Text(GetDlgItem(dialog, id)); }
 
 // Selects a drop-down item as a user would: the combo tells its parent.
 inline void SelectComboItem(HWND dialog, int id, int index) {

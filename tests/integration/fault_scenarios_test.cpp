@@ -17,6 +17,7 @@
 #include "tests/integration/ini_file.h"
 #include "tests/integration/shutdown_support.h"
 #include "tests/integration/virtual_aspi.h"
+#include "util/codepage.h"
 #include "tools/vdrive/disc_image.h"
 #include "util/named_event.h"
 
@@ -63,15 +64,15 @@ class BoxWatcher {
     char name[16] = {};
     GetClassNameA(child, name, sizeof name);
     if (lstrcmpiA(name, "Static") != 0) return TRUE;  // not the OK button's caption
-    char buffer[1024] = {};
-    GetWindowTextA(child, buffer, sizeof buffer);
-    *reinterpret_cast<std::string*>(text) += buffer;
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(child, buffer, 1024);
+    *reinterpret_cast<std::string*>(text) += codepage::WideToUtf8(buffer);
     return TRUE;
   }
   static DWORD WINAPI Run(void* self) {
     auto* w = static_cast<BoxWatcher*>(self);
     while (!w->stop_) {
-      if (HWND box = FindWindowA("#32770", kErrorCaption)) {
+      if (HWND box = FindWindowW(L"#32770", codepage::Utf8ToWide(kErrorCaption).c_str())) {
         Sleep(50);  // let the box finish its set-up
         std::string text;
         EnumChildWindows(box, Collect, reinterpret_cast<LPARAM>(&text));
@@ -172,7 +173,7 @@ class FaultScenarioTest : public ::testing::Test {
     std::string copy = name;
     int length = -1;
     in_->GetFileInfo(&copy[0], title, &length);
-    return title;
+    return codepage::AnsiToUtf8(title);
   }
   // Seeks from the host's thread, as the host does, and returns how long the
   // call took; a seek that never returns ends the program.

@@ -24,6 +24,7 @@
 #include "tests/integration/shutdown_support.h"
 #include "tests/integration/virtual_aspi.h"
 #include "tools/vdrive/disc_image.h"
+#include "util/codepage.h"
 
 namespace {
 
@@ -104,10 +105,13 @@ class HostileIniTest : public ::testing::Test {
       for (int i = 0; i < 1500 && !done.load(); ++i) {
         if (HWND box = dialog_helpers::FindOwnWindow(kBoxCaption)) {
           if (IsWindowVisible(box)) {
-            char text[2048] = {};
+            std::string text;
             HWND child = nullptr;
-            while ((child = FindWindowExA(box, child, "Static", nullptr)) != nullptr)
-              GetWindowTextA(child, text + std::strlen(text), static_cast<int>(sizeof text - std::strlen(text)));
+            while ((child = FindWindowExW(box, child, L"Static", nullptr)) != nullptr) {
+              wchar_t part[1024] = {};
+              GetWindowTextW(child, part, 1024);
+              text += codepage::WideToUtf8(part);
+            }
             boxes->push_back(text);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
             dialog_helpers::WaitForWindowGone(box, 5000);

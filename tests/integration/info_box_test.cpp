@@ -14,11 +14,16 @@
 #include "tests/host/recording_output.h"
 #include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
+#include "tests/integration/window_text.h"
 #include "tests/integration/virtual_aspi.h"
 
 namespace {
 
 using namespace dialog_helpers;
+using window_text::FindOwnWindow;
+using window_text::ItemText;
+using window_text::WaitForWindow;
+using window_text::StatusOutcome;
 
 const char kInfoCaption[] = "CD-TEXT/CDDB情報";
 const char kMonitorCaption[] = "ステータスモニタ";
@@ -103,13 +108,7 @@ TEST_F(InfoBoxTest, ShowsTheFirstSourceAndRefreshesOnlyOnAnotherSource) {
   std::vector<std::string> sources;
   bool pictured = false;
   const int result = RunBox("cda://D,1", [&](HWND box) {
-    const HWND combo = GetDlgItem(box, IDC_INFO_SOURCE);
-    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-      char text[256] = {};
-      SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-      sources.push_back(text);
-    }
+    sources = window_text::Items(GetDlgItem(box, IDC_INFO_SOURCE), true);
     opened = Read(box);
     pictured = SaveScreenshot(box, "102_info_box");
     SelectComboItem(box, IDC_INFO_SOURCE, 0);
@@ -183,7 +182,8 @@ TEST_F(InfoBoxTest, ABoxOpenedFromTheFirstOnesLoopLeavesTheFirstWorking) {
     PostMessageA(host_.MainWindow(), kOpenAgain, 0, 0);
     HWND nested = nullptr;
     for (int i = 0; i < 1000 && !nested; ++i) {
-      for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kInfoCaption)) != nullptr;) {
+      for (HWND w = nullptr;
+           (w = FindWindowExW(nullptr, w, nullptr, window_text::Wide(kInfoCaption).c_str())) != nullptr;) {
         if (w != outer && IsWindowVisible(w)) nested = w;
       }
       Sleep(20);
@@ -266,7 +266,7 @@ void WatchStatus(StatusSeen* seen, DWORD closeAfterMs) {
   seen->ownedByMonitor = GetWindow(status, GW_OWNER) == FindOwnWindow("ステータスモニタ");
   seen->unowned = GetWindow(status, GW_OWNER) == nullptr;
   const HWND close = GetDlgItem(status, IDC_STATUS_CLOSE);
-  seen->message = cddb_fixture::StatusOutcome(status, 20000);
+  seen->message = StatusOutcome(status, 20000);
   seen->resultShownAt = GetTickCount();
   if (closeAfterMs) {
     Sleep(closeAfterMs);
@@ -350,7 +350,8 @@ TEST_F(CddbStatusTest, QuitEndsABackgroundLookupThatWaitsForItsUser) {
   HWND status = nullptr;
   for (DWORD start = GetTickCount(); !status && GetTickCount() - start < 20000;) {
     host_.PumpFor(20);
-    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, "CDDBステータス")) != nullptr;) {
+    for (HWND w = nullptr;
+         (w = FindWindowExW(nullptr, w, nullptr, window_text::Wide("CDDBステータス").c_str())) != nullptr;) {
       DWORD pid = 0;
       const DWORD thread = GetWindowThreadProcessId(w, &pid);
       if (pid == GetCurrentProcessId() && thread != GetCurrentThreadId() && IsWindowVisible(w)) status = w;

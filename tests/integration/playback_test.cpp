@@ -18,6 +18,7 @@
 #include "tests/integration/ini_file.h"
 #include "tests/integration/transports.h"
 #include "tests/integration/virtual_aspi.h"
+#include "util/codepage.h"
 #include "tools/discgen/disc_generator.h"
 #include "tools/vdrive/disc_image.h"
 
@@ -192,7 +193,7 @@ TEST_P(PlaybackTest, StopClosesTheReadErrorBoxTheHostWindowOwns) {
   char name[] = "cda://D,1";
   ASSERT_EQ(0, in_->Play(name));
   HWND box = nullptr;
-  ASSERT_TRUE(host_.PumpUntil([&] { return (box = FindWindowA("#32770", kErrorCaption)) != nullptr; })) << "no error box";
+  ASSERT_TRUE(host_.PumpUntil([&] { return (box = FindWindowW(L"#32770", codepage::Utf8ToWide(kErrorCaption).c_str())) != nullptr; })) << "no error box";
   EXPECT_EQ(host_.MainWindow(), GetWindow(box, GW_OWNER));
   const DWORD start = GetTickCount();
   {

@@ -16,11 +16,15 @@
 #include "resources/in_quorvo_res.h"
 #include "resources/in_quorvo_strings.h"
 #include "tests/integration/dialog_helpers.h"
+#include "tests/integration/window_text.h"
 #include "tests/integration/virtual_aspi.h"
 
 namespace {
 
 using namespace dialog_helpers;
+using window_text::FindOwnWindow;
+using window_text::ItemText;
+using window_text::WaitForWindow;
 
 const char kSheetCaption[] = "設定  -  音楽CD再生プラグイン [in_quorvo.dll]";
 const char kBoxCaption[] = "in_quorvo.dll";
@@ -34,23 +38,12 @@ HWND ShowPage(HWND sheet, int index) {
   return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
 }
 
-std::vector<std::string> ListItems(HWND page, int id) {
-  std::vector<std::string> items;
-  const int count = static_cast<int>(SendDlgItemMessageA(page, id, LB_GETCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    char text[256] = {};
-    SendDlgItemMessageA(page, id, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-    items.push_back(text);
-  }
-  return items;
-}
+std::vector<std::string> ListItems(HWND page, int id) { return window_text::Items(GetDlgItem(page, id), false); }
 
 int ComboIndexOf(HWND page, int id, const char* labelPart) {
-  const int count = static_cast<int>(SendDlgItemMessageA(page, id, CB_GETCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    char text[256] = {};
-    SendDlgItemMessageA(page, id, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-    if (std::string(text).find(labelPart) != std::string::npos) return i;
+  const std::vector<std::string> items = window_text::Items(GetDlgItem(page, id), true);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].find(labelPart) != std::string::npos) return static_cast<int>(i);
   }
   return -1;
 }
@@ -88,26 +81,12 @@ std::map<HWND, Tip> ReadTooltips(HWND sheet) {
     wchar_t text[1024] = {};
     wide.lpszText = text;
     SendMessageW(w, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&wide));
-    char narrow[2048] = {};
-    WideCharToMultiByte(932, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
     Tip& tip = tips[reinterpret_cast<HWND>(tool.uId)];
-    tip.text = narrow;
+    tip.text = codepage::WideToUtf8(text);
     tip.maxWidth = SendMessageA(w, TTM_GETMAXTIPWIDTH, 0, 0);
     tip.autoPop = SendMessageA(w, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0);
   }
   return tips;
-}
-
-// The message text of a box: its longest static text.
-std::string BoxText(HWND box) {
-  std::string longest;
-  HWND child = nullptr;
-  while ((child = FindWindowExA(box, child, "Static", nullptr)) != nullptr) {
-    char text[1024] = {};
-    GetWindowTextA(child, text, sizeof text);
-    if (std::string(text).size() > longest.size()) longest = text;
-  }
-  return longest;
 }
 
 class SettingsSheetTest : public ::testing::Test {
@@ -155,7 +134,7 @@ class SettingsSheetTest : public ::testing::Test {
       drive(sheet);
       while (!done.load() && IsWindow(sheet)) {
         if (HWND box = FindOwnWindow(kBoxCaption)) {
-          boxes_.push_back(BoxText(box));
+          boxes_.push_back(window_text::BoxText(box));
           if (onBox_) onBox_(box);
           PostMessageA(box, WM_COMMAND, IDOK, 0);
           WaitForWindowGone(box, 5000);
@@ -365,7 +344,8 @@ TEST_F(SettingsSheetTest, ConfigCalledFromWithinTheSheetKeepsItsAppliedPages) {
   onBox_ = [&](HWND) {
     PostMessageA(host_.MainWindow(), kConfigAgain, 0, 0);
     for (int i = 0; i < 250 && !nestedReturned.load(); ++i) {
-      for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kSheetCaption)) != nullptr;) {
+      for (HWND w = nullptr;
+           (w = FindWindowExW(nullptr, w, nullptr, window_text::Wide(kSheetCaption).c_str())) != nullptr;) {
         if (w != sheet_.load() && IsWindowVisible(w)) {
           ++extraSheets;
           PostMessageA(w, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);

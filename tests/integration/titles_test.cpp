@@ -9,6 +9,7 @@
 #include "tests/host/test_host.h"
 #include "tests/integration/transports.h"
 #include "tests/integration/virtual_aspi.h"
+#include "util/codepage.h"
 
 namespace {
 
@@ -56,12 +57,12 @@ class TitlesTest : public ::testing::TestWithParam<transports::Transport> {
     char title[GETFILEINFO_TITLE_LENGTH];
     std::string copy = name;
     in_->GetFileInfo(&copy[0], title, length);
-    return title;
+    return codepage::AnsiToUtf8(title);  // this prefix's code page, 932
   }
   int Extended(const std::string& name, const char* key, std::string* value) {
     char buffer[256];
     const int result = extended_(name.c_str(), key, buffer, sizeof buffer);
-    *value = buffer;
+    *value = codepage::AnsiToUtf8(buffer);
     return result;
   }
 
@@ -77,7 +78,8 @@ std::string TitlesTest::plain_;
 
 INSTANTIATE_TEST_SUITE_P(Transports, TitlesTest, transports::kBoth, transports::ParamName);
 
-std::string Wide(int n) { return std::string("\x82") + static_cast<char>(0x4F + n); }
+// A full-width digit (U+FF10 + n).
+std::string Wide(int n) { return std::string("\xEF\xBC") + static_cast<char>(0x90 + n); }
 
 TEST_P(TitlesTest, JapaneseCdTextFirstByDefault) {
   Start("");

@@ -6,6 +6,7 @@
 #include "cddb/cddb_text.h"
 #include "cddb/disc_id.h"
 #include "cddb_test_support.h"
+#include "util/codepage.h"
 
 using cddbtest::MakeToc;
 
@@ -85,14 +86,16 @@ TEST(CddbText, ConversionAndSlashSplit) {
       {1, "A / B / C", "A / B / C", "default", 0},
       {1, "A/B", "A/B", "default", 0},
       {6, u8"バンド / 曲名", "曲名", "バンド", 0},
-      {6, u8"\u2603 \U0001F600 x", "? ?? x", "default", 0},  // not in CP932: one default character per UTF-16 unit
-      {6, "\xE3\x81", "?", "default", 0},         // malformed UTF-8
+      {6, u8"\u2603 \U0001F600 x", u8"\u2603 \U0001F600 x", "default", 0},  // kept exactly
+      {6, "\xE3\x81 / x", "x", u8"\uFFFD", 0},  // malformed UTF-8
       {3, "Song", "", "", kCddbUnexpectedData},
       // xmcd escapes: \n and \t are blanks, \\ one backslash, others stay.
       {1, "First\\nLine", "First Line", "default", 0},
       {1, "Back\\\\slash Band / Tabs\\tand\\nLines", "Tabs and Lines", "Back\\slash Band", 0},
       {1, "C:\\\\Music \\x end\\", "C:\\Music \\x end\\", "default", 0},
-      {1, "ソnata", "ソnata", "default", 0},  // the trail byte of ソ is 0x5C
+      // Level 1 is the system's code page (932 here): the trail byte of ソ
+      // is 0x5C, which must not start an escape once decoded.
+      {1, codepage::Utf8ToAnsi("ソnata / ソ\\\\n"), "ソ\\n", "ソnata", 0},
       {6, u8"ソnata \\\\n", "ソnata \\n", "default", 0},
   };
   for (const Case& c : cases) {
@@ -102,13 +105,18 @@ TEST(CddbText, ConversionAndSlashSplit) {
     EXPECT_EQ(c.title, title) << c.text;
     EXPECT_EQ(c.performer, performer) << c.text;
   }
-  // A trail byte 0x2F inside a double-byte character is no slash; cut texts
-  // end on a character boundary.
+  // Cut texts end on a character boundary of the decoded text.
   std::string title, performer;
-  ConvertCddbText(1, std::string("\x81 / ") + "x", "d", &title, &performer);
-  EXPECT_EQ("d", performer);
   ConvertCddbText(1, std::string(2046, 'a') + "\x82\xA0", "d", &title, &performer);
   EXPECT_EQ(2046u, title.size());
+  ConvertCddbText(6, std::string(2044, 'a') + u8"あ", "d", &title, &performer);
+  EXPECT_EQ(2047u, title.size());
+  // On a Western system level 1 is code page 1252.
+  codepage::SetAnsiCodePageForTesting(1252);
+  ConvertCddbText(1, "Bj\xF6rk / Caf\xE9", "d", &title, &performer);
+  codepage::SetAnsiCodePageForTesting(0);
+  EXPECT_EQ("Café", title);
+  EXPECT_EQ("Björk", performer);
   EXPECT_EQ("a\nb\nc\r\n", NormalizeLineEnds("a\r\nb\nc\r\r\n"));
   EXPECT_EQ(3u, SplitText("a  b", " ").size());
   EXPECT_EQ(1u, SplitText("", " ").size());
@@ -257,4 +265,6 @@ TEST(CddbReplyForms, RefusalsAndLfLineEnds) {
   EXPECT_EQ("500 Bad hello", CddbStatusLine("500 Bad\thello\r\nmore"));
   EXPECT_EQ(256u, CddbStatusLine("500 " + std::string(300, 'x')).size());
   EXPECT_EQ(255u, CddbStatusLine(std::string(255, 'x') + "日本").size());
+  // Shown as UTF-8 whatever the server sent: a level-1 line in the ANSI code page.
+  EXPECT_EQ("401 エラー", CddbStatusLine(codepage::Utf8ToAnsi("401 エラー")));
 }

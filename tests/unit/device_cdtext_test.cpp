@@ -76,8 +76,18 @@ TEST(DeviceCdTextDecoder, EnglishAndJapaneseBlocksEachFromItsOwn) {
   ASSERT_EQ(2u, store.size());
   ASSERT_EQ(3u, store[0x69].size());
   EXPECT_EQ("Title 2", store[0x09].at(2).title);
-  EXPECT_EQ("\x83\x41\x83\x8B", store[0x69][0].title);
-  EXPECT_EQ("\x8B\xC8\x82\x51", store[0x69][2].title);
+  EXPECT_EQ("アル", store[0x69][0].title);  // decoded from Shift-JIS into UTF-8
+  EXPECT_EQ("曲２", store[0x69][2].title);
+
+  // Each block by its own character code: ISO 8859-1, ASCII (a byte beyond
+  // it is no character).
+  for (const auto& code : {std::make_pair(0x00, u8"Caf\u00E9"), std::make_pair(0x01, u8"Caf\uFFFD")}) {
+    CdTextBlock latin = English(0);
+    latin.characterCode = static_cast<std::uint8_t>(code.first);
+    latin.text[0x80] = "Caf\xE9"s + '\0';
+    latin.languages = {0x09};
+    EXPECT_EQ(code.second, Decode(devtest::CdTextReply({latin}))[0x09][0].title) << code.first;
+  }
 
   // A language met again goes after the first block's entries.
   en.languages = ja.languages = {0x09, 0x09};
@@ -107,9 +117,8 @@ TEST_P(DeviceCdTextJapaneseForms, EveryEntryOfBothLanguagesLandsOnItsTrack) {
   ja.text[0x81] = "\x89\xB9\0\0\x89\xB9\x82\x50\0\0\x89\xB9\x82\x51\0\0\x89\xB9\x82\x52\0\0"s;
   ja.text[0x82] = "\0\0\x8D\xEC\0\0\0\0\0\0"s;
   const CdTextBlock en = English(3);
-  const std::vector<std::string> jaTitles = {"\x83\x41\x83\x8B", "", "\x8B\xC8\x82\x51", "\x8B\xC8\x82\x52"};
-  const std::vector<std::string> jaPerformers = {"\x89\xB9", "\x89\xB9\x82\x50", "\x89\xB9\x82\x51",
-                                                 "\x89\xB9\x82\x52"};
+  const std::vector<std::string> jaTitles = {"アル", "", "曲２", "曲３"};
+  const std::vector<std::string> jaPerformers = {"音", "音１", "音２", "音３"};
 
   // Both block orders: the Japanese block's flag must not carry over into
   // an English block that follows it.
@@ -123,7 +132,7 @@ TEST_P(DeviceCdTextJapaneseForms, EveryEntryOfBothLanguagesLandsOnItsTrack) {
     for (std::size_t k = 0; k < 4; ++k) {
       EXPECT_EQ(jaTitles[k], store[0x69][k].title) << k;
       EXPECT_EQ(jaPerformers[k], store[0x69][k].performer) << k;
-      EXPECT_EQ(k == 1 ? "\x8D\xEC" : "", store[0x69][k].songwriter) << k;
+      EXPECT_EQ(k == 1 ? "作" : "", store[0x69][k].songwriter) << k;
       EXPECT_EQ("Title " + std::to_string(k), store[0x09][k].title);
       EXPECT_EQ("Artist " + std::to_string(k), store[0x09][k].performer);
     }
@@ -153,11 +162,11 @@ TEST(DeviceCdTextDecoder, TerminatorsTabsAndPairs) {
   // An empty string moves the rest along; a tab is an ordinary character.
   EXPECT_EQ((std::vector<std::string>{"A", "", "B\t", "\t"}), Titles("A\0\0B\t\0\t\0"s, false));
   // Double-byte: 00 00 ends a string, and so does a pair with one zero.
-  EXPECT_EQ((std::vector<std::string>{"\x82\xA0", "", "\x82\xA2\x82\xA4", ""}),
+  EXPECT_EQ((std::vector<std::string>{"あ", "", "いう", ""}),
             Titles("\x82\xA0\0\0\0A\x82\xA2\x82\xA4\0\0"s, true));
   // Pairs count from the start of the type's text, across packs.
-  EXPECT_EQ((std::vector<std::string>{"x\x82", "", ""}), Titles("x\x82\xA0\0\0A"s, true, 2));
-  EXPECT_EQ((std::vector<std::string>{"abcdefghij\x82\xA0\x82\xA2", ""}),
+  EXPECT_EQ((std::vector<std::string>{u8"x\uFFFD", "", ""}), Titles("x\x82\xA0\0\0A"s, true, 2));
+  EXPECT_EQ((std::vector<std::string>{"abcdefghijあい", ""}),
             Titles("abcdefghij\x82\xA0\x82\xA2\0\0"s, true, 1));
 }
 

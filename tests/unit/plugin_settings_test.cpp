@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "temp_ini.h"
+#include "util/codepage.h"
 
 namespace {
 
@@ -71,7 +72,8 @@ TEST(PluginSettings, SaveWritesEveryStoredKeyInOrder) {
 TEST(PluginSettings, SavedValuesLoadBack) {
   TempIni ini;
   PluginSettings s;
-  s.defaultTitleFormat = "%7 トラック%6";
+  // A text the system's ANSI code page holds comes back exactly.
+  s.defaultTitleFormat = codepage::AnsiCodePage() == 1252 ? "%7 Café%6" : "%7 トラック%6";
   s.titlePriority = {"CDDB", "default", "CD-TEXT(EN)", "CD-TEXT(JP)"};
   s.cdtextTitleFormat = "%2 / %1";
   s.cddbTitleFormat = "%1";
@@ -90,6 +92,10 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   s.readSpeed = 1411;
   s.multithreadInitialize = true;
   s.Save(SystemProfile(), ini.path(), "9.99");
+  // Texts go to the file in the ANSI code page, as older versions wrote them.
+  if (codepage::AnsiCodePage() == 932) {
+    EXPECT_NE(std::string::npos, ini.Read().find("DefaultTitleFormat=%7 \x83\x67\x83\x89\x83\x62\x83\x4e%6\r\n"));
+  }
 
   PluginSettings r;
   EXPECT_EQ("9.99", r.Load(SystemProfile(), ini.path()));
@@ -242,8 +248,9 @@ TEST(PluginSettings, OutOfRangeNumbersFallBackToTheirDefaults) {
   }
 }
 
-TEST(PluginSettings, ChoiceTablesInValueOrderWithShiftJisLabels) {
+TEST(PluginSettings, ChoiceTablesInValueOrderWithUtf8Labels) {
   BuildChoiceTables();
+  // Spelled as UTF-8 bytes, whatever the compiler makes of literals.
   const auto& sizes = BufferSizeChoices();
   const auto& speeds = ReadSpeedChoices();
   ASSERT_EQ(20u, sizes.size());
@@ -251,10 +258,10 @@ TEST(PluginSettings, ChoiceTablesInValueOrderWithShiftJisLabels) {
   EXPECT_EQ(2352u, sizes.begin()->first);
   EXPECT_EQ(3528000u, sizes.rbegin()->first);
   EXPECT_EQ(65535u, speeds.rbegin()->first);
-  EXPECT_EQ("   1\x95\x62 (  75 frame,   176,400 byte)", sizes.at(176400));
-  EXPECT_EQ("0.13\x95\x62 (  10 frame,    17,640 byte)", sizes.at(17640));
-  EXPECT_EQ(" 4\x94\x7b\x91\xac (  705,600\x83\x6f\x83\x43\x83\x67/\x95\x62)", speeds.at(705));
-  EXPECT_EQ(" \x8d\xc5\x8d\x82\x91\xac\x93\x78", speeds.at(65535));
+  EXPECT_EQ("   1\xe7\xa7\x92 (  75 frame,   176,400 byte)", sizes.at(176400));
+  EXPECT_EQ("0.13\xe7\xa7\x92 (  10 frame,    17,640 byte)", sizes.at(17640));
+  EXPECT_EQ(" 4\xe5\x80\x8d\xe9\x80\x9f (  705,600\xe3\x83\x90\xe3\x82\xa4\xe3\x83\x88/\xe7\xa7\x92)", speeds.at(705));
+  EXPECT_EQ(" \xe6\x9c\x80\xe9\xab\x98\xe9\x80\x9f\xe5\xba\xa6", speeds.at(65535));
 }
 
 TEST(PluginSettings, IniPathAndProcessRecord) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "input/plugin_settings.h"
-#include "util/sjis.h"
+#include "util/codepage.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ TrackDescription Record() {
 }
 
 bool EndsOnCharacterBoundary(const std::string& text) {
-  return sjis::SafePrefixLength(text.data(), text.size(), text.size()) == text.size();
+  return codepage::IsValidUtf8(text);
 }
 
 TEST(TitleFormat, CodesAndPercentSigns) {
@@ -36,10 +36,10 @@ TEST(TitleFormat, CodesAndPercentSigns) {
   EXPECT_EQ("#7", out.text);
 }
 
-TEST(TitleFormat, AnUnknownCodeDropsAWholeDoubleByteCharacter) {
-  // "%ア" would otherwise leave the trail byte of ア (0x41), an "A".
+TEST(TitleFormat, AnUnknownCodeDropsAWholeMultiByteCharacter) {
+  // "%ア" would otherwise leave the two continuation bytes of ア.
   EXPECT_EQ("[]", ExpandTitle('D', 1, "[%ア]", Record()));
-  EXPECT_EQ("日本", ExpandTitle('D', 1, "日本\x82", Record())) << "half a character at the end of the format";
+  EXPECT_EQ(u8"日本\uFFFD", ExpandTitle('D', 1, "日本\xE6\x97", Record())) << "half a character at the end";
 }
 
 TEST(TitleFormat, LongExpansionsStopAt4095BytesOnACharacterBoundary) {
@@ -48,13 +48,13 @@ TEST(TitleFormat, LongExpansionsStopAt4095BytesOnACharacterBoundary) {
   EXPECT_EQ(4095u, ExpandTitle('D', 1, "%1%1%1", r).size());
 
   r.track.title.clear();
-  for (int i = 0; i < 1500; ++i) r.track.title += "あ";  // 3000 bytes of pairs
-  const std::string odd = ExpandTitle('D', 1, "%1%1", r);
-  EXPECT_EQ(4094u, odd.size()) << "4095 would end on a lead byte";
-  EXPECT_TRUE(EndsOnCharacterBoundary(odd));
-  const std::string even = ExpandTitle('D', 1, "x%1%1", r);
-  EXPECT_EQ(4095u, even.size());
-  EXPECT_TRUE(EndsOnCharacterBoundary(even));
+  for (int i = 0; i < 1000; ++i) r.track.title += "あ";  // 3000 bytes, three a character
+  const std::string inside = ExpandTitle('D', 1, "x%1%1", r);
+  EXPECT_EQ(4093u, inside.size()) << "4095 would end inside a character";
+  EXPECT_TRUE(EndsOnCharacterBoundary(inside));
+  const std::string exact = ExpandTitle('D', 1, "%1%1", r);
+  EXPECT_EQ(4095u, exact.size());
+  EXPECT_TRUE(EndsOnCharacterBoundary(exact));
 }
 
 TEST(TitleFormat, ProduceAnswersKeysInAnyCase) {

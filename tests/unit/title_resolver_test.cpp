@@ -17,6 +17,7 @@
 #include "input/plugin_settings.h"
 #include "input/title_queries.h"
 #include "tools/vdrive/virtual_scsi_transport.h"
+#include "util/codepage.h"
 #include "util/critical_section.h"
 #include "vdrive_test_support.h"
 
@@ -92,12 +93,12 @@ class TitleRig : public ::testing::Test {
   std::string Title(const char* name, int* lengthMs = nullptr) {
     std::vector<char> buffer(GETFILEINFO_TITLE_LENGTH, '\x7F');
     titles::GetFileInfo(resolver_, name, buffer.data(), lengthMs);
-    return buffer.data();
+    return codepage::AnsiToUtf8(buffer.data());  // the host's bytes are code page 932 here
   }
   int Extended(const char* name, const char* key, std::string* value) {
     char buffer[512];
     const int result = titles::GetExtendedFileInfo(resolver_, name, key, buffer, sizeof buffer);
-    *value = buffer;
+    *value = codepage::AnsiToUtf8(buffer);
     return result;
   }
   void Priority(std::array<std::string, 4> order) { settings_.titlePriority = std::move(order); }
@@ -375,7 +376,7 @@ TEST_F(TitleRig, AfterPlaybackMovesToAnotherDriveTheLastDriveIsReadAgain) {
 
 TEST_F(TitleRig, CopiesNeverOverrunTheHostsBuffersNorSplitACharacter) {
   settings_.cdtextTitleFormat.clear();
-  for (int i = 0; i < 500; ++i) settings_.cdtextTitleFormat += "%1";  // "トラック１" is 10 bytes
+  for (int i = 0; i < 500; ++i) settings_.cdtextTitleFormat += "%1";  // "トラック１" is 10 bytes in 932
   std::vector<char> title(GETFILEINFO_TITLE_LENGTH + 16, '\x7F');
   titles::GetFileInfo(resolver_, "cda://D,1", title.data(), nullptr);
   EXPECT_EQ(GETFILEINFO_TITLE_LENGTH - 2, std::strlen(title.data())) << "2047 would split a character";
@@ -384,7 +385,7 @@ TEST_F(TitleRig, CopiesNeverOverrunTheHostsBuffersNorSplitACharacter) {
   char value[8];
   std::memset(value, '\x7F', sizeof value);
   EXPECT_EQ(1, titles::GetExtendedFileInfo(resolver_, "cda://D,2", "ARTIST", value, 6));
-  EXPECT_STREQ("演奏", value);  // "演奏者２" cut before a whole character
+  EXPECT_EQ(codepage::Utf8ToAnsi("演奏"), value);  // "演奏者２" cut before a whole character
   EXPECT_EQ('\x7F', value[6]);
   std::memset(value, '\x7F', sizeof value);
   EXPECT_EQ(1, titles::GetExtendedFileInfo(resolver_, "cda://D,2", "ARTIST", value, 1));

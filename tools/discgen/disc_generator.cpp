@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include "tools/vdrive/disc_image.h"
+#include "util/codepage.h"
+#include "util/codepage_platform.h"
 
 namespace discgen {
 
@@ -27,14 +29,33 @@ std::string Two(int n) {
 
 std::string Msf(int frames) { return vdrive::FramesToMsfText(frames); }
 
-// Full-width digits, so that a double-byte block holds only pairs.
+// Full-width digits (UTF-8), so that a double-byte block holds only pairs.
 std::string WideNumber(int n) {
   std::string s;
   for (char c : std::to_string(n)) {
-    s.push_back('\x82');
-    s.push_back(static_cast<char>(0x4F + (c - '0')));
+    s += "\xEF\xBC";  // U+FF10 + digit
+    s.push_back(static_cast<char>(0x90 + (c - '0')));
   }
   return s;
+}
+
+// The texts are written here in UTF-8; a disc carries them in its block's
+// character code, whatever the code page of the system writing the disc.
+std::string ToCp932(const std::string& utf8) {
+  std::string out;
+  codepage::platform::Utf16ToCodePage(932, codepage::Utf8ToUtf16(utf8), &out);
+  return out;
+}
+
+std::string ToLatin1(const std::string& utf8) {
+  std::string out;
+  for (const char16_t c : codepage::Utf8ToUtf16(utf8)) out.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+void EncodeBlock(CdTextBlock& block, std::string (*encode)(const std::string&)) {
+  for (auto& entry : block.entries)
+    for (std::string& field : entry) field = encode(field);
 }
 
 void PutSample(std::uint8_t* p, int left, int right) {
@@ -199,6 +220,12 @@ std::vector<CdTextBlock> DiscTexts(const DiscOptions& options) {
                 : Fields("Data", "");
     }
   }
+  if (options.text == TextMode::Latin1) {
+    // ISO 8859-1 beyond ASCII, in the block's character code 0x00.
+    en.entries[0] = Fields("Café", "Björk", "Sigur Rós");
+    for (int k = 1; k <= tracks; ++k) en.entries[static_cast<std::size_t>(k)] = Fields("Café " + Two(k), "Björk");
+    EncodeBlock(en, ToLatin1);
+  }
   blocks.push_back(en);
   if (options.text == TextMode::EnglishJapanese) {
     CdTextBlock ja;
@@ -216,6 +243,7 @@ std::vector<CdTextBlock> DiscTexts(const DiscOptions& options) {
         ja.entries[static_cast<std::size_t>(k)] =
             Fields("トラック" + WideNumber(k), "演奏者" + WideNumber(k), k % 2 ? "作詞者" + WideNumber(k) : "");
     }
+    EncodeBlock(ja, ToCp932);
     blocks.push_back(ja);
   }
   return blocks;

@@ -18,7 +18,8 @@ enum class Layout {
   Demo,       // three short pieces of synthesised music (fixed texts)
 };
 
-enum class TextMode { None, English, EnglishJapanese };
+// Latin1: one English block (character code 0x00) whose texts go beyond ASCII.
+enum class TextMode { None, English, EnglishJapanese, Latin1 };
 
 struct DiscOptions {
   Layout layout = Layout::AudioOnly;
@@ -37,7 +38,8 @@ struct DiscOptions {
 // Writes <dir>/<name>.cue and .bin (and .cdt). 0 ok; -1 with *error.
 int GenerateDisc(const DiscOptions& options, const std::string& dir, std::string* cuePath, std::string* error);
 
-// The texts GenerateDisc puts on a disc (block 0 English, block 1 Japanese).
+// The texts GenerateDisc puts on a disc (block 0 English, block 1 Japanese),
+// as the disc carries them: Latin-1 bytes, Shift-JIS bytes in the Japanese block.
 std::vector<vdrive::CdTextBlock> DiscTexts(const DiscOptions& options);
 
 // Pattern frames.

@@ -18,7 +18,7 @@ int Usage() {
                "  --frames N        frames per audio track (300)\n"
                "  --data-frames N   frames of the data track (300)\n"
                "  --index0 N        INDEX 00 frames before tracks 2..N (0)\n"
-               "  --text none|en|enja   CD-TEXT (none)\n"
+               "  --text none|en|enja|latin1   CD-TEXT (none)\n"
                "  --raw-cdtext      CD-TEXT in <name>.cdt (CDTEXTFILE)\n"
                "  --mark-size-packs double-byte flag on the size packs too\n"
                "  --name NAME       file names (disc)\n"
@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
       if (v == "none") options.text = discgen::TextMode::None;
       else if (v == "en") options.text = discgen::TextMode::English;
       else if (v == "enja") options.text = discgen::TextMode::EnglishJapanese;
+      else if (v == "latin1") options.text = discgen::TextMode::Latin1;
       else return Usage();
     } else if (a == "--tracks" && hasValue) {
       options.audioTracks = std::atoi(argv[++i]);

@@ -23,6 +23,8 @@ CASES = [
                         "--raw-cdtext"]),
     ("audio_enja_marked_raw", ["--layout", "audio", "--tracks", "5", "--frames", "100", "--text", "enja",
                                "--raw-cdtext", "--mark-size-packs"]),
+    ("audio_latin1_raw", ["--layout", "audio", "--tracks", "3", "--frames", "100", "--text", "latin1",
+                          "--raw-cdtext"]),
     ("datafirst_raw", ["--layout", "datafirst", "--tracks", "3", "--text", "en", "--raw-cdtext"]),
     ("cdextra_enja_raw", ["--layout", "cdextra", "--tracks", "3", "--text", "enja", "--raw-cdtext"]),
     ("demo", ["--layout", "demo", "--text", "enja", "--raw-cdtext"]),
@@ -67,7 +69,8 @@ def devread(tool, cue):
             tracks[int(words[1])] = dict(type=words[2].decode(), start=int(words[4]), length=int(words[6]))
         elif words[0] == b"cdtext":
             lang = int(words[2], 16)
-            text = b" ".join(words[5:]).decode("cp932" if lang == 0x69 else "latin-1")
+            # The device layer decodes every block into UTF-8.
+            text = b" ".join(words[5:]).decode("utf-8")
             texts[(lang, int(words[3]), words[4].decode().upper())] = text
     return tracks, texts, disc_type
 
