@@ -51,9 +51,8 @@ Texts Labels(HWND sheet) {
   Texts texts;
   window_driver::SheetSelectPage(sheet, 2);
   const HWND page = window_driver::SheetCurrentPage(sheet);
-  for (HWND child = nullptr; (child = FindWindowExW(page, child, nullptr, nullptr)) != nullptr;) {
+  for (HWND child = nullptr; (child = FindWindowExW(page, child, nullptr, nullptr)) != nullptr;)
     if (GetDlgCtrlID(child) == -1 || GetDlgCtrlID(child) == 0xFFFF) texts.push_back(window_driver::Text(child));
-  }
   return texts;
 }
 
