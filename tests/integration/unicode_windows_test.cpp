@@ -57,8 +57,7 @@ Texts Labels(HWND sheet) {
 }
 
 TEST(UnicodeWindowsTest, ReadErrorBoxAndSettingsPageReadExactlyThroughTheDll) {
-  const std::string cue = cddb_fixture::MakeKnownDisc("unicode");
-  ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\nletter=D\r\ncue=" + cue + "\r\n"));
+  ASSERT_EQ(1, virtual_aspi::Configure("[0:0:0]\r\nletter=D\r\ncue=" + cddb_fixture::MakeKnownDisc("uw") + "\r\n"));
   ASSERT_EQ(0, virtual_aspi::InjectFault(0, 0, 0, "readerror 40"));
   TestHost host;
   ASSERT_TRUE(host.CreateMainWindow());
