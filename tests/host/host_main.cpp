@@ -31,10 +31,6 @@
 //     when the call into the plug-in returned safely and the library stayed
 //     mapped meanwhile (a player that does this must not crash).
 //
-//   quorvo_host --unicode-window <any of the above>
-//     the same with a Unicode main window, as Winamp 5 has (an older host's
-//     is an ANSI one, the default).
-//
 //   quorvo_host --transport-kind
 //     exits with the transport kind the start-up choice makes with Aspi on,
 //     as this process's loader sees the ASPI layer.
@@ -62,8 +58,6 @@
 #include "util/profile.h"
 
 namespace {
-
-bool g_unicodeWindow = false;
 
 int HoldFile(const char* path, DWORD ms) {
   const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -161,7 +155,7 @@ int Demo(int track, double pace) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   TestHost host;
-  if (!host.CreateMainWindow(g_unicodeWindow)) {
+  if (!host.CreateMainWindow()) {
     Say("demo: the host window could not be created (is there an X display?)");
     return 2;
   }
@@ -169,7 +163,6 @@ int Demo(int track, double pace) {
   SetWindowTextW(window, codepage::Utf8ToWide("Winamp (test host) - in_quorvo デモ").c_str());
   HINSTANCE instance = GetModuleHandleA(nullptr);
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  // Wide controls: the titles and texts they show are Unicode.
   HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_USETABSTOPS |
                               LBS_NOINTEGRALHEIGHT, 10, 10, 610, 240, window, nullptr, instance, nullptr);
   HWND progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 260, 610, 22, window, nullptr,
@@ -199,7 +192,6 @@ int Demo(int track, double pace) {
     char title[GETFILEINFO_TITLE_LENGTH] = {};
     int lengthMs = -1000;
     in->GetFileInfo(&entry.name[0], title, &lengthMs);
-    // The narrow export answers in the system's code page, as an older host reads it.
     entry.title = title[0] ? codepage::AnsiToUtf8(title) : entry.name;
     if (lengthMs >= 0) entry.lengthMs = lengthMs;
     playlist.push_back(entry);
@@ -264,7 +256,7 @@ int Demo(int track, double pace) {
 
 int TitleQuery(DWORD ms) {
   TestHost host;
-  if (!host.CreateMainWindow(g_unicodeWindow)) return 2;
+  if (!host.CreateMainWindow()) return 2;
   In_Module* in = host.LoadInputPlugin();
   if (!in) return 3;
   in->Init();
@@ -298,7 +290,7 @@ void CALLBACK QuitFromInsideTheSheet(HWND, UINT, UINT_PTR timer, DWORD) {
 
 int QuitInsideConfig() {
   TestHost host;
-  if (!host.CreateMainWindow(g_unicodeWindow)) return 2;
+  if (!host.CreateMainWindow()) return 2;
   In_Module* in = host.LoadInputPlugin();
   if (!in) return 3;
   in->Init();
@@ -315,11 +307,6 @@ int QuitInsideConfig() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "--unicode-window") == 0) {
-    g_unicodeWindow = true;
-    --argc;
-    ++argv;
-  }
   if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) return HoldLock(static_cast<DWORD>(std::atoi(argv[2])));
   if (argc == 4 && std::strcmp(argv[1], "--hold-file") == 0)
     return HoldFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));

@@ -190,33 +190,18 @@ TestHost::~TestHost() {
 }
 
 bool TestHost::CreateMainWindow(bool unicode) {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  // The class is registered anew in the kind asked for (an earlier host's
-  // window still open keeps the old one: the check at the end tells).
-  UnregisterClassA(kWindowClass, instance);
-  if (unicode) {
-    const std::wstring name = codepage::Utf8ToWide(kWindowClass);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = name.c_str();
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    RegisterClassW(&wc);
-  } else {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kWindowClass;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    RegisterClassA(&wc);
-  }
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kWindowClass;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  RegisterClassA(&wc);  // already registered is fine
   menu_ = BuildMenu();
-  window_ = unicode ? CreateWindowExW(0, codepage::Utf8ToWide(kWindowClass).c_str(), L"Winamp (test host)",
-                                      WS_OVERLAPPEDWINDOW, 40, 40, 640, 400, nullptr, menu_, instance, nullptr)
-                    : CreateWindowExA(0, kWindowClass, "Winamp (test host)", WS_OVERLAPPEDWINDOW, 40, 40, 640, 400,
-                                      nullptr, menu_, instance, nullptr);
+  window_ = CreateWindowExA(0, kWindowClass, "Winamp (test host)", WS_OVERLAPPEDWINDOW, 40, 40, 640, 400, nullptr,
+                            menu_, wc.hInstance, nullptr);
+  // Its procedure set through the wide function makes it a Unicode window.
+  if (window_ && unicode) SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
   if (window_ && getenv("QUORVO_SHOW_HOST")) ShowWindow(window_, SW_SHOWNORMAL);
   ClearMessages();
   return window_ != nullptr && (IsWindowUnicode(window_) != FALSE) == unicode;
@@ -275,12 +260,6 @@ In_Module* TestHost::LoadInputPlugin(const char* file) {
   in_->outMod = recording_output::Table();
   in_->outMod->hMainWindow = window_;
   return in_;
-}
-
-TestHost::ExtendedFileInfoW TestHost::InputExtendedFileInfoW() const {
-  if (!inLib_) return nullptr;
-  return reinterpret_cast<ExtendedFileInfoW>(
-      reinterpret_cast<void*>(GetProcAddress(inLib_, "winampGetExtendedFileInfoW")));
 }
 
 void TestHost::UnloadInputPlugin() {

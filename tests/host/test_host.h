@@ -25,8 +25,8 @@ class TestHost {
   ~TestHost();
 
   // Creates the main window on the calling thread, which must pump messages
-  // (PumpFor) whenever the plug-in may send or post to it. An older host's
-  // window is an ANSI one; Winamp 5's is a Unicode window.
+  // (PumpFor) whenever the plug-in may send or post to it. Winamp 5's is a
+  // Unicode window, an older host's an ANSI one.
   bool CreateMainWindow(bool unicode = false);
   HWND MainWindow() const { return window_; }
   HMENU MainMenu() const { return menu_; }
@@ -37,10 +37,6 @@ class TestHost {
   void UnloadInputPlugin();
   In_Module* Input() const { return in_; }
   HMODULE InputLibrary() const { return inLib_; }
-  // The wide metadata export a current host asks for when the input plug-in
-  // has it (nullptr: the loaded library lacks it).
-  using ExtendedFileInfoW = int (*)(const wchar_t* fn, const char* key, wchar_t* dest, size_t destlen);
-  ExtendedFileInfoW InputExtendedFileInfoW() const;
 
   winampGeneralPurposePlugin* LoadGeneralPlugin(const char* file = "gen_quorvo.dll");
   void UnloadGeneralPlugin();
@@ -99,9 +95,8 @@ class TestHost {
   winampGeneralPurposePlugin* gen_ = nullptr;
 };
 
-// Closes a modal box found by its caption (UTF-8) from a watcher thread,
-// recording the text it showed (UTF-8, read with the wide functions). Tests
-// never wait on a box a person would have to close.
+// Closes a modal box found by its caption from a watcher thread, recording
+// the text it showed (UTF-8). Tests never wait on a box a person would have to close.
 class ModalBoxCloser {
  public:
   explicit ModalBoxCloser(std::string caption, DWORD timeoutMs = 20000);

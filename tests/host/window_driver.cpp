@@ -121,8 +121,7 @@ void PutChunk(std::vector<unsigned char>& out, const char* type, const std::vect
 }  // namespace
 
 std::string Text(HWND window) {
-  static thread_local wchar_t buffer[8192];
-  buffer[0] = L'\0';
+  wchar_t buffer[8192] = {};
   // WM_GETTEXT rather than GetWindowText: it reads other threads' controls too.
   SendMessageW(window, WM_GETTEXT, sizeof buffer / sizeof buffer[0], reinterpret_cast<LPARAM>(buffer));
   return codepage::WideToUtf8(buffer);
@@ -256,10 +255,8 @@ bool ReadTooltip(HWND control, TooltipInfo* info) {
   search.control = control;
   EnumThreadWindows(GetWindowThreadProcessId(control, nullptr), MatchTooltip, reinterpret_cast<LPARAM>(&search));
   if (search.tooltip == nullptr) return false;
-  // Wine's narrow text message stops at 80 characters; the wide one takes
-  // the buffer's size.
-  static thread_local wchar_t text[4096];
-  std::memset(text, 0, sizeof text);
+  // Wine's narrow text message stops at 80 characters.
+  wchar_t text[4096] = {};
   TOOLINFOW tool = {};
   tool.cbSize = TTTOOLINFOW_V1_SIZE;
   tool.hwnd = search.tool.hwnd;

@@ -2,8 +2,7 @@
 // Drives the plug-ins' windows from a test thread, as a person would: finds
 // windows and controls, reads their texts, clicks, selects, reads tooltips
 // and saves screenshots. Meant for windows of this process (the plug-ins run
-// inside the test host), usually created by another thread. Texts in and out
-// are UTF-8, read and written with the wide functions, so that they are
+// inside the test host), usually created by another thread. Texts are UTF-8,
 // exact on any code page.
 #include <windows.h>
 
@@ -28,7 +27,6 @@ HWND FindControl(HWND parent, int id);
 HWND WaitForControl(HWND parent, int id, DWORD timeoutMs);
 
 std::string Text(HWND window);
-// A menu item's text (GetMenuStringW), by position.
 std::string MenuText(HMENU menu, UINT position);
 std::string ClassName(HWND window);
 bool IsChecked(HWND button);

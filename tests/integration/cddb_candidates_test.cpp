@@ -23,10 +23,6 @@ namespace {
 
 using namespace cddb_fixture;
 using namespace dialog_helpers;
-using window_text::FindOwnWindow;
-using window_text::ItemText;
-using window_text::WaitForWindow;
-using window_text::StatusOutcome;
 
 // 08025603+3+150+15000+30000+600: tracks at offsets 150, 15000 and 30000,
 // lead-out at 600 s. Pre-gaps the drive makes up keep the image small.

@@ -22,9 +22,6 @@
 namespace {
 
 using namespace dialog_helpers;
-using window_text::FindOwnWindow;
-using window_text::ItemText;
-using window_text::WaitForWindow;
 using window_text::ListViewText;
 
 const char kStatusCaption[] = "CDDBステータス";
@@ -156,9 +153,10 @@ TEST_F(CddbWindowsTest, CandidatesDialogListsTheMatchesAndInsistsOnAChoice) {
   const int result = Choose(ui_, &seen, [](HWND box, HWND list, CandidatesSeen* s) {
     SaveScreenshot(box, "110_cddb_candidates");
     {
-      std::thread closer([s] { s->errorText = window_text::CloseBox("エラー", 20000); });
+      ModalBoxCloser closer("エラー");
       Click(box, IDC_CANDIDATE_OK);  // nothing selected yet
-      closer.join();
+      closer.Join();
+      s->errorText = closer.Text();
     }
     if (!IsWindow(box)) return;
     SelectRow(list, 2);

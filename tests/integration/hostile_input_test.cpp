@@ -23,8 +23,8 @@
 #include "tests/integration/ini_file.h"
 #include "tests/integration/shutdown_support.h"
 #include "tests/integration/virtual_aspi.h"
+#include "tests/integration/window_text.h"
 #include "tools/vdrive/disc_image.h"
-#include "util/codepage.h"
 
 namespace {
 
@@ -105,14 +105,7 @@ class HostileIniTest : public ::testing::Test {
       for (int i = 0; i < 1500 && !done.load(); ++i) {
         if (HWND box = dialog_helpers::FindOwnWindow(kBoxCaption)) {
           if (IsWindowVisible(box)) {
-            std::string text;
-            HWND child = nullptr;
-            while ((child = FindWindowExW(box, child, L"Static", nullptr)) != nullptr) {
-              wchar_t part[1024] = {};
-              GetWindowTextW(child, part, 1024);
-              text += codepage::WideToUtf8(part);
-            }
-            boxes->push_back(text);
+            boxes->push_back(window_text::BoxText(box));
             PostMessageA(box, WM_COMMAND, IDOK, 0);
             dialog_helpers::WaitForWindowGone(box, 5000);
           }

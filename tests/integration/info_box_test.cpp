@@ -14,16 +14,11 @@
 #include "tests/host/recording_output.h"
 #include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
-#include "tests/integration/window_text.h"
 #include "tests/integration/virtual_aspi.h"
 
 namespace {
 
 using namespace dialog_helpers;
-using window_text::FindOwnWindow;
-using window_text::ItemText;
-using window_text::WaitForWindow;
-using window_text::StatusOutcome;
 
 const char kInfoCaption[] = "CD-TEXT/CDDB情報";
 const char kMonitorCaption[] = "ステータスモニタ";
@@ -108,7 +103,7 @@ TEST_F(InfoBoxTest, ShowsTheFirstSourceAndRefreshesOnlyOnAnotherSource) {
   std::vector<std::string> sources;
   bool pictured = false;
   const int result = RunBox("cda://D,1", [&](HWND box) {
-    sources = window_text::Items(GetDlgItem(box, IDC_INFO_SOURCE), true);
+    sources = window_driver::ComboItems(GetDlgItem(box, IDC_INFO_SOURCE));
     opened = Read(box);
     pictured = SaveScreenshot(box, "102_info_box");
     SelectComboItem(box, IDC_INFO_SOURCE, 0);
@@ -183,7 +178,7 @@ TEST_F(InfoBoxTest, ABoxOpenedFromTheFirstOnesLoopLeavesTheFirstWorking) {
     HWND nested = nullptr;
     for (int i = 0; i < 1000 && !nested; ++i) {
       for (HWND w = nullptr;
-           (w = FindWindowExW(nullptr, w, nullptr, window_text::Wide(kInfoCaption).c_str())) != nullptr;) {
+           (w = FindWindowExW(nullptr, w, nullptr, codepage::Utf8ToWide(kInfoCaption).c_str())) != nullptr;) {
         if (w != outer && IsWindowVisible(w)) nested = w;
       }
       Sleep(20);
@@ -266,7 +261,7 @@ void WatchStatus(StatusSeen* seen, DWORD closeAfterMs) {
   seen->ownedByMonitor = GetWindow(status, GW_OWNER) == FindOwnWindow("ステータスモニタ");
   seen->unowned = GetWindow(status, GW_OWNER) == nullptr;
   const HWND close = GetDlgItem(status, IDC_STATUS_CLOSE);
-  seen->message = StatusOutcome(status, 20000);
+  seen->message = cddb_fixture::StatusOutcome(status, 20000);
   seen->resultShownAt = GetTickCount();
   if (closeAfterMs) {
     Sleep(closeAfterMs);
@@ -351,7 +346,7 @@ TEST_F(CddbStatusTest, QuitEndsABackgroundLookupThatWaitsForItsUser) {
   for (DWORD start = GetTickCount(); !status && GetTickCount() - start < 20000;) {
     host_.PumpFor(20);
     for (HWND w = nullptr;
-         (w = FindWindowExW(nullptr, w, nullptr, window_text::Wide("CDDBステータス").c_str())) != nullptr;) {
+         (w = FindWindowExW(nullptr, w, nullptr, codepage::Utf8ToWide("CDDBステータス").c_str())) != nullptr;) {
       DWORD pid = 0;
       const DWORD thread = GetWindowThreadProcessId(w, &pid);
       if (pid == GetCurrentProcessId() && thread != GetCurrentThreadId() && IsWindowVisible(w)) status = w;

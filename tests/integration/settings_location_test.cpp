@@ -158,15 +158,12 @@ TEST_P(SettingsLocationTest, SettingAndDiscSurviveARestartInTheHostsFolder) {
 // plug-in are read once, the host's files get their content, and the old
 // files stay as they were.
 TEST_P(SettingsLocationTest, OldSettingsAndCacheMoveOverOnceAndStayUntouched) {
-  // Japanese texts as a Japanese system stored them (code page 932: トラック,
-  // 日本語): they reach the host's files as the same bytes.
-  const bool japanese = GetACP() == 932;
-  const std::string oldIni = Settings() + "QuickStart=false\r\nCDDB_TitleFormat=%1 / %2\r\nDefaultTitleFormat=" +
-                             (japanese ? "%7 \x83g\x83\x89\x83\x62\x83N%6" : "%7 Track%6") + "\r\n";
+  // Texts as a Japanese system stored them (トラック, 日本語) reach the host's files as the same bytes.
+  const std::string oldIni = Settings() + "QuickStart=false\r\nCDDB_TitleFormat=%1 / %2\r\n"
+                             "DefaultTitleFormat=%7 \x83g\x83\x89\x83\x62\x83N%6\r\n";
   const std::string oldCache =
       "[0D012C02+2+150+18430+302]\r\nDiscID=0D012C02\r\nTrackCount=2\r\nTitle0=Old Album\r\nPerformer0=Old Band\r\n"
-      "Title1=Old Song\r\nPerformer1=Old Band\r\nTitle2=" +
-      std::string(japanese ? "\x93\xfa\x96{\x8c\xea" : "Other") + "\r\nPerformer2=Old Band\r\n";
+      "Title1=Old Song\r\nPerformer1=Old Band\r\nTitle2=\x93\xfa\x96{\x8c\xea\r\nPerformer2=Old Band\r\n";
   ini_file::Write(In(Program(), "winamp.ini"), oldIni);
   ini_file::Write(In(Program(), "cddb_cache.dat"), oldCache);
   ServerGet(port_, "/__reset");

@@ -22,9 +22,6 @@
 namespace {
 
 using namespace dialog_helpers;
-using window_text::FindOwnWindow;
-using window_text::ItemText;
-using window_text::WaitForWindow;
 
 const char kSheetCaption[] = "設定  -  音楽CD再生プラグイン [in_quorvo.dll]";
 const char kBoxCaption[] = "in_quorvo.dll";
@@ -38,10 +35,10 @@ HWND ShowPage(HWND sheet, int index) {
   return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
 }
 
-std::vector<std::string> ListItems(HWND page, int id) { return window_text::Items(GetDlgItem(page, id), false); }
+std::vector<std::string> ListItems(HWND page, int id) { return window_driver::ListItems(GetDlgItem(page, id)); }
 
 int ComboIndexOf(HWND page, int id, const char* labelPart) {
-  const std::vector<std::string> items = window_text::Items(GetDlgItem(page, id), true);
+  const std::vector<std::string> items = window_driver::ComboItems(GetDlgItem(page, id));
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (items[i].find(labelPart) != std::string::npos) return static_cast<int>(i);
   }
@@ -345,7 +342,7 @@ TEST_F(SettingsSheetTest, ConfigCalledFromWithinTheSheetKeepsItsAppliedPages) {
     PostMessageA(host_.MainWindow(), kConfigAgain, 0, 0);
     for (int i = 0; i < 250 && !nestedReturned.load(); ++i) {
       for (HWND w = nullptr;
-           (w = FindWindowExW(nullptr, w, nullptr, window_text::Wide(kSheetCaption).c_str())) != nullptr;) {
+           (w = FindWindowExW(nullptr, w, nullptr, codepage::Utf8ToWide(kSheetCaption).c_str())) != nullptr;) {
         if (w != sheet_.load() && IsWindowVisible(w)) {
           ++extraSheets;
           PostMessageA(w, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);

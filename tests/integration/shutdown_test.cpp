@@ -24,7 +24,6 @@
 #include "tests/host/recording_output.h"
 #include "tests/integration/cddb_fixture.h"
 #include "tests/integration/dialog_helpers.h"
-#include "tests/integration/window_text.h"
 #include "tests/integration/shutdown_support.h"
 #include "tests/integration/virtual_aspi.h"
 #include "util/named_event.h"
@@ -32,8 +31,6 @@
 namespace {
 
 using namespace dialog_helpers;
-using window_text::FindOwnWindow;
-using window_text::WaitForWindow;
 using cddb_fixture::Env;
 using shutdown_support::Departure;
 using shutdown_support::QuitFreeAndLive;
@@ -121,7 +118,7 @@ class ShutdownTest : public ::testing::Test {
     for (DWORD start = GetTickCount(); GetTickCount() - start < 20000;) {
       host_.PumpFor(20);
       for (HWND w = nullptr;
-           (w = FindWindowExW(nullptr, w, nullptr, window_text::Wide(kStatusCaption).c_str())) != nullptr;) {
+           (w = FindWindowExW(nullptr, w, nullptr, codepage::Utf8ToWide(kStatusCaption).c_str())) != nullptr;) {
         DWORD pid = 0;
         const DWORD thread = GetWindowThreadProcessId(w, &pid);
         if (pid == GetCurrentProcessId() && thread != GetCurrentThreadId() && IsWindowVisible(w)) return w;
@@ -354,7 +351,7 @@ TEST_F(ShutdownTest, QuitWithTheReadErrorBoxOpenClosesItAndUnloads) {
   HWND box = nullptr;
   for (DWORD start = GetTickCount(); !box && GetTickCount() - start < 20000;) {
     host_.PumpFor(20);
-    box = FindWindowW(L"#32770", window_text::Wide(kReadErrorCaption).c_str());
+    box = FindWindowW(L"#32770", codepage::Utf8ToWide(kReadErrorCaption).c_str());
   }
   ASSERT_NE(nullptr, box) << "no read-error box";
   const Departure d = QuitFreeAndLive(host_, in_, nullptr, 3000);

@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "util/codepage.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <thread>
 #include <iterator>
-#include <map>
 #include <sstream>
-#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -358,110 +355,64 @@ TEST_F(CacheFile, AReaderHoldingTheFileDelaysTheSaveOrLeavesTheFileWhole) {
 
 namespace {
 
-// How version 0.26 read the file: its line reading and its prefix rules as
-// it shipped (number conversions shortened, limits left out), the oracle for
-// what an older version makes of ours.
-std::map<std::string, CddbDiscRecord> ParseAsVersion026(const std::string& text) {
-  std::map<std::string, CddbDiscRecord> loaded;
-  std::string section;
-  CddbDiscRecord current;
-  for (std::size_t pos = 0, end; pos < text.size(); pos = end + (end < text.size() && text[end] == '\n')) {
-    end = std::min({text.find('\n', pos), text.size(), pos + 4095});
-    std::string line = text.substr(pos, end - pos);
+// How version 0.26 read a file's lines: the oracle for what an older version makes of ours.
+CddbDiscRecord ReadAsVersion026(const std::string& text) {
+  CddbDiscRecord r;
+  std::string line;
+  for (std::istringstream in(text); std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    if (line[0] == '[') {
-      if (!section.empty()) {
-        loaded[section] = current;
-        current.trackCount = 0;
-        current.tracks.clear();
-      }
-      if (line.back() == ']' && line.size() >= 2) section = line.substr(1, line.size() - 2);
-      continue;
-    }
     const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) continue;
+    if (line.empty() || line[0] == '[' || equals == std::string::npos) continue;
     const std::string name = line.substr(0, equals), value = line.substr(equals + 1);
     const auto number = [&](std::size_t from) { return std::strtoul(name.c_str() + from, nullptr, 10); };
-    if (name.compare(0, 6, "DiscID") == 0) current.discId = std::strtoul(value.c_str(), nullptr, 16);
-    else if (name.compare(0, 10, "TrackCount") == 0) current.trackCount = std::strtoul(value.c_str(), nullptr, 10);
-    else if (name.compare(0, 5, "Title") == 0) current.tracks[number(5)].title = value;
-    else if (name.compare(0, 9, "Performer") == 0) current.tracks[number(9)].performer = value;
+    if (name.compare(0, 10, "TrackCount") == 0) r.trackCount = std::strtoul(value.c_str(), nullptr, 10);
+    else if (name.compare(0, 5, "Title") == 0) r.tracks[number(5)].title = value;
+    else if (name.compare(0, 9, "Performer") == 0) r.tracks[number(9)].performer = value;
   }
-  if (!section.empty()) loaded[section] = current;
-  return loaded;
+  return r;
 }
 
-// Texts and, per code page, the bytes Python's codec gives for those the
-// code page holds (null: it lacks a character).
-struct UnicodeText {
-  const char *text, *cp932, *cp1252;
-} const kTexts[] = {
-    {"周杰倫", "\x8e\xfc\x9e^\x97\xcf", nullptr},
-    {"아이유", nullptr, nullptr},
-    {"Beyoncé", nullptr, "Beyonc\xe9"},
-    {"Sigur Rós", nullptr, "Sigur R\xf3s"},
+// Title, performer of each track; the bytes Python's cp932 / cp1252 codecs give (null: not in the code page).
+struct { const char *text, *cp932, *cp1252; } const kTexts[] = {
+    {"周杰倫", "\x8e\xfc\x9e^\x97\xcf", nullptr}, {"아이유", nullptr, nullptr},
+    {"Beyoncé", nullptr, "Beyonc\xe9"}, {"Sigur Rós", nullptr, "Sigur R\xf3s"},
     {"日本語のタイトル", "\x93\xfa\x96{\x8c\xea\x82\xcc\x83^\x83" "C\x83g\x83\x8b", nullptr},
-    {"ｱｰﾃｨｽﾄ", "\xb1\xb0\xc3\xa8\xbd\xc4", nullptr},
-};
+    {"ｱｰﾃｨｽﾄ", "\xb1\xb0\xc3\xa8\xbd\xc4", nullptr}};
 
 }  // namespace
 
-// In either code page: exact after a save and a load; an older version reads
-// every text as the ANSI bytes it always wrote itself and takes nothing else
-// for a text; a text an older version (or an editor) rewrote is taken as it is.
+// An older version's Japanese file (Python's cp932 codec) loads and saves unchanged; in either code
+// page a saved file loads back exact and an older version reads each text as the ANSI bytes it wrote.
 TEST(CddbCacheFile, UnicodeExactHereAndAsAlwaysForOlderVersions) {
-  std::vector<std::pair<std::string, std::string>> texts = {{"Album", "Band"}};
-  for (std::size_t i = 0; i < std::size(kTexts); i += 2) texts.push_back({kTexts[i].text, kTexts[i + 1].text});
-  const CddbDiscRecord disc = Disc(0x0D012C02, texts);
-  for (const unsigned codePage : {932u, 1252u}) {
-    SCOPED_TRACE(codePage);
-    codepage::SetAnsiCodePageForTesting(codePage);
-    CddbCache cache, loaded;
-    cache.Store("K", disc);
-    const std::string file = cache.SaveText();
-    loaded.LoadText(file);
-    CddbDiscRecord r;
-    ASSERT_EQ(1, loaded.Find("K", &r));
-    ExpectSame(disc, r);
-
-    const CddbDiscRecord seen = ParseAsVersion026(file).at("K");
-    EXPECT_EQ(disc.trackCount, seen.trackCount);
-    ASSERT_EQ(disc.tracks.size(), seen.tracks.size());
-    EXPECT_EQ("Album", seen.tracks.at(0).title);
-    EXPECT_EQ("Band", seen.tracks.at(0).performer);
-    for (std::size_t i = 0; i < std::size(kTexts); ++i) {
-      const TitleInfo& info = seen.tracks.at(static_cast<std::uint32_t>(i / 2 + 1));
-      const char* python = codePage == 932 ? kTexts[i].cp932 : kTexts[i].cp1252;
-      EXPECT_EQ(python ? python : codepage::Utf8ToAnsi(kTexts[i].text), i % 2 ? info.performer : info.title);
-      // Only what the code page cannot hold takes a second line.
-      EXPECT_EQ(python == nullptr, file.find(kTexts[i].text) != std::string::npos) << kTexts[i].text;
-    }
-
-    const std::string line = "Performer2=" + codepage::Utf8ToAnsi("Sigur Rós") + "\r\n";
-    ASSERT_NE(std::string::npos, file.find(line));
-    loaded.LoadText(std::string(file).replace(file.find(line), line.size(), "Performer2=Sigur Ros (live)\r\n"));
-    ASSERT_EQ(1, loaded.Find("K", &r));
-    EXPECT_EQ("Sigur Ros (live)", r.tracks.at(2).performer);
-    EXPECT_EQ("Beyoncé", r.tracks.at(2).title);
-  }
-  codepage::SetAnsiCodePageForTesting(0);
-}
-
-// A file an older version wrote on a Japanese system (made with Python's
-// cp932 codec) loads as the same texts and, saved again, stays byte for byte.
-TEST(CddbCacheFile, OldJapaneseFileLoadsUnchanged) {
   codepage::SetAnsiCodePageForTesting(932);
   const std::string old =
       "[0D012C02+2+150+18430+302]\r\nDiscID=0D012C02\r\nTrackCount=2\r\n"
       "Title0=\x93\xfa\x96{\x8c\xea\x82\xcc\x83" "A\x83\x8b\x83o\x83\x80\r\nPerformer0=\xca\xde\xdd\xc4\xde\r\n"
       "Title1=\x95\x5c\x8e\xa6=\x83\x5c\r\nPerformer1=\x8e\xfc\x9e^\x97\xcf\r\n"
       "Title2=\x81`\x87@\x87U\x87\x8a\r\nPerformer2=\r\n";
-  CddbCache cache;
-  cache.LoadText(old);
+  CddbCache oldCache;
   CddbDiscRecord r;
-  ASSERT_EQ(1, cache.Find("0D012C02+2+150+18430+302", &r));
+  oldCache.LoadText(old);
+  ASSERT_EQ(1, oldCache.Find("0D012C02+2+150+18430+302", &r));
   ExpectSame(Disc(0x0D012C02, {{"日本語のアルバム", "ﾊﾞﾝﾄﾞ"}, {"表示=ソ", "周杰倫"}, {"～①Ⅱ㈱", ""}}), r);
-  EXPECT_EQ(old, cache.SaveText());
+  EXPECT_EQ(old, oldCache.SaveText());
+
+  std::vector<std::pair<std::string, std::string>> texts = {{"Album", "Band"}};
+  for (std::size_t i = 0; i < std::size(kTexts); i += 2) texts.push_back({kTexts[i].text, kTexts[i + 1].text});
+  for (const unsigned codePage : {932u, 1252u}) {
+    codepage::SetAnsiCodePageForTesting(codePage);
+    CddbCache cache, loaded;
+    cache.Store("K", Disc(7, texts));
+    loaded.LoadText(cache.SaveText());
+    ASSERT_EQ(1, loaded.Find("K", &r));
+    ExpectSame(Disc(7, texts), r);
+    const CddbDiscRecord seen = ReadAsVersion026(cache.SaveText());
+    EXPECT_EQ(3u, seen.trackCount);
+    for (std::size_t i = 0; i < std::size(kTexts); ++i) {
+      const TitleInfo& t = seen.tracks.at(static_cast<std::uint32_t>(i / 2 + 1));
+      const char* python = codePage == 932 ? kTexts[i].cp932 : kTexts[i].cp1252;
+      EXPECT_EQ(python ? python : codepage::Utf8ToAnsi(kTexts[i].text), i % 2 ? t.performer : t.title) << codePage;
+    }
+  }
   codepage::SetAnsiCodePageForTesting(0);
 }

@@ -93,8 +93,7 @@ TEST(CddbText, ConversionAndSlashSplit) {
       {1, "First\\nLine", "First Line", "default", 0},
       {1, "Back\\\\slash Band / Tabs\\tand\\nLines", "Tabs and Lines", "Back\\slash Band", 0},
       {1, "C:\\\\Music \\x end\\", "C:\\Music \\x end\\", "default", 0},
-      // Level 1 is the system's code page (932 here): the trail byte of ソ
-      // is 0x5C, which must not start an escape once decoded.
+      // Level 1 in the system's code page, 932 here: ソ's trail byte 0x5C starts no escape.
       {1, codepage::Utf8ToAnsi("ソnata / ソ\\\\n"), "ソ\\n", "ソnata", 0},
       {6, u8"ソnata \\\\n", "ソnata \\n", "default", 0},
   };

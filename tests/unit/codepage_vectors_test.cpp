@@ -1,59 +1,35 @@
 // The decoders against vectors Python's codecs wrote (data/make_codepage_vectors.py).
 #include <gtest/gtest.h>
-
+#include <cstdio>
 #include <string>
-
 #include "util/codepage.h"
 
 namespace {
 
-struct Vector {
-  const char* function;
-  const char* input;
-  const char* expected;
-};
-
+struct Vector { const char* function; const char* input; const char* expected; };
 const Vector kVectors[] = {
 #include "tests/unit/data/codepage_vectors.inc"
 };
 
-std::string FromHex(const std::string& hex) {
-  std::string out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return out;
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (const char c : bytes) {
-    out += kDigits[static_cast<unsigned char>(c) >> 4];
-    out += kDigits[c & 0xF];
+template <class Units>  // each code unit as 2 (bytes) or 4 (UTF-16) hex digits
+std::string Hex(const Units& units, std::string out = "") {
+  for (const auto u : units) {
+    char d[5];
+    std::snprintf(d, sizeof d, "%0*x", static_cast<int>(2 * sizeof u), static_cast<unsigned>(u) & (sizeof u == 1 ? 0xFFu : 0xFFFFu));
+    out += d;
   }
-  return out;
-}
-
-std::string Hex(const std::u16string& units) {
-  std::string out;
-  for (const char16_t u : units) out += Hex(std::string{static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)});
   return out;
 }
 
 TEST(CodepageVectors, DecodersAgreeWithPythonsCodecs) {
-  int checked = 0;
   for (const Vector& v : kVectors) {
-    const std::string function = v.function;
-    const std::string input = FromHex(v.input);
-    std::string actual;
-    if (function == "cp932") actual = Hex(codepage::Cp932ToUtf8(input));
-    else if (function == "latin1") actual = Hex(codepage::Latin1ToUtf8(input));
-    else if (function == "sanitize") actual = Hex(codepage::SanitizeUtf8(input));
-    else if (function == "utf16") actual = Hex(codepage::Utf8ToUtf16(input));
-    else ADD_FAILURE() << "unknown function " << function;
-    EXPECT_EQ(v.expected, actual) << function << " of " << v.input;
-    ++checked;
+    std::string in, f = v.function;
+    for (const char* h = v.input; h[0] && h[1]; h += 2) in += static_cast<char>(std::stoi(std::string(h, 2), nullptr, 16));
+    const std::string actual = f == "cp932" ? Hex(codepage::Cp932ToUtf8(in)) : f == "latin1" ? Hex(codepage::Latin1ToUtf8(in))
+                               : f == "utf16" ? Hex(codepage::Utf8ToUtf16(in)) : Hex(codepage::SanitizeUtf8(in));
+    EXPECT_EQ(v.expected, actual) << f << " of " << v.input;
   }
-  EXPECT_GT(checked, 60);  // the whole double-byte table was there
+  EXPECT_GT(sizeof kVectors / sizeof *kVectors, 60u);  // the whole double-byte table is there
 }
 
 }  // namespace

@@ -79,8 +79,7 @@ TEST(DeviceCdTextDecoder, EnglishAndJapaneseBlocksEachFromItsOwn) {
   EXPECT_EQ("アル", store[0x69][0].title);  // decoded from Shift-JIS into UTF-8
   EXPECT_EQ("曲２", store[0x69][2].title);
 
-  // Each block by its own character code: ISO 8859-1, ASCII (a byte beyond
-  // it is no character).
+  // Each block by its own character code: ISO 8859-1; ASCII, where a byte beyond it is none.
   for (const auto& code : {std::make_pair(0x00, u8"Caf\u00E9"), std::make_pair(0x01, u8"Caf\uFFFD")}) {
     CdTextBlock latin = English(0);
     latin.characterCode = static_cast<std::uint8_t>(code.first);

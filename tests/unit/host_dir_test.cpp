@@ -9,8 +9,7 @@ namespace {
 
 TEST(HostDir, CutsAtTheLastRealBackslash) {
   EXPECT_EQ("C:\\Program Files\\Winamp", DirectoryOfWindowsPath("C:\\Program Files\\Winamp\\winamp.exe"));
-  // Paths are in the ANSI code page (Shift-JIS here): 表 (95 5C) and ソ
-  // (83 5C) end in the byte 0x5C; it is not a separator there.
+  // Paths are ANSI (Shift-JIS here): 表 (95 5C) and ソ (83 5C) end in the byte 0x5C, no separator.
   EXPECT_EQ("C:\\\x95\x5C", DirectoryOfWindowsPath("C:\\\x95\x5C\\winamp.exe"));
   EXPECT_EQ("D:", DirectoryOfWindowsPath("D:\\\x83\x5C"));
   EXPECT_EQ("", DirectoryOfWindowsPath("winamp.exe"));

@@ -1,108 +1,46 @@
 #!/usr/bin/env python3
-"""Writes codepage_vectors.inc: decoder vectors from Python's own codecs,
-an encoder and decoder independent of util/codepage.
+"""Writes codepage_vectors.inc, decoder vectors from Python's codecs (independent of util/codepage):
 
     python3 tests/unit/data/make_codepage_vectors.py > tests/unit/data/codepage_vectors.inc
 
-Each vector is {function, input bytes in hex, expected output in hex}: UTF-8
-bytes, or for "utf16" the UTF-16 code units, four hex digits each.
-
-Where Python's strict codec raises an error, the expected value follows our
-replacement rule instead of any error handler:
-- code page 932: a lead byte whose trail byte is missing or outside
-  0x40-0xFC (0x7F excluded) gives one U+FFFD and the next byte is read on
-  its own; a lead and trail byte that form no character give one U+FFFD for
-  both; a single byte that is no character gives one U+FFFD. Python maps
-  0xA0 and 0xFD-0xFF to private-use characters (U+F8F0-U+F8F3), which
-  Windows' code page 932 table does not hold: those bytes are undefined here.
-- UTF-8: one U+FFFD per maximal bad subsequence, the Unicode recommendation
-  that Python's "replace" handler implements; that handler gives them.
+Each vector: {function, input hex, expected hex}; UTF-8, or for "utf16" UTF-16 code units.
+Where the strict cp932 codec fails, our replacement rule: a lead byte without a trail byte in
+0x40-0xFC (0x7F excluded) gives one U+FFFD and the next byte is read on its own; a pair that is
+no character gives one U+FFFD; 0xA0 and 0xFD-0xFF (Python: private use, Windows: undefined) give
+U+FFFD. Bad UTF-8 gives one U+FFFD per maximal bad subsequence, as Python's "replace" does.
 """
-import sys
-
-LEADS = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))
+LEADS = set(range(0x81, 0xA0)) | set(range(0xE0, 0xFD))
 TRAILS = [t for t in range(0x40, 0xFD) if t != 0x7F]
-UNDEFINED_SINGLE = {0xA0, 0xFD, 0xFE, 0xFF}
 
 
-def cp932_expected(data):
-    out = []
-    i = 0
+def cp932(data):
+    out, i = "", 0
     while i < len(data):
-        c = data[i]
-        if c in LEADS:
-            if i + 1 < len(data) and data[i + 1] in TRAILS:
-                try:
-                    out.append(data[i:i + 2].decode("cp932"))
-                except UnicodeDecodeError:
-                    out.append("\ufffd")
-                i += 2
-            else:
-                out.append("\ufffd")
-                i += 1
-            continue
-        if c in UNDEFINED_SINGLE:
-            out.append("\ufffd")
-        else:
-            try:
-                out.append(bytes([c]).decode("cp932"))
-            except UnicodeDecodeError:
-                out.append("\ufffd")
-        i += 1
-    return "".join(out).encode("utf-8")
+        n = 2 if data[i] in LEADS and i + 1 < len(data) and data[i + 1] in TRAILS else 1
+        try:
+            undefined = n == 1 and data[i] in LEADS | {0xA0, 0xFD, 0xFE, 0xFF}
+            out += "\ufffd" if undefined else data[i:i + n].decode("cp932")
+        except UnicodeDecodeError:  # a pair that is no character
+            out += "\ufffd"
+        i += n
+    return out.encode()
 
 
-def utf16_units(text):
-    raw = text.encode("utf-16-be", "surrogatepass")
-    return raw.hex()
-
-
-def vectors():
-    v = []
-    # Every double-byte pair, one lead byte a vector.
-    for lead in LEADS:
-        data = b"".join(bytes([lead, t]) for t in TRAILS)
-        v.append(("cp932", data, cp932_expected(data)))
-    single = bytes(c for c in range(0x100) if c not in LEADS)
-    v.append(("cp932", single, cp932_expected(single)))
-    for data in [
-        "トラック１ Café".encode("cp932", "replace"),
-        b"\x85\x40",          # undefined pair
-        b"\xeb\x40\x41",      # undefined pair in an unused lead row
-        b"abc\x82",           # cut after a lead byte
-        b"\x82\xa0\x82",      # a whole character, then a cut one
-        b"\x82\x20x",         # trail byte out of range: the blank stays
-        b"\x82\x7f\x82\xa0",  # 0x7F is no trail byte
-        b"\x81\x81\x45",      # a lead byte as the trail byte
-        b"\xa0\xfd\xfe\xff\x80",
-    ]:
-        v.append(("cp932", data, cp932_expected(data)))
-    latin = bytes(range(0x100))
-    v.append(("latin1", latin, latin.decode("latin-1").encode("utf-8")))
-    utf8_cases = [
-        "Beyoncé Sigur Rós 아이유 周杰倫 𝄞".encode("utf-8"),
-        "\ufffd".encode("utf-8"),  # a real U+FFFD stays what it is
-        b"\x80abc",                 # stray continuation byte
-        b"\xc0\x80\xc1\xbf",        # overlong forms
-        b"\xe0\x80\x80",            # overlong three-byte form
-        b"\xed\xa0\x80\xed\xbf\xbf",  # surrogates
-        b"\xf4\x90\x80\x80\xf5\x80",  # beyond U+10FFFF
-        b"\xe3\x81",                # cut at the end
-        b"\xe3\x81x\xf0\x9d\x84",   # cut inside, then cut at the end
-        b"\xfe\xff",
-    ]
-    for data in utf8_cases:
-        text = data.decode("utf-8", "replace")
-        v.append(("sanitize", data, text.encode("utf-8")))
-        v.append(("utf16", data, bytes.fromhex(utf16_units(text))))
-    return v
-
-
-def main():
-    print("// Generated by make_codepage_vectors.py from Python's codecs; do not edit.")
-    for func, data, expected in vectors():
-        print('{"%s", "%s", "%s"},' % (func, data.hex(), expected.hex()))
-
-
-if __name__ == "__main__":
-    main()
+v = [("cp932", b, cp932(b)) for b in
+     [b"".join(bytes([lead, t]) for t in TRAILS) for lead in sorted(LEADS)]  # every pair
+     + [bytes(c for c in range(0x100) if c not in LEADS)]  # every single byte
+     + ["トラック１ Café".encode("cp932", "replace"),
+        b"\x85\x40", b"\xeb\x40\x41",  # undefined pairs, the second in an unused lead row
+        b"abc\x82", b"\x82\xa0\x82",  # cut after a lead byte at the end
+        b"\x82\x20x", b"\x82\x7f\x82\xa0", b"\x81\x81\x45",  # bad trail bytes: the byte is read again
+        b"\xa0\xfd\xfe\xff\x80"]]
+v.append(("latin1", bytes(range(0x100)), bytes(range(0x100)).decode("latin-1").encode()))
+for b in ["Beyoncé Sigur Rós 아이유 周杰倫 𝄞".encode(), "\ufffd".encode(), b"\x80abc",
+          b"\xc0\x80\xc1\xbf", b"\xe0\x80\x80",  # overlong forms
+          b"\xed\xa0\x80\xed\xbf\xbf", b"\xf4\x90\x80\x80\xf5\x80",  # surrogates, beyond U+10FFFF
+          b"\xe3\x81", b"\xe3\x81x\xf0\x9d\x84", b"\xfe\xff"]:  # cut inside and at the end
+    text = b.decode("utf-8", "replace")
+    v += [("sanitize", b, text.encode()), ("utf16", b, text.encode("utf-16-be"))]
+print("// Generated by make_codepage_vectors.py from Python's codecs; do not edit.")
+for function, data, expected in v:
+    print('{"%s", "%s", "%s"},' % (function, data.hex(), expected.hex()))
