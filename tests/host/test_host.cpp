@@ -262,6 +262,12 @@ In_Module* TestHost::LoadInputPlugin(const char* file) {
   return in_;
 }
 
+TestHost::ExtendedFileInfoW TestHost::InputExtendedFileInfoW() const {
+  if (!inLib_) return nullptr;
+  return reinterpret_cast<ExtendedFileInfoW>(
+      reinterpret_cast<void*>(GetProcAddress(inLib_, "winampGetExtendedFileInfoW")));
+}
+
 void TestHost::UnloadInputPlugin() {
   if (inLib_) FreeLibrary(inLib_);
   inLib_ = nullptr;

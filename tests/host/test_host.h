@@ -37,6 +37,10 @@ class TestHost {
   void UnloadInputPlugin();
   In_Module* Input() const { return in_; }
   HMODULE InputLibrary() const { return inLib_; }
+  // The wide metadata export a current host asks for when the input plug-in
+  // has it (nullptr: the loaded library lacks it).
+  using ExtendedFileInfoW = int (*)(const wchar_t* fn, const char* key, wchar_t* dest, size_t destlen);
+  ExtendedFileInfoW InputExtendedFileInfoW() const;
 
   winampGeneralPurposePlugin* LoadGeneralPlugin(const char* file = "gen_quorvo.dll");
   void UnloadGeneralPlugin();
