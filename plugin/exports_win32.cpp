@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "input/host_slots.h"
-#include "input/plugin_lifecycle.h"
+#include "plugin/plugin_lifecycle.h"
 #include "input/plugin_strings.h"
 #include "input/title_queries.h"
 #include "util/codepage.h"
