@@ -21,6 +21,7 @@
 #include "input/plugin_strings.h"
 #include "input/readers.h"
 #include "input/title_queries.h"
+#include "plugin/rip_handles.h"
 #include "resources/in_quorvo_res.h"
 #include "ui/device_change_window.h"
 #include "ui/info_box.h"
@@ -43,6 +44,9 @@ namespace {
 // windows have been closed; a thread still stuck in a name lookup after that
 // ends by itself, holding the library until then.
 constexpr std::uint32_t kQuitLookupWaitMs = 1500;
+// A rip's reads end at the next command (a batch at most); Quit waits this
+// long for one still inside, then leaves it the library (its frame pins it).
+constexpr std::uint32_t kQuitRipWaitMs = 1000;
 
 // The notice about a save that failed at the last Quit, kept in the user's
 // registry under this name until the next start shows it.
@@ -132,6 +136,7 @@ void Init() {
   // Immediate lookups run on the host's thread; a background lookup thread
   // takes its own hold of the socket layer.
   StartSocketLayer();
+  rip_handles::Reopen();
   PluginCddbClient().Reopen();
 
   // An earlier initialisation that Quit left running still writes the
@@ -181,6 +186,8 @@ void Quit() {
 
   // Then everything that may wait. The host normally stops before it quits.
   if (Engine().HasThreads()) Engine().Stop();
+  // A rip the host left open ends here: its reads stop within a command.
+  rip_handles::EndAll(kQuitRipWaitMs);
   // The lookup thread's status window may be owned by the device-change
   // window: the thread ends (or is let go) before that window goes.
   PluginCddbClient().Close(kQuitLookupWaitMs);
