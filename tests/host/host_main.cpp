@@ -58,7 +58,7 @@
 #include "device/device_map.h"
 #include "host_api/host_messages.h"
 #include "input/frame_time.h"
-#include "input/plugin_lifecycle.h"
+#include "input/plugin_state.h"
 #include "tests/host/pass_through_stand_in.h"
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"

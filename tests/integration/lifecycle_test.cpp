@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "input/plugin_lifecycle.h"
+#include "input/plugin_state.h"
 #include "tests/host/test_host.h"
 #include "tests/integration/ini_file.h"
 #include "util/critical_section.h"

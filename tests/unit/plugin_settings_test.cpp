@@ -65,6 +65,10 @@ TEST(PluginSettings, SaveWritesEveryStoredKeyInOrder) {
       "PreReadSize=176400",
       "ReadSpeed=65535",
       "MultithreadInitialize=false",
+      "Rip_ReadOffset=0",
+      "Rip_Secure=true",
+      "Rip_Retries=16",
+      "Rip_LogFolder=",
   };
   EXPECT_EQ(expected, ini.Lines());
 }
@@ -90,9 +94,15 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   s.bufferSize = 3528000;
   s.readSpeed = 1411;
   s.multithreadInitialize = true;
+  s.ripReadOffset = -30;
+  s.ripSecure = false;
+  s.ripRetries = 64;
+  s.ripLogFolder = codepage::AnsiCodePage() == 1252 ? "D:\\Café" : "D:\\ログ";
   s.Save(SystemProfile(), ini.path(), "9.99");
   EXPECT_TRUE(codepage::AnsiCodePage() != 932 ||
               ini.Read().find("=%7 \x83g\x83\x89\x83\x62\x83N%6\r\n") != std::string::npos);
+  EXPECT_TRUE(codepage::AnsiCodePage() != 932 ||
+              ini.Read().find("Rip_LogFolder=D:\\\x83\x8D\x83O\r\n") != std::string::npos);
 
   PluginSettings r;
   EXPECT_EQ("9.99", r.Load(SystemProfile(), ini.path()));
@@ -116,6 +126,10 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   EXPECT_EQ(7056000u, r.doubleBufferSize);
   EXPECT_EQ(1411u, r.readSpeed);
   EXPECT_TRUE(r.multithreadInitialize);
+  EXPECT_EQ(-30, r.ripReadOffset);
+  EXPECT_FALSE(r.ripSecure);
+  EXPECT_EQ(64, r.ripRetries);
+  EXPECT_EQ(s.ripLogFolder, r.ripLogFolder);
 }
 
 TEST(PluginSettings, OldCdTextFormatKeyIsMigrated) {
@@ -242,6 +256,33 @@ TEST(PluginSettings, OutOfRangeNumbersFallBackToTheirDefaults) {
     EXPECT_EQ(2 * c.buffer, s.doubleBufferSize) << c.lines;
     EXPECT_EQ(c.preRead, s.preReadSize) << c.lines;
     EXPECT_EQ(c.speed, s.readSpeed) << c.lines;
+  }
+}
+
+// An edited file's ripping numbers: cut to their range, and a text that is
+// no whole number keeps the default instead of reading as 0.
+TEST(PluginSettings, RipNumbersAreCutToTheirRangeAndNonNumbersKeepTheDefault) {
+  struct Case {
+    const char* lines;
+    int offset, retries;
+  } cases[] = {
+      {"", 0, 16},
+      {"Rip_ReadOffset=-30\r\nRip_Retries=2\r\n", -30, 2},
+      {"Rip_ReadOffset=+667\r\nRip_Retries=64\r\n", 667, 64},
+      {"Rip_ReadOffset=-5881\r\nRip_Retries=1\r\n", -5880, 2},
+      {"Rip_ReadOffset=99999999999999999999\r\nRip_Retries=-4000000000\r\n", 5880, 2},
+      {"Rip_ReadOffset=12abc\r\nRip_Retries=\r\n", 0, 16},
+      {"Rip_ReadOffset=-\r\nRip_Retries=0x20\r\n", 0, 16},
+  };
+  for (const Case& c : cases) {
+    TempIni ini;
+    ini.Write(std::string("[QZ_CDDAPLAYER]\r\nRip_Secure=1\r\n") + c.lines);
+    PluginSettings s;
+    s.Load(SystemProfile(), ini.path());
+    EXPECT_EQ(c.offset, s.ripReadOffset) << c.lines;
+    EXPECT_EQ(c.retries, s.ripRetries) << c.lines;
+    EXPECT_FALSE(s.ripSecure);  // only the word true is true
+    EXPECT_EQ("", s.ripLogFolder);
   }
 }
 
