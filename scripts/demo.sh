@@ -68,7 +68,7 @@ fi
 mv "$demo/demo.wav" "$out/demo.wav"
 
 # Secure mode is the plug-in's default; say it anyway, the demo is about it.
-sed -i 's/^\[QZ_CDDAPLAYER\]\r$/&\nRip_Secure=1\r/' "$demo/winamp.ini"
+sed -i 's/^\[QZ_CDDAPLAYER\]\r$/&\nRip_Secure=true\r/' "$demo/winamp.ini"
 rm -rf "$demo/rip logs"
 rip_out="$out/rip-host.log"
 status=0
