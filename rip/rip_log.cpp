@@ -64,8 +64,8 @@ bool Reserved(const std::string& base) {
   std::string upper;
   for (char c : base.substr(0, base.find('.'))) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
   if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
-  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-         upper[3] >= '1' && upper[3] <= '9';
+  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
+         upper[3] <= '9';
 }
 
 }  // namespace

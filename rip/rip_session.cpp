@@ -75,6 +75,7 @@ int RipSession::Open(char letter, int track, const RipOptions& options) {
     secure_.Allocate(cacheFrames_, options_.retries);
     reader_ = &secure_;
   } else {
+    burst_.SetOverlap(!caps_.accurateStream);
     reader_ = &burst_;
   }
   report_.frames = t.length;

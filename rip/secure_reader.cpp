@@ -73,8 +73,9 @@ int SecureReader::SecondPass(std::int32_t start, std::uint32_t count, std::uint3
   *pending = 0;
   for (std::uint32_t done = 0; done < count;) {
     const std::uint32_t n = std::min(kMaxFramesPerCommand, count - done);
-    const int r = range_.Read(start + static_cast<std::int32_t>(done), n, data_.data() + std::size_t{done} * kFrameBytes,
-                              flagged_.data() + done, status_.data() + done);
+    const int r =
+        range_.Read(start + static_cast<std::int32_t>(done), n, data_.data() + std::size_t{done} * kFrameBytes,
+                    flagged_.data() + done, status_.data() + done);
     if (r != kReadGood) return r;
     done += n;
   }
