@@ -26,10 +26,12 @@ void MajorityPerByte(const std::uint8_t* const* reads, std::uint32_t count, std:
 
 }  // namespace
 
-void SecureReader::Allocate(std::uint32_t cacheFrames, int retries) {
+void SecureReader::Allocate(std::uint32_t cacheFrames, int retries, std::uint32_t span) {
   cacheFrames_ = cacheFrames;
   // A window must be more than the cache holds, and a few commands long.
   windowFrames_ = std::max<std::uint32_t>(cacheFrames + 1, 10 * kMaxFramesPerCommand);
+  const std::uint32_t windows = span / windowFrames_;
+  if (windows > 1) windowFrames_ = (span + windows - 1) / windows;
   retries_ = static_cast<std::uint32_t>(std::clamp(retries, 2, 64));
   data_.assign(std::size_t{windowFrames_} * kFrameBytes, 0);
   flagged_.assign(windowFrames_, 0);
