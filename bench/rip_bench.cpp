@@ -85,7 +85,8 @@ struct Bench {
     trackStart = drive->disc()->tracks().front().start;
     auto inner = std::make_unique<vdrive::VirtualScsiTransport>();
     inner->Attach('D', drive);
-    device.InstallTransport(std::make_unique<bench::ForwardingTransport<InsideDrive>>(std::move(inner)), kTransportSpti);
+    device.InstallTransport(std::make_unique<bench::ForwardingTransport<InsideDrive>>(std::move(inner)),
+                            kTransportSpti);
     return lock.Create() && device.EnumerateDrives() == 1;
   }
 
@@ -131,8 +132,18 @@ struct Bench {
     for (int done = 0; done < kTrackFrames; done += 15) {
       const std::int32_t lba = trackStart + done;
       const int count = std::min(15, kTrackFrames - done);
-      const std::uint8_t cdb[12] = {0xBE, 0x04, std::uint8_t(lba >> 24), std::uint8_t(lba >> 16), std::uint8_t(lba >> 8),
-                                    std::uint8_t(lba), 0, 0, std::uint8_t(count), 0x10, 0, 0};
+      const std::uint8_t cdb[12] = {0xBE,
+                                    0x04,
+                                    std::uint8_t(lba >> 24),
+                                    std::uint8_t(lba >> 16),
+                                    std::uint8_t(lba >> 8),
+                                    std::uint8_t(lba),
+                                    0,
+                                    0,
+                                    std::uint8_t(count),
+                                    0x10,
+                                    0,
+                                    0};
       f.ok = drive->Execute(cdb, sizeof cdb, data.data(), static_cast<std::uint32_t>(data.size())).ok() && f.ok;
       f.frames += static_cast<std::uint64_t>(count);
     }
@@ -160,7 +171,7 @@ Figures MedianOf(int rounds, const std::function<Figures()>& run) {
 struct Row {
   const char* name;
   bool secure;
-  int landing;   // reads landing early by this many frames, one in four (0: an accurate stream)
+  int landing;  // reads landing early by this many frames, one in four (0: an accurate stream)
   int cacheKiB;
 };
 
@@ -213,8 +224,9 @@ bool RereadTable(Bench& b) {
       "asked of the drive (and the extra wall time) divided by the frames that needed re-reading. Each round of "
       "re-reads first reads a cache's worth elsewhere, once for all frames pending in the window.\n\n",
       flaky);
-  std::printf("| drive | frames re-read | extra frames read | per frame re-read | extra wall ms | ms per frame re-read |\n"
-              "|---|---|---|---|---|---|\n");
+  std::printf(
+      "| drive | frames re-read | extra frames read | per frame re-read | extra wall ms | ms per frame re-read |\n"
+      "|---|---|---|---|---|---|\n");
   for (const vdrive::LatencyModel& model : {vdrive::LatencyModel{0, 0}, kModel}) {
     b.drive->ClearBehaviours();
     b.drive->SetLatency(model);
@@ -240,8 +252,9 @@ bool CpuAndAllocationTable(Bench& b) {
       "second of audio ripped. Floor: the CPU of the drive model alone reading the track once (the instrument's "
       "own copying). Allocations: a replaced global operator new, counted outside the drive model's code from "
       "the second GetData to the end of the track; floor none.");
-  std::printf("| rip | CPU ms per audio s | floor ms per audio s | x floor | allocations | per frame | floor |\n"
-              "|---|---|---|---|---|---|---|\n");
+  std::printf(
+      "| rip | CPU ms per audio s | floor ms per audio s | x floor | allocations | per frame | floor |\n"
+      "|---|---|---|---|---|---|---|\n");
   b.drive->ClearBehaviours();
   b.drive->SetCache(2048);
   const double audioS = kTrackFrames / 75.0;
