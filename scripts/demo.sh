@@ -60,7 +60,7 @@ done
 status=0
 wait "$host_pid" || status=$?
 host_pid=""
-tr -d '\r' <"$log" | iconv -f CP932 -t UTF-8 -c | grep -a '^demo:' || true
+tr -d '\r' <"$log" | grep -a '^demo:' || true
 if ((status != 0)); then
   echo "demo failed (exit $status); the host's output is in $log" >&2
   exit "$status"
@@ -68,7 +68,7 @@ fi
 mv "$demo/demo.wav" "$out/demo.wav"
 
 # Secure mode is the plug-in's default; say it anyway, the demo is about it.
-sed -i 's/^\[QZ_CDDAPLAYER\]\r$/&\nRip_Secure=1\r/' "$demo/winamp.ini"
+sed -i 's/^\[QZ_CDDAPLAYER\]\r$/&\nRip_Secure=true\r/' "$demo/winamp.ini"
 rm -rf "$demo/rip logs"
 rip_out="$out/rip-host.log"
 status=0
