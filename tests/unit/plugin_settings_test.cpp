@@ -270,12 +270,11 @@ TEST(PluginSettings, RipNumbersAreCutToTheirRangeAndNonNumbersKeepTheDefault) {
       {"Rip_ReadOffset=12abc\r\nRip_Retries=0x20\r\n", 0, 16}};
   for (const auto& [lines, offset, retries] : cases) {
     TempIni ini;
-    ini.Write(std::string("[QZ_CDDAPLAYER]\r\nRip_Secure=1\r\n") + lines);
+    ini.Write(std::string("[QZ_CDDAPLAYER]\r\n") + lines);
     PluginSettings s;
     s.Load(SystemProfile(), ini.path());
     EXPECT_EQ(offset, s.ripReadOffset) << lines;
     EXPECT_EQ(retries, s.ripRetries) << lines;
-    EXPECT_FALSE(s.ripSecure);  // only the word true is true
   }
 }
 

@@ -217,23 +217,19 @@ TEST_F(CddbPageApply, EmailIsCheckedAndABadOneKeepsTheOldValue) {
   EXPECT_TRUE(msgbox::RecordedForTesting().empty());
 }
 
-// Numbers as typed, full-width ones included: cut to their range after a
-// message, or, when no number, kept after one. The default log folder (shown
-// in full) stores "" so that it keeps following the settings folder; a name
-// the code page cannot hold is refused.
+// Numbers as typed (full-width too) out of range are cut after a message, no
+// numbers kept after one. The default log folder (shown in full) stores "" to
+// keep following the settings folder; a name the code page lacks is refused.
 TEST(SettingsPages, RipPageCutsOrKeepsWhatWasTyped) {
-  const std::string offsetRange = "\"読み取りオフセット\"は-5880～5880の範囲で指定する必要があります。\n範囲内の値に修正します。";
-  const std::string retriesRange = "\"再試行回数\"は2～64の範囲で指定する必要があります。\n範囲内の値に修正します。";
   struct Case {
-    const char *offset, *retries, *folder;
+    const char *offset, *retries, *folder, *storedFolder;
     int storedOffset, storedRetries;
-    const char* storedFolder;
     std::vector<std::string> boxes;
   } cases[] = {
-      {" ＋６６７　", "２", "  D:\\ログ\t", 667, 2, "D:\\ログ", {}},
-      {"−５８８１", "65", "C:\\rip logs", -5880, 64, "", {offsetRange, retriesRange}},
-      {"99999999999999999999", "1", "", 5880, 2, "", {offsetRange, retriesRange}},
-      {"6.5", "-", "D:\\\xF0\x9F\x98\x80", 6, 10, "E:\\old",
+      {" ＋６６７　", "２", "  D:\\ログ\t", "D:\\ログ", 667, 2, {}},
+      {"−５８８１", "65", "C:\\rip logs", "", -5880, 64, {kReadOffsetRangeMessage, kRetriesRangeMessage}},
+      {"99999999999999999999", "1", "", "", 5880, 2, {kReadOffsetRangeMessage, kRetriesRangeMessage}},
+      {"6.5", "-", "D:\\\xF0\x9F\x98\x80", "E:\\old", 6, 10,
        {kReadOffsetNumberMessage, kRetriesNumberMessage, kLogFolderCharsMessage}},
   };
   for (const Case& c : cases) {
@@ -242,11 +238,10 @@ TEST(SettingsPages, RipPageCutsOrKeepsWhatWasTyped) {
     s.ripReadOffset = 6;
     s.ripRetries = 10;
     s.ripLogFolder = "E:\\old";
-    ApplyRipPage(s, {c.offset, false, c.retries, c.folder, "C:\\rip logs"}, nullptr);
+    ApplyRipPage(s, {c.offset, true, c.retries, c.folder, "C:\\rip logs"}, nullptr);
     EXPECT_EQ(c.storedOffset, s.ripReadOffset) << c.offset;
     EXPECT_EQ(c.storedRetries, s.ripRetries) << c.retries;
     EXPECT_EQ(c.storedFolder, s.ripLogFolder) << c.folder;
-    EXPECT_FALSE(s.ripSecure);
     std::vector<std::string> boxes;
     for (const msgbox::Shown& box : msgbox::RecordedForTesting()) boxes.push_back(box.text);
     EXPECT_EQ(c.boxes, boxes) << c.offset;
