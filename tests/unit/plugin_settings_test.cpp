@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
 
+#include "input/plugin_paths.h"
 #include "temp_ini.h"
 #include "util/codepage.h"
 
@@ -263,7 +263,7 @@ TEST(PluginSettings, OutOfRangeNumbersFallBackToTheirDefaults) {
 // An edited file's ripping numbers: cut to their range, and a text that is
 // no whole number keeps the default instead of reading as 0.
 TEST(PluginSettings, RipNumbersAreCutToTheirRangeAndNonNumbersKeepTheDefault) {
-  const std::vector<std::tuple<const char*, int, int>> cases = {  // lines, offset, retries
+  const struct { const char* lines; int offset, retries; } cases[] = {
       {"Rip_ReadOffset=+667\r\nRip_Retries=2\r\n", 667, 2},
       {"Rip_ReadOffset=-5881\r\nRip_Retries=65\r\n", -5880, 64},
       {"Rip_ReadOffset=99999999999999999999\r\nRip_Retries=-4000000000\r\n", 5880, 2},
@@ -296,6 +296,9 @@ TEST(PluginSettings, ChoiceTablesInValueOrderWithUtf8Labels) {
 TEST(PluginSettings, IniPathAndProcessRecord) {
   EXPECT_EQ("C:\\Program Files\\Winamp\\winamp.ini", IniPathIn("C:\\Program Files\\Winamp"));
   EXPECT_EQ(&Settings(), &Settings());
+  const std::string logs = plugin::RipLogFolderFor("");  // "<settings folder>\\rip logs"
+  EXPECT_EQ(logs.substr(0, logs.size() - 8) + "old", plugin::RipLogFolderFor("old"));
+  EXPECT_EQ(codepage::Utf8ToAnsi("D:\\ログ"), plugin::RipLogFolderFor("D:\\ログ"));
 }
 
 }  // namespace

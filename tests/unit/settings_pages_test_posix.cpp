@@ -217,9 +217,8 @@ TEST_F(CddbPageApply, EmailIsCheckedAndABadOneKeepsTheOldValue) {
   EXPECT_TRUE(msgbox::RecordedForTesting().empty());
 }
 
-// Numbers as typed (full-width too) out of range are cut after a message, no
-// numbers kept after one. The default log folder (shown in full) stores "" to
-// keep following the settings folder; a name the code page lacks is refused.
+// Typed numbers (full-width too) out of range are cut after a message, no numbers kept after one; the
+// default log folder (shown in full) stores "" to keep following it; a name the code page lacks is refused.
 TEST(SettingsPages, RipPageCutsOrKeepsWhatWasTyped) {
   struct Case {
     const char *offset, *retries, *folder, *storedFolder;
