@@ -57,9 +57,14 @@ std::string OldCacheFilePath() { return ModuleDirectory(PluginInstance()) + kSep
 std::string RipLogFolder() { return RipLogFolderFor(SettingsSnapshot().ripLogFolder); }
 
 std::string RipLogFolderFor(const std::string& settingUtf8) {
-  if (!settingUtf8.empty()) return codepage::Utf8ToAnsi(settingUtf8);
+  const std::string setting = codepage::Utf8ToAnsi(settingUtf8);
+  const bool absolute = !setting.empty() && (setting[0] == '\\' || setting[0] == '/' ||
+                                             (setting.size() > 1 && setting[1] == ':'));
+  if (absolute) return setting;
+  // A relative name would follow the host's working folder, wherever that is.
   const std::string folder = Files().folder;
-  return folder.empty() ? ModuleDirectory(PluginInstance()) + kSeparator + kRipLogs : folder + "\\" + kRipLogs;
+  const std::string base = folder.empty() ? ModuleDirectory(PluginInstance()) + kSeparator : folder + "\\";
+  return base + (setting.empty() ? std::string(kRipLogs) : setting);
 }
 
 }  // namespace plugin

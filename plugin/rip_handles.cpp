@@ -103,7 +103,7 @@ void AddToLog(OpenRip& rip) {
   const rip::TrackReport& report = rip.session.Report();
   if (!report.whole) return;
   FillDiscNames(rip.fileName, rip.disc);
-  const std::string folder = RipLogFolder();
+  const std::string folder = plugin::RipLogFolder();
   const std::string key = folder + '\\' + rip::LogFileName(rip.disc);
   std::lock_guard<std::mutex> lock(g_logLock);
   std::vector<rip::TrackReport>& tracks = g_logs[key];

@@ -60,7 +60,7 @@ done
 status=0
 wait "$host_pid" || status=$?
 host_pid=""
-tr -d '\r' <"$log" | iconv -f CP932 -t UTF-8 -c | grep -a '^demo:' || true
+tr -d '\r' <"$log" | grep -a '^demo:' || true
 if ((status != 0)); then
   echo "demo failed (exit $status); the host's output is in $log" >&2
   exit "$status"

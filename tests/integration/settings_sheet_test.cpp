@@ -272,60 +272,47 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ("old@example.jp", IniValue("CDDB_Email"));  // the refused text changed nothing
 }
 
-std::string TabTitle(HWND sheet, int index) {
-  wchar_t text[64] = {};
-  TCITEMW item = {};
-  item.mask = TCIF_TEXT;
-  item.pszText = text;
-  item.cchTextMax = 64;
-  SendMessageW(PropSheet_GetTabControl(sheet), TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-  return codepage::WideToUtf8(text);
-}
-
-// The ripping page shows its settings (the default log folder in full), cuts
-// an offset out of range after its box, makes the typed folder on its button
-// and hands the rest to the file at Quit.
+// The ripping page shows its settings (the default log folder in full), cuts an offset
+// out of range after its box, opens the typed folder on its button; the rest reaches Quit.
 TEST_F(SettingsSheetTest, RipPageAppliesAndReachesTheFileAtQuit) {
   const std::string program = codepage::AnsiToUtf8(TestHost::ProgramDirectory());
-  const std::string folder = program + "\\リッピング ログ\\新規";
-  const std::wstring wideFolder = codepage::Utf8ToWide(folder);
-  RemoveDirectoryW(wideFolder.c_str());
-  RemoveDirectoryW(wideFolder.substr(0, wideFolder.rfind(L'\\')).c_str());
-  std::string title;
+  const std::wstring folder = codepage::Utf8ToWide(program + "\\リッピング ログ\\新規");
+  RemoveDirectoryW(folder.c_str());
+  wchar_t title[64] = {};
   std::vector<std::string> shown;
-  bool secure = false, made = false;
+  bool made = false;
   RunSheet([&](HWND sheet) {
-    title = TabTitle(sheet, 6);
+    TCITEMW tab = {TCIF_TEXT, 0, 0, title, 64, 0, 0};
+    SendMessageW(PropSheet_GetTabControl(sheet), TCM_GETITEMW, 6, reinterpret_cast<LPARAM>(&tab));
     HWND page = ShowPage(sheet, 6);
     for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) shown.push_back(window_driver::Text(c));
-    secure = window_driver::IsChecked(GetDlgItem(page, IDC_RIP_SECURE));
+    shown.push_back(window_driver::IsChecked(GetDlgItem(page, IDC_RIP_SECURE)) ? "checked" : "unchecked");
     SetDlgItemTextW(page, IDC_RIP_OFFSET, L"+9000");
     window_driver::SetChecked(GetDlgItem(page, IDC_RIP_SECURE), false);
     SetDlgItemTextW(page, IDC_RIP_RETRIES, L"32");
-    SetDlgItemTextW(page, IDC_RIP_LOG_FOLDER, wideFolder.c_str());
+    SetDlgItemTextW(page, IDC_RIP_LOG_FOLDER, folder.c_str());
     window_driver::Click(GetDlgItem(page, IDC_RIP_OPEN_LOG));  // posted: a failure would show a box
-    for (int i = 0; i < 250 && !made; ++i, Sleep(20)) {
-      const DWORD attributes = GetFileAttributesW(wideFolder.c_str());
-      made = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    }
+    for (int i = 0; i < 250 && !made; ++i, Sleep(20))
+      made = GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
     PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
   });
-  EXPECT_EQ("リッピング", title);
+  EXPECT_EQ("リッピング", codepage::WideToUtf8(title));
   EXPECT_EQ((std::vector<std::string>{"リッピングオプション", "読み取りオフセット(&O)", "0", "サンプル (-5880～5880)",
                                       "セキュアモードで読み取る(&S)", "再試行回数(&R)", "16", "回", "ログフォルダ(&L)",
-                                      program + "\\rip logs", "ログフォルダを開く(&F)"}),
+                                      program + "\\rip logs", "ログフォルダを開く(&F)", "checked"}),
             shown);
-  EXPECT_TRUE(secure);
   EXPECT_TRUE(made);
+  // The shell's own window shows it, in a process of its own that the test closes.
+  HWND browser = window_driver::WaitForWindow("新規", "", 10000);
+  EXPECT_TRUE(browser && PostMessageW(browser, WM_CLOSE, 0, 0));
   EXPECT_EQ(std::vector<std::string>{"\"読み取りオフセット\"は-5880～5880の範囲で指定する必要があります。\n範囲内の値に修正します。"},
             boxes_);
-  EXPECT_EQ("<missing>", IniValue("Rip_ReadOffset"));  // nothing written before Quit
   in_->Quit();
   in_ = nullptr;
   EXPECT_EQ("5880", IniValue("Rip_ReadOffset"));
   EXPECT_EQ("false", IniValue("Rip_Secure"));
   EXPECT_EQ("32", IniValue("Rip_Retries"));
-  EXPECT_EQ(codepage::Utf8ToAnsi(folder), IniValue("Rip_LogFolder"));
+  EXPECT_EQ(codepage::Utf8ToAnsi(codepage::WideToUtf8(folder)), IniValue("Rip_LogFolder"));
 }
 
 // Without the Aspi setting, Windows 10 reaches the drives over the

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "input/plugin_paths.h"
 #include "temp_ini.h"
 #include "util/codepage.h"
 
@@ -262,27 +263,18 @@ TEST(PluginSettings, OutOfRangeNumbersFallBackToTheirDefaults) {
 // An edited file's ripping numbers: cut to their range, and a text that is
 // no whole number keeps the default instead of reading as 0.
 TEST(PluginSettings, RipNumbersAreCutToTheirRangeAndNonNumbersKeepTheDefault) {
-  struct Case {
-    const char* lines;
-    int offset, retries;
-  } cases[] = {
-      {"", 0, 16},
-      {"Rip_ReadOffset=-30\r\nRip_Retries=2\r\n", -30, 2},
-      {"Rip_ReadOffset=+667\r\nRip_Retries=64\r\n", 667, 64},
-      {"Rip_ReadOffset=-5881\r\nRip_Retries=1\r\n", -5880, 2},
+  const struct { const char* lines; int offset, retries; } cases[] = {
+      {"Rip_ReadOffset=+667\r\nRip_Retries=2\r\n", 667, 2},
+      {"Rip_ReadOffset=-5881\r\nRip_Retries=65\r\n", -5880, 64},
       {"Rip_ReadOffset=99999999999999999999\r\nRip_Retries=-4000000000\r\n", 5880, 2},
-      {"Rip_ReadOffset=12abc\r\nRip_Retries=\r\n", 0, 16},
-      {"Rip_ReadOffset=-\r\nRip_Retries=0x20\r\n", 0, 16},
-  };
-  for (const Case& c : cases) {
+      {"Rip_ReadOffset=12abc\r\nRip_Retries=0x20\r\n", 0, 16}};
+  for (const auto& [lines, offset, retries] : cases) {
     TempIni ini;
-    ini.Write(std::string("[QZ_CDDAPLAYER]\r\nRip_Secure=1\r\n") + c.lines);
+    ini.Write(std::string("[QZ_CDDAPLAYER]\r\n") + lines);
     PluginSettings s;
     s.Load(SystemProfile(), ini.path());
-    EXPECT_EQ(c.offset, s.ripReadOffset) << c.lines;
-    EXPECT_EQ(c.retries, s.ripRetries) << c.lines;
-    EXPECT_FALSE(s.ripSecure);  // only the word true is true
-    EXPECT_EQ("", s.ripLogFolder);
+    EXPECT_EQ(offset, s.ripReadOffset) << lines;
+    EXPECT_EQ(retries, s.ripRetries) << lines;
   }
 }
 
@@ -304,6 +296,9 @@ TEST(PluginSettings, ChoiceTablesInValueOrderWithUtf8Labels) {
 TEST(PluginSettings, IniPathAndProcessRecord) {
   EXPECT_EQ("C:\\Program Files\\Winamp\\winamp.ini", IniPathIn("C:\\Program Files\\Winamp"));
   EXPECT_EQ(&Settings(), &Settings());
+  const std::string logs = plugin::RipLogFolderFor("");  // "<settings folder>\\rip logs"
+  EXPECT_EQ(logs.substr(0, logs.size() - 8) + "old", plugin::RipLogFolderFor("old"));
+  EXPECT_EQ(codepage::Utf8ToAnsi("D:\\ログ"), plugin::RipLogFolderFor("D:\\ログ"));
 }
 
 }  // namespace

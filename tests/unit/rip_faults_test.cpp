@@ -82,7 +82,8 @@ TEST(RipFaults, ScatteredSectorsMarkedWithAndWithoutC2) {
     EXPECT_EQ(std::vector<std::uint32_t>{bad}, report.unreadable) << c2;
     EXPECT_TRUE(std::all_of(got.begin() + bad * 2352, got.begin() + (bad + 1) * 2352, [](auto b) { return !b; }));
     auto expected = rig.Expected(2);
-    for (std::uint32_t f : {wrong, bad}) std::fill_n(expected.begin() + f * 2352, 2352, 0), std::fill_n(got.begin() + f * 2352, 2352, 0);
+    for (std::uint32_t f : {wrong, bad})
+      std::fill_n(expected.begin() + f * 2352, 2352, 0), std::fill_n(got.begin() + f * 2352, 2352, 0);
     EXPECT_EQ(-1, riptest::FirstDifferentFrame(expected, got));
     const std::string log = rip::ComposeLog(rip::RipLogDisc{}, {report});
     EXPECT_NE(std::string::npos, log.find("疑わしい位置 " + rip::TrackTime(wrong) + "\r\n"));

@@ -61,6 +61,8 @@ TEST(RipLog, FileNameAndFile) {
   rip::RipLogDisc d = Disc();
   EXPECT_EQ("1A2B3C4D.log", rip::LogFileName(d));
   d.performer = "AC/DC: 声";
+  d.album = "x\ny";
+  EXPECT_NE(std::string::npos, rip::ComposeLog(d, {}).find("アルバム: x y\r\n"));
   d.album = "Live?*. ";
   EXPECT_EQ("AC_DC_ 声 - Live__.log", rip::LogFileName(d));
 

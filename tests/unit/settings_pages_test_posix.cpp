@@ -217,56 +217,34 @@ TEST_F(CddbPageApply, EmailIsCheckedAndABadOneKeepsTheOldValue) {
   EXPECT_TRUE(msgbox::RecordedForTesting().empty());
 }
 
-// Numbers as typed, full-width ones included: cut to their range after a
-// message, or, when no number, kept after one.
-TEST(SettingsPages, RipPageCutsOrKeepsItsNumbers) {
-  const std::string offsetRange = "\"読み取りオフセット\"は-5880～5880の範囲で指定する必要があります。\n範囲内の値に修正します。";
-  const std::string retriesRange = "\"再試行回数\"は2～64の範囲で指定する必要があります。\n範囲内の値に修正します。";
+// Typed numbers (full-width too) out of range are cut after a message, no numbers kept after one; the
+// default log folder (shown in full) stores "" to keep following it; a name the code page lacks is refused.
+TEST(SettingsPages, RipPageCutsOrKeepsWhatWasTyped) {
   struct Case {
-    const char *offset, *retries;
+    const char *offset, *retries, *folder, *storedFolder;
     int storedOffset, storedRetries;
     std::vector<std::string> boxes;
   } cases[] = {
-      {"-30", "20", -30, 20, {}},
-      {" ＋６６７　", "２", 667, 2, {}},
-      {"−５８８１", "65", -5880, 64, {offsetRange, retriesRange}},
-      {"99999999999999999999", "1", 5880, 2, {offsetRange, retriesRange}},
-      {"", "abc", 6, 10, {kReadOffsetNumberMessage, kRetriesNumberMessage}},
-      {"6.5", "-", 6, 10, {kReadOffsetNumberMessage, kRetriesNumberMessage}},
+      {" ＋６６７　", "２", "  D:\\ログ\t", "D:\\ログ", 667, 2, {}},
+      {"−５８８１", "65", "C:\\rip logs", "", -5880, 64, {kReadOffsetRangeMessage, kRetriesRangeMessage}},
+      {"99999999999999999999", "1", "", "", 5880, 2, {kReadOffsetRangeMessage, kRetriesRangeMessage}},
+      {"6.5", "-", "D:\\\xF0\x9F\x98\x80", "E:\\old", 6, 10,
+       {kReadOffsetNumberMessage, kRetriesNumberMessage, kLogFolderCharsMessage}},
   };
   for (const Case& c : cases) {
     msgbox::RecordedForTesting().clear();
     PluginSettings s;
     s.ripReadOffset = 6;
     s.ripRetries = 10;
-    ApplyRipPage(s, {c.offset, false, c.retries, "", "C:\\rip logs"}, nullptr);
+    s.ripLogFolder = "E:\\old";
+    ApplyRipPage(s, {c.offset, true, c.retries, c.folder, "C:\\rip logs"}, nullptr);
     EXPECT_EQ(c.storedOffset, s.ripReadOffset) << c.offset;
     EXPECT_EQ(c.storedRetries, s.ripRetries) << c.retries;
-    EXPECT_FALSE(s.ripSecure);
+    EXPECT_EQ(c.storedFolder, s.ripLogFolder) << c.folder;
     std::vector<std::string> boxes;
-    for (const msgbox::Shown& box : msgbox::RecordedForTesting()) {
-      boxes.push_back(box.text);
-      EXPECT_EQ("in_quorvo.dll", box.caption);
-      EXPECT_EQ(msgbox::kIconError, box.type & 0xF0u);
-    }
+    for (const msgbox::Shown& box : msgbox::RecordedForTesting()) boxes.push_back(box.text);
     EXPECT_EQ(c.boxes, boxes) << c.offset;
   }
-}
-
-// The default folder (shown in full) stores "" so that it keeps following
-// the host's settings folder; a name the code page cannot hold is refused.
-TEST(SettingsPages, RipPageLogFolder) {
-  const std::vector<std::pair<const char*, const char*>> cases = {  // typed, stored
-      {"  D:\\ログ\t", "D:\\ログ"}, {"C:\\rip logs", ""}, {"", ""}, {"D:\\\xF0\x9F\x98\x80", "E:\\old"}};
-  for (const auto& c : cases) {
-    msgbox::RecordedForTesting().clear();
-    PluginSettings s;
-    s.ripLogFolder = "E:\\old";
-    ApplyRipPage(s, {"0", true, "16", c.first, "C:\\rip logs"}, nullptr);
-    EXPECT_EQ(c.second, s.ripLogFolder) << c.first;
-    EXPECT_EQ(std::string(c.second) == "E:\\old" ? 1u : 0u, msgbox::RecordedForTesting().size()) << c.first;
-  }
-  EXPECT_EQ(kLogFolderCharsMessage, msgbox::RecordedForTesting()[0].text);
 }
 
 TEST(SettingsPages, TransportLabel) {
