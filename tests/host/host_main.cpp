@@ -28,8 +28,8 @@
 //     arrived and the time getData took to notice is printed. Exits 0 when
 //     the track arrived whole (or the cancel was noticed within a second).
 //     With --quit-after-bytes the player quits instead while getData is
-//     busy: exits 0 when Quit and that getData both returned within 2 s, the
-//     latter with -1.
+//     busy (0: at once): exits 0 when Quit and that getData both returned
+//     within 2 s, and getData ended with -1 unless the track had arrived whole.
 //
 //   quorvo_host --title-query <ms>
 //     loads in_quorvo.dll beside itself, asks the title of cda://D,1 (with
@@ -255,13 +255,15 @@ int Rip(const char* track, const char* wavPath, long long killAfter, long long q
   const DWORD ms = GetTickCount() - start;
   if (quitAt) {
     const DWORD after = GetTickCount() - quitAt;
+    const long long written = job.written;
     Say("rip: Quit took " + std::to_string(quitMs) + " ms; getData " +
         (returned ? "returned " + std::to_string(job.last) + " within " + std::to_string(after) + " ms"
-                  : std::string("never returned")));
-    // The reading thread may still be inside the library: no exit cleanup.
-    std::fflush(stdout);
+                  : std::string("never returned")) + " (" + std::to_string(written) + " bytes)");
     // An aborted rip must not look finished (0) to the converter.
-    TerminateProcess(GetCurrentProcess(), returned && job.last < 0 && quitMs <= 2000 && after <= 2000 ? 0 : 6);
+    const bool honest = job.last < 0 || written == size;
+    std::fflush(stdout);
+    // The reading thread may still be inside the library: no exit cleanup.
+    TerminateProcess(GetCurrentProcess(), returned && honest && quitMs <= 2000 && after <= 2000 ? 0 : 6);
   }
   job.read.close(job.handle);
   in->Quit();

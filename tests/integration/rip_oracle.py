@@ -124,8 +124,8 @@ def main():
     with open(os.path.join(work, "vdrive.ini"), "a", newline="") as f:
         f.write("behaviour=latency 2\r\n")
     log = os.path.join(work, "quit.log")
-    status = run(runner, host, ["--rip", "cda://D,3", "quit.wav", "--quit-after-bytes", "100000"], log)
-    if status != 0:
+    status = run(runner, host, ["--rip", "cda://D,3", "quit.wav", "--quit-after-bytes", "0"], log)
+    if status != 0 or "getData returned -1" not in open(log, errors="replace").read():
         problems.append("Quit during getData: exit %d:\n%s" % (status, open(log, errors="replace").read()))
 
     for p in problems:
