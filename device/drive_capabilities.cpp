@@ -19,6 +19,7 @@ DriveCapabilities DecodeCapabilities(const std::uint8_t* data, std::size_t lengt
   const std::uint8_t* p = data + page;
   if ((p[0] & 0x3F) != kCapabilitiesPage || std::size_t{p[1]} + 2 < kPageBytesNeeded) return caps;
   caps.c2 = (p[5] & 0x10) != 0;
+  caps.accurateStream = (p[5] & 0x02) != 0;
   caps.bufferKiB = (std::uint32_t{p[12]} << 8) | p[13];
   caps.known = true;
   return caps;

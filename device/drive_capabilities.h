@@ -8,7 +8,8 @@
 struct DriveCapabilities {
   std::uint32_t bufferKiB = 0;
   bool c2 = false;
-  bool known = false;  // the page was there and long enough
+  bool accurateStream = false;  // reads of CD-DA start exactly where asked
+  bool known = false;           // the page was there and long enough
 };
 
 // The MODE SENSE(10) reply: an 8-byte header, block descriptors (skipped by

@@ -19,9 +19,28 @@ void BurstReader::Seek(std::int32_t lba) {
 int BurstReader::FindOverlap(const std::uint8_t* frames, std::uint32_t count, const std::uint8_t* reference) {
   // The drive landed early by i frames: frames[0..i] were delivered before.
   for (std::uint32_t i = 0; i + 1 < count; ++i) {
-    if (std::memcmp(frames + std::size_t{i} * kFrameBytes, reference, kCompareBytes) == 0) return static_cast<int>(i + 1);
+    if (std::memcmp(frames + std::size_t{i} * kFrameBytes, reference, kCompareBytes) == 0)
+      return static_cast<int>(i + 1);
   }
   return -1;
+}
+
+bool BurstReader::SameHeads(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t count) {
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (std::memcmp(a + std::size_t{i} * kFrameBytes, b + std::size_t{i} * kFrameBytes, kCompareBytes) != 0)
+      return false;
+  }
+  return true;
+}
+
+int BurstReader::AnchoredRead(std::int32_t lba, std::uint32_t count) {
+  int r = range_.Read(lba, count, anchor_, flags_, status_);
+  for (int attempt = 0; r == kReadGood && attempt < 2; ++attempt) {
+    r = range_.Read(lba, count, scratch_, flags_, status_);
+    if (r != kReadGood || SameHeads(anchor_, scratch_, count)) break;
+    std::memcpy(anchor_, scratch_, std::size_t{count} * kFrameBytes);
+  }
+  return r;
 }
 
 int BurstReader::Next(Chunk* out) {
@@ -29,12 +48,13 @@ int BurstReader::Next(Chunk* out) {
   *out = Chunk{scratch_, next_, 0};
   if (next_ >= end) return kReadGood;
   // Overlap only inside the readable range: zeros line up with anything.
-  const bool overlap = haveReference_ && window_.Readable(next_ - 1) && window_.Readable(next_);
+  const bool overlap = overlapOn_ && haveReference_ && window_.Readable(next_ - 1) && window_.Readable(next_);
   const std::int32_t from = overlap ? next_ - 1 : next_;
   const auto count = static_cast<std::uint32_t>(std::min<std::int64_t>(kMaxFramesPerCommand, end - from));
   std::uint32_t first = overlap ? 1 : 0;
   for (int attempt = 0; attempt < kReadsPerRun; ++attempt) {
-    const int r = range_.Read(from, count, scratch_, flags_, status_);
+    const int r =
+        overlapOn_ && !haveReference_ ? AnchoredRead(from, count) : range_.Read(from, count, scratch_, flags_, status_);
     if (r != kReadGood) return r;
     if (!overlap || count < 2) break;
     const bool clean = std::all_of(status_, status_ + count, [](std::uint8_t s) { return s == kFrameOk; });

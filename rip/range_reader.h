@@ -29,7 +29,8 @@ class RangeReader {
   FrameSource& Source() { return source_; }
 
  private:
-  int ReadInside(std::int32_t lba, std::uint32_t count, std::uint8_t* audio, std::uint8_t* flagged, std::uint8_t* status);
+  int ReadInside(std::int32_t lba, std::uint32_t count, std::uint8_t* audio, std::uint8_t* flagged,
+                 std::uint8_t* status);
   int ReadEdge(int* state, std::int32_t lba, std::uint32_t count, std::uint8_t* audio, std::uint8_t* flagged,
                std::uint8_t* status);
 

@@ -60,12 +60,22 @@ const char* VerdictText(Verdict v) {
 
 std::string Line(const std::string& text) { return text + kEol; }
 
+// A disc's text on one line of the log: no line breaks or other controls
+// from CD-TEXT or a CDDB reply, and valid UTF-8.
+std::string OneLine(const std::string& text) {
+  std::string out = codepage::SanitizeUtf8(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return out;
+}
+
 bool Reserved(const std::string& base) {
   std::string upper;
   for (char c : base.substr(0, base.find('.'))) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
   if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
-  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-         upper[3] >= '1' && upper[3] <= '9';
+  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
+         upper[3] <= '9';
 }
 
 }  // namespace
@@ -100,20 +110,20 @@ std::string ComposeLog(const RipLogDisc& disc, const std::vector<TrackReport>& t
   std::string log = kBom;
   log += Line("quorvo リッピング ログ");
   log += kEol;
-  std::string drive = disc.vendor;
+  std::string drive = OneLine(disc.vendor);
   for (const std::string* part : {&disc.product, &disc.revision}) {
-    if (!part->empty()) drive += (drive.empty() ? "" : " ") + *part;
+    if (!part->empty()) drive += (drive.empty() ? "" : " ") + OneLine(*part);
   }
   log += Line("ドライブ: " + drive);
-  log += Line("転送方式: " + disc.transport);
+  log += Line("転送方式: " + OneLine(disc.transport));
   char offset[32];
   std::snprintf(offset, sizeof offset, "%+d", disc.readOffset);
   log += Line(std::string("読み取りオフセット: ") + offset);
   log += Line(std::string("リードイン/リードアウト: ") + EdgeText(DiscEdge(tracks, true)) + " / " +
               EdgeText(DiscEdge(tracks, false)));
   log += Line(std::string("モード: ") + (disc.secure ? "セキュア" : "バースト"));
-  if (!disc.album.empty()) log += Line("アルバム: " + disc.album);
-  if (!disc.performer.empty()) log += Line("アーティスト: " + disc.performer);
+  if (!disc.album.empty()) log += Line("アルバム: " + OneLine(disc.album));
+  if (!disc.performer.empty()) log += Line("アーティスト: " + OneLine(disc.performer));
   log += Line("freedb ID: " + Hex8(disc.discId));
 
   int counts[3] = {0, 0, 0};

@@ -72,9 +72,10 @@ int RipSession::Open(char letter, int track, const RipOptions& options) {
   window_.Setup(static_cast<std::int32_t>(t.start), t.length, options_.readOffset, lo, hi);
   range_.Reset();
   if (options_.secure) {
-    secure_.Allocate(cacheFrames_, options_.retries);
+    secure_.Allocate(cacheFrames_, options_.retries, static_cast<std::uint32_t>(window_.EndLba() - window_.FirstLba()));
     reader_ = &secure_;
   } else {
+    burst_.SetOverlap(!caps_.accurateStream);
     reader_ = &burst_;
   }
   report_.frames = t.length;

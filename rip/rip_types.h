@@ -8,7 +8,7 @@ namespace rip {
 struct RipOptions {
   int readOffset = 0;  // samples; track sample i is the one the drive delivers readOffset samples later
   bool secure = true;
-  int retries = 16;    // reads of one frame at most before its majority is taken
+  int retries = 16;  // reads of one frame at most before its majority is taken
 };
 
 enum RipOpenResult { kRipOpened = 0, kRipNoDrive = 1, kRipNotReady = 2, kRipNoTrack = 3, kRipDataTrack = 4 };
@@ -26,7 +26,7 @@ struct TrackReport {
   std::uint32_t crc32 = 0;   // of the delivered samples (valid when whole)
   std::uint32_t rereadFrames = 0;
   std::vector<std::uint32_t> suspicious, unreadable;  // track-relative frames, ascending
-  int leadIn = 0, leadOut = 0;  // EdgeState
+  int leadIn = 0, leadOut = 0;                        // EdgeState
 };
 
 }  // namespace rip

@@ -26,10 +26,12 @@ void MajorityPerByte(const std::uint8_t* const* reads, std::uint32_t count, std:
 
 }  // namespace
 
-void SecureReader::Allocate(std::uint32_t cacheFrames, int retries) {
+void SecureReader::Allocate(std::uint32_t cacheFrames, int retries, std::uint32_t span) {
   cacheFrames_ = cacheFrames;
   // A window must be more than the cache holds, and a few commands long.
   windowFrames_ = std::max<std::uint32_t>(cacheFrames + 1, 10 * kMaxFramesPerCommand);
+  const std::uint32_t windows = span / windowFrames_;
+  if (windows > 1) windowFrames_ = (span + windows - 1) / windows;
   retries_ = static_cast<std::uint32_t>(std::clamp(retries, 2, 64));
   data_.assign(std::size_t{windowFrames_} * kFrameBytes, 0);
   flagged_.assign(windowFrames_, 0);
@@ -73,8 +75,9 @@ int SecureReader::SecondPass(std::int32_t start, std::uint32_t count, std::uint3
   *pending = 0;
   for (std::uint32_t done = 0; done < count;) {
     const std::uint32_t n = std::min(kMaxFramesPerCommand, count - done);
-    const int r = range_.Read(start + static_cast<std::int32_t>(done), n, data_.data() + std::size_t{done} * kFrameBytes,
-                              flagged_.data() + done, status_.data() + done);
+    const int r =
+        range_.Read(start + static_cast<std::int32_t>(done), n, data_.data() + std::size_t{done} * kFrameBytes,
+                    flagged_.data() + done, status_.data() + done);
     if (r != kReadGood) return r;
     done += n;
   }

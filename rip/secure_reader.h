@@ -22,8 +22,10 @@ class SecureReader : public ChunkReader {
   SecureReader(RangeReader& range, const OffsetWindow& window, MarkSink& marks)
       : range_(range), window_(window), marks_(marks) {}
 
-  // All buffers, once: windows of more frames than the cache holds.
-  void Allocate(std::uint32_t cacheFrames, int retries);
+  // All buffers, once: windows of more frames than the cache holds, evened
+  // out over the `span` frames of the track so that no short window at its
+  // end needs reads elsewhere before the one ahead of it.
+  void Allocate(std::uint32_t cacheFrames, int retries, std::uint32_t span);
   std::uint32_t WindowFrames() const { return windowFrames_; }
 
   void Seek(std::int32_t lba) override;

@@ -61,11 +61,14 @@ TEST(RipLog, FileNameAndFile) {
   rip::RipLogDisc d = Disc();
   EXPECT_EQ("1A2B3C4D.log", rip::LogFileName(d));
   d.performer = "AC/DC: 声";
+  d.album = "x\ny";
+  EXPECT_NE(std::string::npos, rip::ComposeLog(d, {}).find("アルバム: x y\r\n"));
   d.album = "Live?*. ";
   EXPECT_EQ("AC_DC_ 声 - Live__.log", rip::LogFileName(d));
 
   const std::string folder = vdrive_test::FreshDir("logs") + "/new/sub";
   ASSERT_EQ(1, rip::WriteLogFile(folder, d, {}));
+  EXPECT_EQ(0, rip::WriteLogFile("", d, {}));
   std::ifstream in(std::filesystem::u8path(folder + "/AC_DC_ 声 - Live__.log"), std::ios::binary);
   const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(rip::ComposeLog(d, {}), written);
