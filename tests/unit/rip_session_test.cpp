@@ -27,7 +27,7 @@ class RipModes : public ::testing::TestWithParam<bool> {};
 // lines up reads that land early.
 TEST_P(RipModes, WholeTracksBitExactAndSetTime) {
   Rig rig;
-  if (!GetParam()) rig.drive->SetLanding(-2, 3);
+  rig.drive->SetLanding(-2, 3);
   for (int track = 1; track <= 3; ++track) {
     EXPECT_EQ(rig.Expected(track), rig.Rip(track, Mode(GetParam()), track == 2 ? 2352 * 15 : 10007));
     EXPECT_EQ(0, rig.last);
