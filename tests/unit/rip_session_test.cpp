@@ -23,8 +23,8 @@ rip::RipOptions Mode(bool secure, int offset = 0) {
 class RipModes : public ::testing::TestWithParam<bool> {};
 
 // Every track, whatever the piece size, ends exactly at its length; a
-// later call gives 0; a seek starts at the sample asked for. A burst rip
-// lines up reads that land early.
+// later call gives 0; a seek starts at the sample asked for. Both modes
+// line up reads that land early.
 TEST_P(RipModes, WholeTracksBitExactAndSetTime) {
   Rig rig;
   rig.drive->SetLanding(-2, 3);
