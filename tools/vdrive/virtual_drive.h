@@ -6,8 +6,8 @@
 // C2 error pointers. It counts every command it receives. All operations are
 // thread-safe.
 #include <array>
-#include <climits>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <mutex>
