@@ -73,6 +73,7 @@ int RipSession::Open(char letter, int track, const RipOptions& options) {
   range_.Reset();
   if (options_.secure) {
     secure_.Allocate(cacheFrames_, options_.retries, static_cast<std::uint32_t>(window_.EndLba() - window_.FirstLba()));
+    secure_.SetVerifyLanding(!caps_.accurateStream);
     reader_ = &secure_;
   } else {
     burst_.SetOverlap(!caps_.accurateStream);

@@ -51,10 +51,34 @@ void SecureReader::Seek(std::int32_t lba) {
   firstPassReady_ = false;
 }
 
+int SecureReader::ReadRun(std::int32_t lba, std::uint32_t count, bool continues, std::uint8_t* audio,
+                          std::uint8_t* flagged, std::uint8_t* status) {
+  if (!verifyLanding_) return range_.Read(lba, count, audio, flagged, status);
+  const std::uint32_t skip = continues ? 1 : 0;
+  const std::uint32_t bytes = count * kFrameBytes;
+  for (int attempt = 0; attempt < kLandingReads; ++attempt) {
+    const int r =
+        range_.Read(lba - static_cast<std::int32_t>(skip), count + skip, landing_, landingFlags_, landingStatus_);
+    if (r != kReadGood) return r;
+    const bool clean =
+        std::all_of(landingStatus_, landingStatus_ + count + skip, [](std::uint8_t v) { return v == kFrameOk; });
+    // Lined up with the frame before, or (first run) the same as the last read.
+    const bool aligned = !clean || (continues ? std::memcmp(landing_, lastHead_, kCompareBytes) == 0
+                                              : attempt > 0 && std::memcmp(landing_, audio, bytes) == 0);
+    std::memcpy(audio, landing_ + skip * kFrameBytes, bytes);
+    std::memcpy(flagged, landingFlags_ + skip, count);
+    std::memcpy(status, landingStatus_ + skip, count);
+    if (aligned) break;
+  }
+  std::memcpy(lastHead_, audio + (count - 1) * kFrameBytes, kCompareBytes);
+  return kReadGood;
+}
+
 int SecureReader::FirstPass(std::int32_t start, std::uint32_t count, std::uint64_t* hashes, std::uint8_t* info) {
   for (std::uint32_t done = 0; done < count;) {
-    const std::uint32_t n = std::min(kMaxFramesPerCommand, count - done);
-    const int r = range_.Read(start + static_cast<std::int32_t>(done), n, scratch_, scratchFlags_, scratchStatus_);
+    const std::uint32_t n = std::min(RunFrames(), count - done);
+    const int r =
+        ReadRun(start + static_cast<std::int32_t>(done), n, done > 0, scratch_, scratchFlags_, scratchStatus_);
     if (r != kReadGood) return r;
     for (std::uint32_t i = 0; i < n; ++i) {
       std::uint8_t& state = info[done + i];
@@ -74,10 +98,10 @@ int SecureReader::FirstPass(std::int32_t start, std::uint32_t count, std::uint64
 int SecureReader::SecondPass(std::int32_t start, std::uint32_t count, std::uint32_t* pending) {
   *pending = 0;
   for (std::uint32_t done = 0; done < count;) {
-    const std::uint32_t n = std::min(kMaxFramesPerCommand, count - done);
+    const std::uint32_t n = std::min(RunFrames(), count - done);
     const int r =
-        range_.Read(start + static_cast<std::int32_t>(done), n, data_.data() + std::size_t{done} * kFrameBytes,
-                    flagged_.data() + done, status_.data() + done);
+        ReadRun(start + static_cast<std::int32_t>(done), n, done > 0, data_.data() + std::size_t{done} * kFrameBytes,
+                flagged_.data() + done, status_.data() + done);
     if (r != kReadGood) return r;
     done += n;
   }

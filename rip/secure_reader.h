@@ -28,10 +28,22 @@ class SecureReader : public ChunkReader {
   void Allocate(std::uint32_t cacheFrames, int retries, std::uint32_t span);
   std::uint32_t WindowFrames() const { return windowFrames_; }
 
+  // For a drive whose stream is not accurate: each run of a pass overlaps
+  // the run before by one frame, and a run that does not line up with it
+  // (the drive landed off) is read again; the first run of a pass is taken
+  // when two reads agree. Otherwise two reads landing off alike would agree.
+  void SetVerifyLanding(bool on) { verifyLanding_ = on; }
   void Seek(std::int32_t lba) override;
   int Next(Chunk* out) override;
 
  private:
+  static constexpr std::uint32_t kCompareBytes = 64;
+  static constexpr int kLandingReads = 3;
+  // One run of a pass into audio; `continues`: the pass read lba - 1 last.
+  int ReadRun(std::int32_t lba, std::uint32_t count, bool continues, std::uint8_t* audio, std::uint8_t* flagged,
+              std::uint8_t* status);
+  std::uint32_t RunFrames() const { return kMaxFramesPerCommand - (verifyLanding_ ? 1 : 0); }
+
   enum : std::uint8_t { kP1Read = 1, kP1Flagged = 2, kP1Zeroed = 4 };
   struct Pending {
     std::uint32_t index;  // in the window
@@ -68,7 +80,12 @@ class SecureReader : public ChunkReader {
   std::vector<std::uint8_t> pool_;
   std::vector<std::uint8_t> copyFlagged_;
   Pending slots_[kSlots] = {};
+  bool verifyLanding_ = false;
+  std::uint8_t lastHead_[kCompareBytes] = {};  // of the frame the pass read last
   alignas(16) std::uint8_t scratch_[kMaxFramesPerCommand * kFrameBytes];
+  alignas(16) std::uint8_t landing_[kMaxFramesPerCommand * kFrameBytes];
+  std::uint8_t landingFlags_[kMaxFramesPerCommand] = {};
+  std::uint8_t landingStatus_[kMaxFramesPerCommand] = {};
   std::uint8_t scratchFlags_[kMaxFramesPerCommand] = {};
   std::uint8_t scratchStatus_[kMaxFramesPerCommand] = {};
 };

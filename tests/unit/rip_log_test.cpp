@@ -68,6 +68,7 @@ TEST(RipLog, FileNameAndFile) {
 
   const std::string folder = vdrive_test::FreshDir("logs") + "/new/sub";
   ASSERT_EQ(1, rip::WriteLogFile(folder, d, {}));
+  EXPECT_EQ(0, rip::WriteLogFile("", d, {}));
   std::ifstream in(std::filesystem::u8path(folder + "/AC_DC_ 声 - Live__.log"), std::ios::binary);
   const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(rip::ComposeLog(d, {}), written);
