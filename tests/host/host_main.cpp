@@ -18,7 +18,7 @@
 //     it is. Pace 0 plays nothing: the same window and loop stay up for the
 //     track's length (the host not playing, for the CPU benchmark).
 //
-//   quorvo_host --rip <track-file> <out.wav> [--kill-after-bytes N]
+//   quorvo_host --rip <track-file> <out.wav> [--kill-after-bytes N | --quit-after-bytes N]
 //     as a format converter does: loads in_quorvo.dll beside itself, Inits
 //     it, reads the track (cda://D,3 or D:\Track03.cda) through the
 //     extended-read exports on a thread of its own into a WAV file (header
@@ -27,6 +27,9 @@
 //     --kill-after-bytes the converter's cancel is pressed once that much has
 //     arrived and the time getData took to notice is printed. Exits 0 when
 //     the track arrived whole (or the cancel was noticed within a second).
+//     With --quit-after-bytes the player quits instead while getData is
+//     busy (0: at once): exits 0 when Quit and that getData both returned
+//     within 2 s, and getData ended with -1 unless the track had arrived whole.
 //
 //   quorvo_host --title-query <ms>
 //     loads in_quorvo.dll beside itself, asks the title of cda://D,1 (with
@@ -200,7 +203,7 @@ std::string RipLogFolder() {
   return codepage::WideToUtf8(folder[0] ? std::wstring(folder) : TestHost::SettingsFolder() + L"\\rip logs");
 }
 
-int Rip(const char* track, const char* wavPath, long long killAfter) {
+int Rip(const char* track, const char* wavPath, long long killAfter, long long quitAfter) {
   TestHost host;
   if (!host.CreateMainWindow()) {
     Say("rip: the host window could not be created (is there an X display?)");
@@ -233,15 +236,35 @@ int Rip(const char* track, const char* wavPath, long long killAfter) {
   PutWavHeader(job.out, static_cast<std::uint32_t>(size));
   const DWORD start = GetTickCount();
   HANDLE worker = CreateThread(nullptr, 0, RipWorker, &job, 0, nullptr);
+  DWORD quitAt = 0, quitMs = 0;
   while (MsgWaitForMultipleObjects(1, &worker, FALSE, 5, QS_ALLINPUT) != WAIT_OBJECT_0) {
     host.PumpFor(0);
     if (killAfter >= 0 && !job.kill && job.written >= killAfter) {
       job.killedAt = GetTickCount();
       job.kill = 1;
     }
+    if (quitAfter >= 0 && !quitAt && job.written >= quitAfter) {
+      quitAt = GetTickCount();
+      in->Quit();
+      quitMs = GetTickCount() - quitAt;
+    }
+    if (quitAt && GetTickCount() - quitAt > 10000) break;  // reported below
   }
+  const bool returned = WaitForSingleObject(worker, 0) == WAIT_OBJECT_0;
   CloseHandle(worker);
   const DWORD ms = GetTickCount() - start;
+  if (quitAt) {
+    const DWORD after = GetTickCount() - quitAt;
+    const long long written = job.written;
+    Say("rip: Quit took " + std::to_string(quitMs) + " ms; getData " +
+        (returned ? "returned " + std::to_string(job.last) + " within " + std::to_string(after) + " ms"
+                  : std::string("never returned")) + " (" + std::to_string(written) + " bytes)");
+    // An aborted rip must not look finished (0) to the converter.
+    const bool honest = job.last < 0 || written == size;
+    std::fflush(stdout);
+    // The reading thread may still be inside the library: no exit cleanup.
+    TerminateProcess(GetCurrentProcess(), returned && honest && quitMs <= 2000 && after <= 2000 ? 0 : 6);
+  }
   job.read.close(job.handle);
   in->Quit();
   const bool closed = std::fclose(job.out) == 0 && !job.writeFailed;
@@ -423,9 +446,12 @@ int main(int argc, char** argv) {
     const double pace = argc >= 4 ? std::atof(argv[3]) : 4.0;
     return Demo(track, pace);
   }
-  if ((argc == 4 || (argc == 6 && std::strcmp(argv[4], "--kill-after-bytes") == 0)) &&
-      std::strcmp(argv[1], "--rip") == 0)
-    return Rip(argv[2], argv[3], argc == 6 ? std::atoll(argv[5]) : -1);
+  if (argc >= 4 && std::strcmp(argv[1], "--rip") == 0) {
+    const bool kill = argc == 6 && std::strcmp(argv[4], "--kill-after-bytes") == 0;
+    const bool quit = argc == 6 && std::strcmp(argv[4], "--quit-after-bytes") == 0;
+    if (argc == 4 || kill || quit)
+      return Rip(argv[2], argv[3], kill ? std::atoll(argv[5]) : -1, quit ? std::atoll(argv[5]) : -1);
+  }
   if (argc == 3 && std::strcmp(argv[1], "--title-query") == 0) return TitleQuery(static_cast<DWORD>(std::atoi(argv[2])));
   if (argc == 2 && std::strcmp(argv[1], "--quit-inside-config") == 0) return QuitInsideConfig();
   if (argc == 2 && std::strcmp(argv[1], "--transport-kind") == 0) {
