@@ -163,9 +163,6 @@ void Init() {
 }
 
 void Quit() {
-  // Called from a message that a frame of ours dispatched (a modal dialog,
-  // a wait that answers sent messages): the library must outlive that frame.
-  own_frames::PinIfOthersOpen(1);
   // The initialisation thread only talks to drives, each command bounded;
   // the wait answers sent messages all the same. One that is still at work
   // keeps the library (its own reference) and the objects it uses.
@@ -188,6 +185,11 @@ void Quit() {
   if (Engine().HasThreads()) Engine().Stop();
   // A rip the host left open ends here: its reads stop within a command.
   rip_handles::EndAll(kQuitRipWaitMs);
+  // Called from a message that a frame of ours dispatched (a modal dialog,
+  // a wait that answers sent messages), or beside a rip that is still
+  // inside a command: the library must outlive that frame. Counted after
+  // the rips were ended, so that one that has returned pins nothing.
+  own_frames::PinIfOthersOpen(1);
   // The lookup thread's status window may be owned by the device-change
   // window: the thread ends (or is let go) before that window goes.
   PluginCddbClient().Close(kQuitLookupWaitMs);

@@ -42,7 +42,7 @@ std::map<std::intptr_t, std::shared_ptr<OpenRip>> g_rips;
 std::intptr_t g_lastHandle = 0;
 bool g_ended = false;
 
-// The logs of this session's discs, by file: the tracks read whole so far.
+// The logs of the discs ripped in this run, by file: the tracks read whole.
 std::mutex g_logLock;
 std::map<std::string, std::vector<rip::TrackReport>> g_logs;
 
@@ -106,7 +106,10 @@ void AddToLog(OpenRip& rip) {
   const std::string folder = plugin::RipLogFolder();
   const std::string key = folder + '\\' + rip::LogFileName(rip.disc);
   std::lock_guard<std::mutex> lock(g_logLock);
-  std::vector<rip::TrackReport>& tracks = g_logs[key];
+  // The disc's first track in this run joins those an earlier run logged.
+  auto found = g_logs.find(key);
+  if (found == g_logs.end()) found = g_logs.emplace(key, rip::ReadLogTracks(folder, rip.disc)).first;
+  std::vector<rip::TrackReport>& tracks = found->second;
   // A track ripped again replaces its earlier entry.
   tracks.erase(std::remove_if(tracks.begin(), tracks.end(),
                               [&](const rip::TrackReport& t) { return t.track == report.track; }),

@@ -35,4 +35,24 @@ int WriteWholeFile(const std::string& folderUtf8, const std::string& nameUtf8, c
   return ok && written == bytes.size() ? 1 : 0;
 }
 
+int ReadWholeFile(const std::string& folderUtf8, const std::string& nameUtf8, std::size_t maxBytes, std::string* bytes) {
+  if (folderUtf8.empty()) return 0;
+  std::wstring folder = codepage::Utf8ToWide(folderUtf8);
+  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  const std::wstring path = folder + L"\\" + codepage::Utf8ToWide(nameUtf8);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) && size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= maxBytes;
+  if (ok) {
+    bytes->assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    ok = bytes->empty() || (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) &&
+                            read == bytes->size());
+  }
+  CloseHandle(file);
+  return ok ? 1 : 0;
+}
+
 }  // namespace rip

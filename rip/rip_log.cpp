@@ -1,6 +1,8 @@
 #include "rip/rip_log.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "rip/log_file.h"
 #include "util/codepage.h"
@@ -78,7 +80,91 @@ bool Reserved(const std::string& base) {
          upper[3] <= '9';
 }
 
+// "m:ss.ff" back into frames; false unless the whole text is one.
+bool ParseTrackTime(const std::string& text, std::uint32_t* frame) {
+  unsigned m = 0, s = 0, f = 0;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%4u:%2u.%2u%c", &m, &s, &f, &tail) != 3 || s >= 60 || f >= 75) return false;
+  *frame = (m * 60 + s) * 75 + f;
+  return true;
+}
+
+// The text after `label` when the line starts with it.
+bool After(const std::string& line, const std::string& label, std::string* rest) {
+  if (line.compare(0, label.size(), label) != 0) return false;
+  *rest = line.substr(label.size());
+  return true;
+}
+
+int EdgeOf(const std::string& text) {
+  for (int state : {kEdgeRead, kEdgeZeroed}) {
+    if (text == EdgeText(state)) return state;
+  }
+  return kEdgeNotNeeded;
+}
+
+// A log holds at most every track of a disc, each with a bounded list.
+constexpr std::size_t kMaxLoggedTracks = 99;
+constexpr std::size_t kMaxLoggedPositions = 100000;
+
 }  // namespace
+
+std::vector<TrackReport> ParseLogTracks(const std::string& text) {
+  std::vector<TrackReport> tracks;
+  std::size_t at = text.compare(0, 3, kBom) == 0 ? 3 : 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string rest;
+    std::uint32_t frame = 0;
+    if (After(line, "トラック ", &rest)) {
+      char* stop = nullptr;
+      const unsigned long number = std::strtoul(rest.c_str(), &stop, 10);
+      if (*stop != '\0' || number < 1 || number > 99 || tracks.size() >= kMaxLoggedTracks) break;
+      tracks.emplace_back();
+      tracks.back().track = static_cast<int>(number);
+      continue;
+    }
+    if (line == "概要") break;
+    if (tracks.empty()) continue;
+    TrackReport& t = tracks.back();
+    if (After(line, "    長さ ", &rest) && ParseTrackTime(rest, &frame)) {
+      t.frames = frame;
+    } else if (After(line, "    コピーCRC ", &rest) && rest.size() == 8 &&
+               std::strspn(rest.c_str(), "0123456789ABCDEF") == 8) {
+      t.crc32 = static_cast<std::uint32_t>(std::strtoul(rest.c_str(), nullptr, 16));
+      t.whole = true;
+    } else if (After(line, "    再読み込みフレーム数 ", &rest)) {
+      t.rereadFrames = static_cast<std::uint32_t>(std::strtoul(rest.c_str(), nullptr, 10));
+    } else if (After(line, "    リードイン ", &rest)) {
+      t.leadIn = EdgeOf(rest);
+    } else if (After(line, "    リードアウト ", &rest)) {
+      t.leadOut = EdgeOf(rest);
+    } else if (After(line, "    疑わしい位置 ", &rest) && ParseTrackTime(rest, &frame) &&
+               t.suspicious.size() < kMaxLoggedPositions) {
+      t.suspicious.push_back(frame);
+    } else if (After(line, "    読めない位置 ", &rest) && ParseTrackTime(rest, &frame) &&
+               t.unreadable.size() < kMaxLoggedPositions) {
+      t.unreadable.push_back(frame);
+    }
+  }
+  // Only tracks that were read whole were ever logged.
+  std::vector<TrackReport> whole;
+  for (TrackReport& t : tracks) {
+    if (t.whole) whole.push_back(std::move(t));
+  }
+  return whole;
+}
+
+std::vector<TrackReport> ReadLogTracks(const std::string& folderAnsi, const RipLogDisc& disc) {
+  constexpr std::size_t kMaxLogBytes = 4u << 20;
+  std::string text;
+  if (!ReadWholeFile(codepage::AnsiToUtf8(folderAnsi), LogFileName(disc), kMaxLogBytes, &text)) return {};
+  return ParseLogTracks(text);
+}
 
 std::string TrackTime(std::uint32_t frame) {
   char text[32];

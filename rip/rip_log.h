@@ -26,6 +26,13 @@ std::string ComposeLog(const RipLogDisc& disc, const std::vector<TrackReport>& t
 // replacing an older one of the same disc. 1 ok, 0 failed.
 int WriteLogFile(const std::string& folderAnsi, const RipLogDisc& disc, const std::vector<TrackReport>& tracks);
 
+// The tracks of a log this plug-in wrote earlier (another run of the
+// player), so that a new track joins them instead of replacing them. Lines
+// it does not know are passed over; a hand-edited file gives what it can.
+std::vector<TrackReport> ParseLogTracks(const std::string& text);
+// Reads the disc's log from the folder, if there is one.
+std::vector<TrackReport> ReadLogTracks(const std::string& folderAnsi, const RipLogDisc& disc);
+
 // Track time of a frame, "m:ss.ff" (ff: frames of 1/75 s).
 std::string TrackTime(std::uint32_t frame);
 

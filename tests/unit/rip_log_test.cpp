@@ -66,12 +66,22 @@ TEST(RipLog, FileNameAndFile) {
   d.album = "Live?*. ";
   EXPECT_EQ("AC_DC_ 声 - Live__.log", rip::LogFileName(d));
 
+  // A later run of the player reads the tracks back from the file.
+  std::vector<rip::TrackReport> tracks(2);
+  tracks[0] = {3, 4500 * 61 + 74, true, 0x0BADF00D, 900, {75 * 59 + 1}, {4500 * 61 + 73}, rip::kEdgeRead, 0};
+  tracks[1] = {9, 37, true, 0xFFFFFFFF, 0, {}, {}, 0, rip::kEdgeZeroed};
   const std::string folder = vdrive_test::FreshDir("logs") + "/new/sub";
-  ASSERT_EQ(1, rip::WriteLogFile(folder, d, {}));
+  ASSERT_EQ(1, rip::WriteLogFile(folder, d, tracks));
   EXPECT_EQ(0, rip::WriteLogFile("", d, {}));
   std::ifstream in(std::filesystem::u8path(folder + "/AC_DC_ 声 - Live__.log"), std::ios::binary);
   const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(rip::ComposeLog(d, {}), written);
+  EXPECT_EQ(rip::ComposeLog(d, tracks), written);
+  const std::vector<rip::TrackReport> back = rip::ReadLogTracks(folder, d);
+  ASSERT_EQ(2u, back.size());
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(rip::ComposeLog(d, {tracks[i]}), rip::ComposeLog(d, {back[i]})) << i;
+  }
+  EXPECT_TRUE(rip::ParseLogTracks("トラック 100\r\n    コピーCRC 00000000\r\n").empty());
 }
 
 }  // namespace
