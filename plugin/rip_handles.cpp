@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,7 @@
 #include "input/track_name.h"
 #include "rip/rip_log.h"
 #include "rip/rip_session.h"
+#include "util/local_time.h"
 #include "util/profile.h"
 
 namespace rip_handles {
@@ -103,6 +105,11 @@ void AddToLog(OpenRip& rip) {
   const rip::TrackReport& report = rip.session.Report();
   if (!report.whole) return;
   FillDiscNames(rip.fileName, rip.disc);
+  const LocalTime now = CurrentLocalTime();
+  char written[32];
+  std::snprintf(written, sizeof written, "%04u-%02u-%02u %02u:%02u:%02u", now.year, now.month, now.day, now.hour,
+                now.minute, now.second);
+  rip.disc.written = written;
   const std::string folder = plugin::RipLogFolder();
   const std::string key = folder + '\\' + rip::LogFileName(rip.disc);
   std::lock_guard<std::mutex> lock(g_logLock);
@@ -149,6 +156,7 @@ std::intptr_t Open(const char* fileName, int* size, int* bps, int* nch, int* sra
     rip->disc.product = drive->product;
     rip->disc.revision = drive->revision;
   }
+  rip->disc.program = std::string("in_quorvo.dll") + plugin::kVersionSuffix;
   rip->disc.transport = TransportName(rip->device.TransportKind());
   rip->disc.readOffset = options.readOffset;
   rip->disc.secure = options.secure;

@@ -195,6 +195,8 @@ std::string LogFileName(const RipLogDisc& disc) {
 std::string ComposeLog(const RipLogDisc& disc, const std::vector<TrackReport>& tracks) {
   std::string log = kBom;
   log += Line("quorvo リッピング ログ");
+  if (!disc.program.empty()) log += Line(OneLine(disc.program));
+  if (!disc.written.empty()) log += Line("日時: " + OneLine(disc.written));
   log += kEol;
   std::string drive = OneLine(disc.vendor);
   for (const std::string* part : {&disc.product, &disc.revision}) {

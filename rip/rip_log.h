@@ -11,6 +11,8 @@
 namespace rip {
 
 struct RipLogDisc {
+  std::string program;  // who wrote the log ("in_quorvo.dll Ver.0.26")
+  std::string written;  // when it was last written, local time
   std::string vendor, product, revision, transport;  // UTF-8
   int readOffset = 0;
   bool secure = true;
