@@ -58,7 +58,9 @@ Cdb12 SetCdSpeed(std::uint16_t readSpeed, std::uint16_t writeSpeed) {
                0};
 }
 
-Cdb12 ReadCd(std::uint32_t lba, std::uint8_t frames) {
+namespace {
+
+Cdb12 ReadCdCdb(std::uint32_t lba, std::uint8_t frames, std::uint8_t fields) {
   return Cdb12{0xBE,
                0x04,
                static_cast<std::uint8_t>(lba >> 24),
@@ -68,9 +70,19 @@ Cdb12 ReadCd(std::uint32_t lba, std::uint8_t frames) {
                0,
                0,
                frames,
-               0x10,
+               fields,
                0,
                0};
+}
+
+}  // namespace
+
+Cdb12 ReadCd(std::uint32_t lba, std::uint8_t frames) { return ReadCdCdb(lba, frames, 0x10); }
+
+Cdb12 ReadCdWithC2(std::uint32_t lba, std::uint8_t frames) { return ReadCdCdb(lba, frames, 0x12); }
+
+Cdb10 ModeSenseCapabilities() {
+  return Cdb10{0x5A, 0, 0x2A, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(kCapabilitiesLength), 0};
 }
 
 }  // namespace mmc

@@ -6,7 +6,7 @@
 #include "device/cd_direct_cdda.h"
 #include "host_api/host_messages.h"
 #include "input/host_slots.h"
-#include "input/plugin_lifecycle.h"
+#include "input/plugin_state.h"
 #include "input/plugin_settings.h"
 #include "input/readers.h"
 #include "input/track_name.h"

@@ -2,7 +2,7 @@
 // to the playback engine.
 #include "input/host_slots.h"
 #include "input/playback_engine.h"
-#include "input/plugin_lifecycle.h"
+#include "input/plugin_state.h"
 #include "util/no_throw.h"
 #include "util/own_frames.h"
 

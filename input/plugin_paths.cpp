@@ -4,6 +4,7 @@
 
 #include "input/plugin_settings.h"
 #include "input/plugin_strings.h"
+#include "util/codepage.h"
 #include "util/host_dir.h"
 
 namespace plugin {
@@ -16,6 +17,7 @@ constexpr char kSeparator[] = "\\";
 constexpr char kSeparator[] = "/";
 #endif
 constexpr char kCacheFile[] = "cddb_cache.dat";
+constexpr char kRipLogs[] = "rip logs";
 
 std::mutex g_mutex;
 bool g_chosen = false;
@@ -51,5 +53,18 @@ std::string CacheFilePath() {
 }
 
 std::string OldCacheFilePath() { return ModuleDirectory(PluginInstance()) + kSeparator + kCacheFile; }
+
+std::string RipLogFolder() { return RipLogFolderFor(SettingsSnapshot().ripLogFolder); }
+
+std::string RipLogFolderFor(const std::string& settingUtf8) {
+  const std::string setting = codepage::Utf8ToAnsi(settingUtf8);
+  const bool absolute = !setting.empty() && (setting[0] == '\\' || setting[0] == '/' ||
+                                             (setting.size() > 1 && setting[1] == ':'));
+  if (absolute) return setting;
+  // A relative name would follow the host's working folder, wherever that is.
+  const std::string folder = Files().folder;
+  const std::string base = folder.empty() ? ModuleDirectory(PluginInstance()) + kSeparator : folder + "\\";
+  return base + (setting.empty() ? std::string(kRipLogs) : setting);
+}
 
 }  // namespace plugin

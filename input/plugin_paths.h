@@ -24,4 +24,13 @@ bool SettingsMoving();
 std::string CacheFilePath();
 std::string OldCacheFilePath();
 
+// The folder for rip logs, as a path in the ANSI code page that the file
+// functions open: the Rip_LogFolder setting, or "rip logs" in the settings
+// folder (beside the plug-in under a host that does not say). A relative
+// setting is taken inside that same folder.
+std::string RipLogFolder();
+// The same for a setting given as a UTF-8 text (the settings page's field
+// before it is applied); empty: the default folder.
+std::string RipLogFolderFor(const std::string& settingUtf8);
+
 }  // namespace plugin

@@ -43,6 +43,13 @@ class Reader {
   void Number(const char* key, std::uint32_t* value) {
     *value = profile_.GetInt(kSettingsSection, key, static_cast<int>(*value), path_);
   }
+  // A signed number cut to [low, high]; a text that is no number keeps
+  // the current value.
+  void Bounded(const char* key, int low, int high, int* value) {
+    long number = 0;
+    if (!ParseSettingNumber(Text(key, ""), &number)) return;
+    *value = static_cast<int>(number < low ? low : number > high ? high : number);
+  }
   void History(const char* countKey, std::set<std::string>* history) {
     long count = DecimalValue(Text(countKey, "0"));
     if (count > kMaxHistoryEntries) count = kMaxHistoryEntries;
@@ -68,6 +75,7 @@ class Writer {
   bool AllWritten() const { return written_; }
   void Bool(const char* key, bool value) { Text(key, value ? "true" : "false"); }
   void Number(const char* key, std::uint32_t value) { Text(key, std::to_string(value)); }
+  void Signed(const char* key, int value) { Text(key, std::to_string(value)); }
   void History(const char* countKey, const std::set<std::string>& history) {
     Text(countKey, std::to_string(static_cast<int>(history.size())));
     unsigned i = 0;
@@ -104,7 +112,11 @@ PluginSettings::PluginSettings()
       readSpeed(65535),
       jitterCorrection(false),
       aspi(false),
-      multithreadInitialize(false) {}
+      multithreadInitialize(false),
+      ripReadOffset(0),
+      ripSecure(true),
+      ripRetries(16),
+      ripLogFolder() {}
 
 std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
   Reader in(profile, iniPath);
@@ -147,6 +159,11 @@ std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
 
   in.Bool("MultithreadInitialize", &multithreadInitialize);
   in.Bool("Aspi", &aspi);
+
+  in.Bounded("Rip_ReadOffset", kRipReadOffsetMin, kRipReadOffsetMax, &ripReadOffset);
+  in.Bool("Rip_Secure", &ripSecure);
+  in.Bounded("Rip_Retries", kRipRetriesMin, kRipRetriesMax, &ripRetries);
+  ripLogFolder = in.Text("Rip_LogFolder", ripLogFolder.c_str());
   return version;
 }
 
@@ -174,6 +191,10 @@ bool PluginSettings::Save(Profile& profile, const std::string& iniPath, const ch
   out.Number("PreReadSize", preReadSize);
   out.Number("ReadSpeed", readSpeed);
   out.Bool("MultithreadInitialize", multithreadInitialize);
+  out.Signed("Rip_ReadOffset", ripReadOffset);
+  out.Bool("Rip_Secure", ripSecure);
+  out.Signed("Rip_Retries", ripRetries);
+  out.Text("Rip_LogFolder", ripLogFolder);
   // Aspi is only read; JitterCorrection is never stored.
   return out.AllWritten();
 }
@@ -212,6 +233,23 @@ PluginSettings SettingsSnapshot() {
 void PublishSettings(const PluginSettings& settings) {
   std::lock_guard<std::mutex> lock(SettingsMutex());
   Settings() = settings;
+}
+
+bool ParseSettingNumber(const std::string& text, long* value) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return false;
+  const std::size_t last = text.find_last_not_of(" \t");
+  std::size_t i = first;
+  const bool negative = text[i] == '-';
+  if (text[i] == '+' || text[i] == '-') ++i;
+  if (i > last) return false;
+  long number = 0;
+  for (; i <= last; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    if (number < LONG_MAX / 10) number = number * 10 + (text[i] - '0');
+  }
+  *value = negative ? -number : number;
+  return true;
 }
 
 std::string IniPathIn(const std::string& dir) { return dir + "\\winamp.ini"; }

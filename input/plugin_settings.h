@@ -40,6 +40,10 @@ struct PluginSettings {
   bool jitterCorrection;           // never stored: off at every start
   bool aspi;                       // read, never written
   bool multithreadInitialize;
+  int ripReadOffset;         // samples the drive's reads are corrected by
+  bool ripSecure;            // every frame read twice and compared
+  int ripRetries;            // attempts at a frame whose reads differ
+  std::string ripLogFolder;  // empty: the default folder
 
   // Reads every key (a missing one keeps the current value) and returns the
   // file's Version text ("0.00" when missing).
@@ -61,6 +65,17 @@ std::mutex& SettingsMutex();
 // from the old settings file into the host's one where it lacks them, so
 // that settings moving over take them along; false when a write failed.
 bool CarryOverReadOnlyKeys(Profile& profile, const std::string& from, const std::string& to);
+
+// What the ripping settings accept; stored values outside are cut to these.
+constexpr int kRipReadOffsetMin = -5880;
+constexpr int kRipReadOffsetMax = 5880;
+constexpr int kRipRetriesMin = 2;
+constexpr int kRipRetriesMax = 64;
+
+// A whole decimal number: blanks around it, an optional sign, digits and
+// nothing else. Saturates far beyond any setting instead of overflowing;
+// false (value untouched) for anything else, the empty text included.
+bool ParseSettingNumber(const std::string& text, long* value);
 
 // "<dir>\winamp.ini".
 std::string IniPathIn(const std::string& dir);

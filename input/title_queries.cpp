@@ -2,7 +2,7 @@
 
 #include "cddb/cddb_lookup.h"
 #include "host_api/in_module.h"
-#include "input/plugin_lifecycle.h"
+#include "input/plugin_state.h"
 #include "input/plugin_settings.h"
 #include "input/readers.h"
 #include "input/title_playback.h"

@@ -1,6 +1,6 @@
 // The host's GetFileInfo slot.
 #include "input/host_slots.h"
-#include "input/plugin_lifecycle.h"
+#include "input/plugin_state.h"
 #include "input/title_queries.h"
 #include "util/no_throw.h"
 #include "util/own_frames.h"

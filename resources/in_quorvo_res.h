@@ -32,6 +32,12 @@
 #define IDS_TIP_EXTENDED_TITLE 32
 #define IDS_TIP_CDDB_AUTO_CLOSE 37
 #define IDS_TIP_CDDB_EMAIL 38
+#define IDS_PAGE_RIP 39
+#define IDS_TIP_RIP_OFFSET 40
+#define IDS_TIP_RIP_SECURE 41
+#define IDS_TIP_RIP_RETRIES 42
+#define IDS_TIP_RIP_LOG_FOLDER 43
+#define IDS_TIP_RIP_OPEN_LOG 44
 
 // Settings pages.
 #define IDD_PAGE_TITLE 104
@@ -41,6 +47,7 @@
 #define IDD_PAGE_CDDB2 111
 #define IDD_PAGE_OTHER 113
 #define IDD_PAGE_EXTENDED 114
+#define IDD_PAGE_RIP 115
 
 #define IDC_PRE_READ_SIZE 1008
 #define IDC_READ_SPEED 1010
@@ -63,6 +70,11 @@
 #define IDC_EXTENDED_DEFAULT 1042
 #define IDC_EXTENDED_TITLE 1044
 #define IDC_CDDB_EMAIL 1045
+#define IDC_RIP_OFFSET 1046
+#define IDC_RIP_SECURE 1047
+#define IDC_RIP_RETRIES 1048
+#define IDC_RIP_LOG_FOLDER 1049
+#define IDC_RIP_OPEN_LOG 1050
 // The notice about a save that failed at the last quit; the reasons are
 // IDS_SAVE_REASON_FIRST + save_notice::Reason.
 #define IDS_SAVE_SETTINGS_FAILED 60

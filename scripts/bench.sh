@@ -15,7 +15,7 @@ case $build in
 esac
 
 # The order of the sections; a benchmark not named here follows by name.
-order=(playback_bench wine_host_cpu titles_bench cddb_bench lookup_wait_cpu)
+order=(playback_bench wine_host_cpu titles_bench cddb_bench lookup_wait_cpu rip_bench)
 # A benchmark may take long on a busy machine, but never for ever.
 limit_s=1800
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo: the bundled virtual disc in the virtual drive, the test host
 # showing the playlist and playing one track through in_quorvo.dll under
-# Wine into a WAV file, with a screenshot of its window.
+# Wine into a WAV file, with a screenshot of its window; then the same track
+# ripped securely through the plug-in's extended-read exports, as the
+# player's converter does, with the rip log the plug-in writes.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
@@ -58,12 +60,28 @@ done
 status=0
 wait "$host_pid" || status=$?
 host_pid=""
-tr -d '\r' <"$log" | iconv -f CP932 -t UTF-8 -c | grep -a '^demo:' || true
+tr -d '\r' <"$log" | grep -a '^demo:' || true
 if ((status != 0)); then
   echo "demo failed (exit $status); the host's output is in $log" >&2
   exit "$status"
 fi
 mv "$demo/demo.wav" "$out/demo.wav"
+
+# Secure mode is the plug-in's default; say it anyway, the demo is about it.
+sed -i 's/^\[QZ_CDDAPLAYER\]\r$/&\nRip_Secure=true\r/' "$demo/winamp.ini"
+rm -rf "$demo/rip logs"
+rip_out="$out/rip-host.log"
+status=0
+(cd "$demo" && exec "$WINE64" quorvo_host.exe --rip "cda://D,$track" rip.wav) </dev/null >"$rip_out" 2>&1 9>&- || status=$?
+tr -d '\r' <"$rip_out" | grep -a '^rip:' || true
+if ((status != 0)); then
+  echo "the rip failed (exit $status); the host's output is in $rip_out" >&2
+  exit "$status"
+fi
+mv "$demo/rip.wav" "$out/rip.wav"
+rip_log=$(ls -t "$demo/rip logs"/* 2>/dev/null | head -1 || true)
 echo
 echo "WAV:        $out/demo.wav"
 [[ -n $shot ]] && echo "Screenshot: $shot"
+echo "Ripped WAV: $out/rip.wav"
+echo "Rip log:    ${rip_log:-(none in $demo/rip logs)}"

@@ -29,6 +29,6 @@ check() {
   echo "checked $dll: exports $*; imports $(grep -E '^\s*DLL Name:' <<<"$dump" | awk '{print $3}' | tr '\n' ' ')"
 }
 
-check in_quorvo.dll winampGetInModule2 winampGetExtendedFileInfo winampGetExtendedFileInfoW
+check in_quorvo.dll winampGetInModule2 winampGetExtendedFileInfo winampGetExtendedFileInfoW winampGetExtendedRead_open winampGetExtendedRead_openW winampGetExtendedRead_getData winampGetExtendedRead_setTime winampGetExtendedRead_close
 check gen_quorvo.dll winampGetGeneralPurposePlugin
 exit $fail

@@ -4,6 +4,7 @@
 #include "device/cd_device.h"
 #include "input/plugin_settings.h"
 #include "input/title_sources.h"
+#include "util/codepage.h"
 #include "util/message_box.h"
 
 namespace settings_pages {
@@ -15,6 +16,14 @@ const char kEmailRefusedMessage[] =
     "メールアドレスの設定は変更されません。";
 const char kStartSizeMessage[] = "\"再生開始サイズ\"は\"バッファサイズ\"以下である必要があります。";
 const char kMessageCaption[] = "in_quorvo.dll";
+const char kReadOffsetRangeMessage[] = "\"読み取りオフセット\"は-5880～5880の範囲で指定する必要があります。\n範囲内の値に修正します。";
+const char kReadOffsetNumberMessage[] =
+    "\"読み取りオフセット\"には整数(サンプル数)を入力してください。\n読み取りオフセットの設定は変更されません。";
+const char kRetriesRangeMessage[] = "\"再試行回数\"は2～64の範囲で指定する必要があります。\n範囲内の値に修正します。";
+const char kRetriesNumberMessage[] = "\"再試行回数\"には整数を入力してください。\n再試行回数の設定は変更されません。";
+const char kLogFolderCharsMessage[] =
+    "ログフォルダの名前に、このシステムでは使えない文字が含まれています。\nログフォルダの設定は変更されません。";
+const char kLogFolderOpenMessage[] = "ログフォルダを作成できないか、開けませんでした。\n";
 
 namespace {
 
@@ -32,6 +41,34 @@ std::string TrimBlanks(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return std::string();
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Full-width digits, signs and blanks (as a Japanese input method types
+// them) as their ASCII forms; everything else as it is.
+std::string NarrowDigits(const std::string& text) {
+  std::u16string wide = codepage::Utf8ToUtf16(text);
+  for (char16_t& c : wide) {
+    if (c >= u'０' && c <= u'９') c = static_cast<char16_t>(u'0' + (c - u'０'));
+    else if (c == u'＋') c = u'+';
+    else if (c == u'－' || c == u'−') c = u'-';
+    else if (c == u'　') c = u' ';
+  }
+  return codepage::Utf16ToUtf8(wide);
+}
+
+// One number field of the ripping page into `setting`.
+void ApplyNumber(const std::string& typed, int low, int high, const char* rangeMessage, const char* numberMessage,
+                 int* setting, HWND owner) {
+  long value = 0;
+  if (!ParseSettingNumber(NarrowDigits(typed), &value)) {
+    msgbox::Show(owner, numberMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
+    return;
+  }
+  if (value < low || value > high) {
+    msgbox::Show(owner, rangeMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
+    value = value < low ? low : high;
+  }
+  *setting = static_cast<int>(value);
 }
 
 }  // namespace
@@ -87,6 +124,23 @@ void ApplyReadPage(PluginSettings& settings, const ReadPageInput& input, HWND ow
   settings.preReadSize = s;
   settings.bufferSize = b;
   settings.doubleBufferSize = 2 * b;
+}
+
+void ApplyRipPage(PluginSettings& settings, const RipPageInput& input, HWND owner) {
+  ApplyNumber(input.readOffset, kRipReadOffsetMin, kRipReadOffsetMax, kReadOffsetRangeMessage,
+              kReadOffsetNumberMessage, &settings.ripReadOffset, owner);
+  settings.ripSecure = input.secure;
+  ApplyNumber(input.retries, kRipRetriesMin, kRipRetriesMax, kRetriesRangeMessage, kRetriesNumberMessage,
+              &settings.ripRetries, owner);
+  const std::string folder = TrimBlanks(input.logFolder);
+  if (folder.empty() || folder == input.defaultLogFolder) {
+    settings.ripLogFolder.clear();
+  } else if (codepage::AnsiToUtf8(codepage::Utf8ToAnsi(folder)) != folder) {
+    // Stored, it would name another folder than the one typed.
+    msgbox::Show(owner, kLogFolderCharsMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
+  } else {
+    settings.ripLogFolder = folder;
+  }
 }
 
 void ApplyCddbPage(PluginSettings& settings, const CddbPageInput& input, CddbClientSettings& client, HWND owner) {

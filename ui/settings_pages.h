@@ -40,6 +40,21 @@ struct ReadPageInput {
 };
 void ApplyReadPage(PluginSettings& settings, const ReadPageInput& input, HWND owner);
 
+// The ripping page's apply; the fields as typed. A number out of range is
+// cut to it after a message; one that is no number (full-width digits and
+// minus signs count as digits and signs) keeps its setting after a message.
+// A log folder equal to the default one, or empty, stores "" (follow the
+// default); one the system's code page cannot hold keeps its setting after
+// a message.
+struct RipPageInput {
+  std::string readOffset;
+  bool secure;
+  std::string retries;
+  std::string logFolder;
+  std::string defaultLogFolder;  // as the page shows it (UTF-8)
+};
+void ApplyRipPage(PluginSettings& settings, const RipPageInput& input, HWND owner);
+
 // The CDDB client as the CDDB page needs it.
 class CddbClientSettings {
  public:
@@ -67,5 +82,11 @@ extern const char kProxyRefusedMessage[];
 extern const char kEmailRefusedMessage[];
 extern const char kStartSizeMessage[];
 extern const char kMessageCaption[];
+extern const char kReadOffsetRangeMessage[];
+extern const char kReadOffsetNumberMessage[];
+extern const char kRetriesRangeMessage[];
+extern const char kRetriesNumberMessage[];
+extern const char kLogFolderCharsMessage[];
+extern const char kLogFolderOpenMessage[];  // followed by the folder
 
 }  // namespace settings_pages

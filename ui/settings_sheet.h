@@ -1,5 +1,5 @@
 #pragma once
-// The plug-in's configuration: the seven-page settings property sheet.
+// The plug-in's configuration: the settings property sheet of eight pages.
 #include "host_api/win_types.h"
 
 namespace ui {

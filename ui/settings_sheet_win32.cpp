@@ -9,11 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "input/plugin_paths.h"
 #include "input/plugin_settings.h"
 #include "resources/in_quorvo_res.h"
 #include "ui/settings_links.h"
 #include "ui/settings_pages.h"
+#include "util/codepage.h"
 #include "util/dialog.h"
+#include "util/message_box.h"
+#include "util/open_folder.h"
 #include "util/property_page.h"
 
 namespace ui {
@@ -212,6 +216,43 @@ class ReadPage : public Page {
   Control speed_, buffer_, preRead_, jitter_, transport_;
 };
 
+class RipPage : public Page {
+ public:
+  RipPage(HWND window, LPARAM sheet) : Page(window, sheet) {
+    const PluginSettings& s = Shown();
+    Bind(offset_, IDC_RIP_OFFSET, IDS_TIP_RIP_OFFSET).SetText(std::to_string(s.ripReadOffset).c_str());
+    Bind(secure_, IDC_RIP_SECURE, IDS_TIP_RIP_SECURE).SetChecked(s.ripSecure);
+    Bind(retries_, IDC_RIP_RETRIES, IDS_TIP_RIP_RETRIES).SetText(std::to_string(s.ripRetries).c_str());
+    Bind(folder_, IDC_RIP_LOG_FOLDER, IDS_TIP_RIP_LOG_FOLDER).SetText(FolderShown(s.ripLogFolder).c_str());
+    Bind(open_, IDC_RIP_OPEN_LOG, IDS_TIP_RIP_OPEN_LOG);
+    SendMessageW(offset_.Window(), EM_LIMITTEXT, 16, 0);
+    SendMessageW(retries_.Window(), EM_LIMITTEXT, 8, 0);
+    SendMessageW(folder_.Window(), EM_LIMITTEXT, kTextLimit, 0);
+  }
+  bool OnCommand(int id, int code) {
+    if (id != IDC_RIP_OPEN_LOG || code != BN_CLICKED) return false;
+    // The folder as typed, before it is applied.
+    const std::string folder = plugin::RipLogFolderFor(TextOf(folder_));
+    if (!folders::OpenFolder(window_, folder)) {
+      msgbox::Show(window_, kLogFolderOpenMessage + codepage::AnsiToUtf8(folder), kMessageCaption,
+                   msgbox::kOk | msgbox::kIconError);
+    }
+    return true;
+  }
+  void Apply() {
+    const RipPageInput input{TextOf(offset_), secure_.Checked(), TextOf(retries_), TextOf(folder_),
+                             FolderShown(std::string())};
+    ApplyRipPage(Applying(), input, window_);
+  }
+
+ private:
+  // The folder the logs go to, in full, also when the setting is the default.
+  static std::string FolderShown(const std::string& setting) {
+    return codepage::AnsiToUtf8(plugin::RipLogFolderFor(setting));
+  }
+  Control offset_, secure_, retries_, folder_, open_;
+};
+
 class OtherPage : public Page {
  public:
   OtherPage(HWND window, LPARAM sheet) : Page(window, sheet) {
@@ -230,13 +271,14 @@ struct PageEntry {
   DLGPROC proc;
 };
 
-const std::array<PageEntry, 7> kPages = {{
+const std::array<PageEntry, 8> kPages = {{
     {IDD_PAGE_TITLE, IDS_PAGE_TITLE, PageProc<TitlePage>},
     {IDD_PAGE_EXTENDED, IDS_PAGE_EXTENDED, PageProc<ExtendedPage>},
     {IDD_PAGE_CDTEXT, IDS_PAGE_CDTEXT, PageProc<CdTextPage>},
     {IDD_PAGE_CDDB1, IDS_PAGE_CDDB1, PageProc<CddbFormatPage>},
     {IDD_PAGE_CDDB2, IDS_PAGE_CDDB2, PageProc<CddbServerPage>},
     {IDD_PAGE_READ, IDS_PAGE_READ, PageProc<ReadPage>},
+    {IDD_PAGE_RIP, IDS_PAGE_RIP, PageProc<RipPage>},
     {IDD_PAGE_OTHER, IDS_PAGE_OTHER, PageProc<OtherPage>},
 }};
 

@@ -18,6 +18,19 @@
 //     it is. Pace 0 plays nothing: the same window and loop stay up for the
 //     track's length (the host not playing, for the CPU benchmark).
 //
+//   quorvo_host --rip <track-file> <out.wav> [--kill-after-bytes N | --quit-after-bytes N]
+//     as a format converter does: loads in_quorvo.dll beside itself, Inits
+//     it, reads the track (cda://D,3 or D:\Track03.cda) through the
+//     extended-read exports on a thread of its own into a WAV file (header
+//     from the size the open call reports, data as delivered), Quits, and
+//     prints the bytes written and the folder of the rip logs. With
+//     --kill-after-bytes the converter's cancel is pressed once that much has
+//     arrived and the time getData took to notice is printed. Exits 0 when
+//     the track arrived whole (or the cancel was noticed within a second).
+//     With --quit-after-bytes the player quits instead while getData is
+//     busy (0: at once): exits 0 when Quit and that getData both returned
+//     within 2 s, and getData ended with -1 unless the track had arrived whole.
+//
 //   quorvo_host --title-query <ms>
 //     loads in_quorvo.dll beside itself, asks the title of cda://D,1 (with
 //     CDDB first in winamp.ini this starts a background lookup and its status
@@ -48,7 +61,7 @@
 #include "device/device_map.h"
 #include "host_api/host_messages.h"
 #include "input/frame_time.h"
-#include "input/plugin_lifecycle.h"
+#include "input/plugin_state.h"
 #include "tests/host/pass_through_stand_in.h"
 #include "tests/host/recording_output.h"
 #include "tests/host/test_host.h"
@@ -122,9 +135,7 @@ std::vector<int> TocLengths(const std::string& iniPath, char letter) {
   return lengths;
 }
 
-bool WriteWav(const std::string& path, const std::vector<std::uint8_t>& pcm) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
+void PutWavHeader(FILE* f, std::uint32_t size) {
   const auto put32 = [f](std::uint32_t v) {
     const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
                                 static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
@@ -134,7 +145,6 @@ bool WriteWav(const std::string& path, const std::vector<std::uint8_t>& pcm) {
     const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
     std::fwrite(b, 1, 2, f);
   };
-  const auto size = static_cast<std::uint32_t>(pcm.size());
   std::fwrite("RIFF", 1, 4, f);
   put32(36 + size);
   std::fwrite("WAVEfmt ", 1, 8, f);
@@ -147,8 +157,129 @@ bool WriteWav(const std::string& path, const std::vector<std::uint8_t>& pcm) {
   put16(16);
   std::fwrite("data", 1, 4, f);
   put32(size);
+}
+
+bool WriteWav(const std::string& path, const std::vector<std::uint8_t>& pcm) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  PutWavHeader(f, static_cast<std::uint32_t>(pcm.size()));
   std::fwrite(pcm.data(), 1, pcm.size(), f);
   return std::fclose(f) == 0;
+}
+
+// The converter's side of a rip: its worker thread pulls the track, the UI
+// thread pumps messages and may press cancel (the killswitch).
+struct RipJob {
+  TestHost::ExtendedRead read;
+  intptr_t handle = 0;
+  FILE* out = nullptr;
+  volatile LONG written = 0;
+  volatile int kill = 0;
+  DWORD killedAt = 0, noticedAt = 0;
+  intptr_t last = 0;  // the last getData result
+  bool writeFailed = false;
+};
+
+DWORD WINAPI RipWorker(void* param) {
+  auto* job = static_cast<RipJob*>(param);
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    const intptr_t n = job->read.getData(job->handle, buffer.data(), buffer.size(), const_cast<int*>(&job->kill));
+    job->last = n;
+    if (job->kill) {
+      job->noticedAt = GetTickCount();
+      return 0;
+    }
+    if (n <= 0) return 0;
+    if (std::fwrite(buffer.data(), 1, static_cast<std::size_t>(n), job->out) != static_cast<std::size_t>(n))
+      job->writeFailed = true;
+    InterlockedExchangeAdd(&job->written, static_cast<LONG>(n));
+  }
+}
+
+std::string RipLogFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  GetPrivateProfileStringW(L"QZ_CDDAPLAYER", L"Rip_LogFolder", L"", folder, MAX_PATH, TestHost::SettingsIni().c_str());
+  return codepage::WideToUtf8(folder[0] ? std::wstring(folder) : TestHost::SettingsFolder() + L"\\rip logs");
+}
+
+int Rip(const char* track, const char* wavPath, long long killAfter, long long quitAfter) {
+  TestHost host;
+  if (!host.CreateMainWindow()) {
+    Say("rip: the host window could not be created (is there an X display?)");
+    return 2;
+  }
+  In_Module* in = host.LoadInputPlugin();
+  RipJob job;
+  job.read = host.InputExtendedRead();
+  if (!in || !job.read.Complete()) {
+    Say("rip: in_quorvo.dll or its extended-read exports are missing in " + TestHost::ProgramDirectory());
+    return 3;
+  }
+  in->Init();
+  int size = 0, bps = 0, nch = 0, srate = 0;
+  job.handle = job.read.openW(codepage::Utf8ToWide(codepage::AnsiToUtf8(track)).c_str(), &size, &bps, &nch, &srate);
+  if (job.handle == 0) {
+    Say(std::string("rip: open(") + track + ") returned 0");
+    in->Quit();
+    return 4;
+  }
+  Say("rip: " + std::string(track) + ": " + std::to_string(size) + " bytes, " + std::to_string(bps) + " bit, " +
+      std::to_string(nch) + " ch, " + std::to_string(srate) + " Hz");
+  job.out = std::fopen(wavPath, "wb");
+  if (!job.out) {
+    job.read.close(job.handle);
+    in->Quit();
+    Say(std::string("rip: cannot write ") + wavPath);
+    return 7;
+  }
+  PutWavHeader(job.out, static_cast<std::uint32_t>(size));
+  const DWORD start = GetTickCount();
+  HANDLE worker = CreateThread(nullptr, 0, RipWorker, &job, 0, nullptr);
+  DWORD quitAt = 0, quitMs = 0;
+  while (MsgWaitForMultipleObjects(1, &worker, FALSE, 5, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    host.PumpFor(0);
+    if (killAfter >= 0 && !job.kill && job.written >= killAfter) {
+      job.killedAt = GetTickCount();
+      job.kill = 1;
+    }
+    if (quitAfter >= 0 && !quitAt && job.written >= quitAfter) {
+      quitAt = GetTickCount();
+      in->Quit();
+      quitMs = GetTickCount() - quitAt;
+    }
+    if (quitAt && GetTickCount() - quitAt > 10000) break;  // reported below
+  }
+  const bool returned = WaitForSingleObject(worker, 0) == WAIT_OBJECT_0;
+  CloseHandle(worker);
+  const DWORD ms = GetTickCount() - start;
+  if (quitAt) {
+    const DWORD after = GetTickCount() - quitAt;
+    const long long written = job.written;
+    Say("rip: Quit took " + std::to_string(quitMs) + " ms; getData " +
+        (returned ? "returned " + std::to_string(job.last) + " within " + std::to_string(after) + " ms"
+                  : std::string("never returned")) + " (" + std::to_string(written) + " bytes)");
+    // An aborted rip must not look finished (0) to the converter.
+    const bool honest = job.last < 0 || written == size;
+    std::fflush(stdout);
+    // The reading thread may still be inside the library: no exit cleanup.
+    TerminateProcess(GetCurrentProcess(), returned && honest && quitMs <= 2000 && after <= 2000 ? 0 : 6);
+  }
+  job.read.close(job.handle);
+  in->Quit();
+  const bool closed = std::fclose(job.out) == 0 && !job.writeFailed;
+  const long long written = job.written;
+  Say("rip: wrote " + std::to_string(written) + " of " + std::to_string(size) + " bytes in " + std::to_string(ms) +
+      " ms to " + wavPath);
+  Say("rip: log folder " + RipLogFolder());
+  if (job.kill) {
+    const DWORD noticed = job.noticedAt - job.killedAt;
+    Say("rip: cancelled; getData returned " + std::to_string(job.last) + " " + std::to_string(noticed) +
+        " ms after the killswitch");
+    return closed && noticed <= 1000 ? 0 : 6;
+  }
+  if (job.last < 0) Say("rip: getData failed (-1)");
+  return closed && job.last == 0 && written == size ? 0 : 5;
 }
 
 int Demo(int track, double pace) {
@@ -314,6 +445,12 @@ int main(int argc, char** argv) {
     const int track = argc >= 3 ? std::atoi(argv[2]) : 1;
     const double pace = argc >= 4 ? std::atof(argv[3]) : 4.0;
     return Demo(track, pace);
+  }
+  if (argc >= 4 && std::strcmp(argv[1], "--rip") == 0) {
+    const bool kill = argc == 6 && std::strcmp(argv[4], "--kill-after-bytes") == 0;
+    const bool quit = argc == 6 && std::strcmp(argv[4], "--quit-after-bytes") == 0;
+    if (argc == 4 || kill || quit)
+      return Rip(argv[2], argv[3], kill ? std::atoll(argv[5]) : -1, quit ? std::atoll(argv[5]) : -1);
   }
   if (argc == 3 && std::strcmp(argv[1], "--title-query") == 0) return TitleQuery(static_cast<DWORD>(std::atoi(argv[2])));
   if (argc == 2 && std::strcmp(argv[1], "--quit-inside-config") == 0) return QuitInsideConfig();

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <type_traits>
 
 #include "host_api/host_messages.h"
 #include "tests/host/pass_through_stand_in.h"
@@ -266,6 +267,20 @@ TestHost::ExtendedFileInfoW TestHost::InputExtendedFileInfoW() const {
   if (!inLib_) return nullptr;
   return reinterpret_cast<ExtendedFileInfoW>(
       reinterpret_cast<void*>(GetProcAddress(inLib_, "winampGetExtendedFileInfoW")));
+}
+
+TestHost::ExtendedRead TestHost::InputExtendedRead() const {
+  ExtendedRead read;
+  if (!inLib_) return read;
+  const auto find = [this](auto& fn, const char* name) {
+    fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(reinterpret_cast<void*>(GetProcAddress(inLib_, name)));
+  };
+  find(read.open, "winampGetExtendedRead_open");
+  find(read.openW, "winampGetExtendedRead_openW");
+  find(read.getData, "winampGetExtendedRead_getData");
+  find(read.setTime, "winampGetExtendedRead_setTime");
+  find(read.close, "winampGetExtendedRead_close");
+  return read;
 }
 
 void TestHost::UnloadInputPlugin() {

@@ -41,6 +41,17 @@ class TestHost {
   // has it (nullptr: the loaded library lacks it).
   using ExtendedFileInfoW = int (*)(const wchar_t* fn, const char* key, wchar_t* dest, size_t destlen);
   ExtendedFileInfoW InputExtendedFileInfoW() const;
+  // The extended-read exports a format converter or ripper reads a track
+  // through (members null when the library lacks them).
+  struct ExtendedRead {
+    intptr_t (*open)(const char* fn, int* size, int* bps, int* nch, int* srate) = nullptr;
+    intptr_t (*openW)(const wchar_t* fn, int* size, int* bps, int* nch, int* srate) = nullptr;
+    intptr_t (*getData)(intptr_t handle, char* dest, size_t len, int* killswitch) = nullptr;
+    int (*setTime)(intptr_t handle, int millisecs) = nullptr;
+    void (*close)(intptr_t handle) = nullptr;
+    bool Complete() const { return open && openW && getData && setTime && close; }
+  };
+  ExtendedRead InputExtendedRead() const;
 
   winampGeneralPurposePlugin* LoadGeneralPlugin(const char* file = "gen_quorvo.dll");
   void UnloadGeneralPlugin();

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "input/plugin_lifecycle.h"
+#include "input/plugin_state.h"
 #include "tests/host/test_host.h"
 #include "tests/integration/ini_file.h"
 #include "util/critical_section.h"
@@ -67,7 +67,8 @@ TEST_F(LifecycleTest, InitAndQuitWriteEveryKeyInOrderBesideTheHost) {
       "CDDB_UseUtf8",      "CDDB_Proxy",            "CDDB_UseProxy",
       "CDDB_Email",        "CDDB_DialogAutoClose",  "CDDB_URLHistory",       "CDDB_URLHistory0",
       "CDDB_URLHistory1",  "CDDB_ProxyHistory",     "BufferSize",
-      "PreReadSize",       "ReadSpeed",             "MultithreadInitialize"};
+      "PreReadSize",       "ReadSpeed",             "MultithreadInitialize",
+      "Rip_ReadOffset",    "Rip_Secure",            "Rip_Retries",           "Rip_LogFolder"};
   EXPECT_EQ(expected, KeysWritten());
   const std::string text = ini_file::Read(IniPath());
   EXPECT_EQ("0.26", ini_file::Value(text, kSection, "Version"));

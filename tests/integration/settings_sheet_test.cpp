@@ -187,6 +187,12 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
         {IDC_JITTER, STR_TIP_JITTER},
         {IDC_BUFFER_SIZE, STR_TIP_BUFFER_SIZE},
         {IDC_PRE_READ_SIZE, STR_TIP_PRE_READ_SIZE}}},
+      {"110_settings_rip",
+       {{IDC_RIP_OFFSET, STR_TIP_RIP_OFFSET},
+        {IDC_RIP_SECURE, STR_TIP_RIP_SECURE},
+        {IDC_RIP_RETRIES, STR_TIP_RIP_RETRIES},
+        {IDC_RIP_LOG_FOLDER, STR_TIP_RIP_LOG_FOLDER},
+        {IDC_RIP_OPEN_LOG, STR_TIP_RIP_OPEN_LOG}}},
       {"113_settings_other", {{IDC_MULTITHREAD_INIT, STR_TIP_MULTITHREAD_INIT}}},
   };
   std::vector<std::string> opened, afterDown, afterUp, transport, pictured, tipFaults;
@@ -233,10 +239,10 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
     SelectComboItem(page, IDC_PRE_READ_SIZE, ComboIndexOf(page, IDC_PRE_READ_SIZE, "   3秒"));
     PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
   });
-  EXPECT_EQ(7, pageCount);
+  EXPECT_EQ(8, pageCount);
   EXPECT_FALSE(hasApply);
   EXPECT_TRUE(pictured.empty());
-  EXPECT_EQ(17, tipCount);
+  EXPECT_EQ(22, tipCount);
   EXPECT_EQ("old@example.jp", email);
   EXPECT_EQ(std::vector<std::string>{}, tipFaults);
   EXPECT_EQ(kSourceRows, opened);
@@ -264,6 +270,49 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ("false", IniValue("CDDB_UseProxy"));
   EXPECT_EQ("old.example:8080", IniValue("CDDB_Proxy"));
   EXPECT_EQ("old@example.jp", IniValue("CDDB_Email"));  // the refused text changed nothing
+}
+
+// The ripping page shows its settings (the default log folder in full), cuts an offset
+// out of range after its box, opens the typed folder on its button; the rest reaches Quit.
+TEST_F(SettingsSheetTest, RipPageAppliesAndReachesTheFileAtQuit) {
+  const std::string program = codepage::AnsiToUtf8(TestHost::ProgramDirectory());
+  const std::wstring folder = codepage::Utf8ToWide(program + "\\リッピング ログ\\新規");
+  RemoveDirectoryW(folder.c_str());
+  wchar_t title[64] = {};
+  std::vector<std::string> shown;
+  bool made = false;
+  RunSheet([&](HWND sheet) {
+    TCITEMW tab = {TCIF_TEXT, 0, 0, title, 64, 0, 0};
+    SendMessageW(PropSheet_GetTabControl(sheet), TCM_GETITEMW, 6, reinterpret_cast<LPARAM>(&tab));
+    HWND page = ShowPage(sheet, 6);
+    for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) shown.push_back(window_driver::Text(c));
+    shown.push_back(window_driver::IsChecked(GetDlgItem(page, IDC_RIP_SECURE)) ? "checked" : "unchecked");
+    SetDlgItemTextW(page, IDC_RIP_OFFSET, L"+9000");
+    window_driver::SetChecked(GetDlgItem(page, IDC_RIP_SECURE), false);
+    SetDlgItemTextW(page, IDC_RIP_RETRIES, L"32");
+    SetDlgItemTextW(page, IDC_RIP_LOG_FOLDER, folder.c_str());
+    window_driver::Click(GetDlgItem(page, IDC_RIP_OPEN_LOG));  // posted: a failure would show a box
+    for (int i = 0; i < 250 && !made; ++i, Sleep(20))
+      made = GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+  });
+  EXPECT_EQ("リッピング", codepage::WideToUtf8(title));
+  EXPECT_EQ((std::vector<std::string>{"リッピングオプション", "読み取りオフセット(&O)", "0", "サンプル (-5880～5880)",
+                                      "セキュアモードで読み取る(&S)", "再試行回数(&R)", "16", "回", "ログフォルダ(&L)",
+                                      program + "\\rip logs", "ログフォルダを開く(&F)", "checked"}),
+            shown);
+  EXPECT_TRUE(made);
+  // The shell's own window shows it, in a process of its own that the test closes.
+  HWND browser = window_driver::WaitForWindow("新規", "", 10000);
+  EXPECT_TRUE(browser && PostMessageW(browser, WM_CLOSE, 0, 0));
+  EXPECT_EQ(std::vector<std::string>{"\"読み取りオフセット\"は-5880～5880の範囲で指定する必要があります。\n範囲内の値に修正します。"},
+            boxes_);
+  in_->Quit();
+  in_ = nullptr;
+  EXPECT_EQ("5880", IniValue("Rip_ReadOffset"));
+  EXPECT_EQ("false", IniValue("Rip_Secure"));
+  EXPECT_EQ("32", IniValue("Rip_Retries"));
+  EXPECT_EQ(codepage::Utf8ToAnsi(codepage::WideToUtf8(folder)), IniValue("Rip_LogFolder"));
 }
 
 // Without the Aspi setting, Windows 10 reaches the drives over the

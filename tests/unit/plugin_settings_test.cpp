@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "input/plugin_paths.h"
 #include "temp_ini.h"
 #include "util/codepage.h"
 
@@ -65,6 +66,10 @@ TEST(PluginSettings, SaveWritesEveryStoredKeyInOrder) {
       "PreReadSize=176400",
       "ReadSpeed=65535",
       "MultithreadInitialize=false",
+      "Rip_ReadOffset=0",
+      "Rip_Secure=true",
+      "Rip_Retries=16",
+      "Rip_LogFolder=",
   };
   EXPECT_EQ(expected, ini.Lines());
 }
@@ -90,9 +95,15 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   s.bufferSize = 3528000;
   s.readSpeed = 1411;
   s.multithreadInitialize = true;
+  s.ripReadOffset = -30;
+  s.ripSecure = false;
+  s.ripRetries = 64;
+  s.ripLogFolder = codepage::AnsiCodePage() == 1252 ? "D:\\Café" : "D:\\ログ";
   s.Save(SystemProfile(), ini.path(), "9.99");
   EXPECT_TRUE(codepage::AnsiCodePage() != 932 ||
               ini.Read().find("=%7 \x83g\x83\x89\x83\x62\x83N%6\r\n") != std::string::npos);
+  EXPECT_TRUE(codepage::AnsiCodePage() != 932 ||
+              ini.Read().find("Rip_LogFolder=D:\\\x83\x8D\x83O\r\n") != std::string::npos);
 
   PluginSettings r;
   EXPECT_EQ("9.99", r.Load(SystemProfile(), ini.path()));
@@ -116,6 +127,10 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   EXPECT_EQ(7056000u, r.doubleBufferSize);
   EXPECT_EQ(1411u, r.readSpeed);
   EXPECT_TRUE(r.multithreadInitialize);
+  EXPECT_EQ(-30, r.ripReadOffset);
+  EXPECT_FALSE(r.ripSecure);
+  EXPECT_EQ(64, r.ripRetries);
+  EXPECT_EQ(s.ripLogFolder, r.ripLogFolder);
 }
 
 TEST(PluginSettings, OldCdTextFormatKeyIsMigrated) {
@@ -245,6 +260,24 @@ TEST(PluginSettings, OutOfRangeNumbersFallBackToTheirDefaults) {
   }
 }
 
+// An edited file's ripping numbers: cut to their range, and a text that is
+// no whole number keeps the default instead of reading as 0.
+TEST(PluginSettings, RipNumbersAreCutToTheirRangeAndNonNumbersKeepTheDefault) {
+  const struct { const char* lines; int offset, retries; } cases[] = {
+      {"Rip_ReadOffset=+667\r\nRip_Retries=2\r\n", 667, 2},
+      {"Rip_ReadOffset=-5881\r\nRip_Retries=65\r\n", -5880, 64},
+      {"Rip_ReadOffset=99999999999999999999\r\nRip_Retries=-4000000000\r\n", 5880, 2},
+      {"Rip_ReadOffset=12abc\r\nRip_Retries=0x20\r\n", 0, 16}};
+  for (const auto& [lines, offset, retries] : cases) {
+    TempIni ini;
+    ini.Write(std::string("[QZ_CDDAPLAYER]\r\n") + lines);
+    PluginSettings s;
+    s.Load(SystemProfile(), ini.path());
+    EXPECT_EQ(offset, s.ripReadOffset) << lines;
+    EXPECT_EQ(retries, s.ripRetries) << lines;
+  }
+}
+
 TEST(PluginSettings, ChoiceTablesInValueOrderWithUtf8Labels) {
   BuildChoiceTables();
   const auto& sizes = BufferSizeChoices();
@@ -263,6 +296,9 @@ TEST(PluginSettings, ChoiceTablesInValueOrderWithUtf8Labels) {
 TEST(PluginSettings, IniPathAndProcessRecord) {
   EXPECT_EQ("C:\\Program Files\\Winamp\\winamp.ini", IniPathIn("C:\\Program Files\\Winamp"));
   EXPECT_EQ(&Settings(), &Settings());
+  const std::string logs = plugin::RipLogFolderFor("");  // "<settings folder>\\rip logs"
+  EXPECT_EQ(logs.substr(0, logs.size() - 8) + "old", plugin::RipLogFolderFor("old"));
+  EXPECT_EQ(codepage::Utf8ToAnsi("D:\\ログ"), plugin::RipLogFolderFor("D:\\ログ"));
 }
 
 }  // namespace

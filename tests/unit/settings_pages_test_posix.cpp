@@ -217,6 +217,36 @@ TEST_F(CddbPageApply, EmailIsCheckedAndABadOneKeepsTheOldValue) {
   EXPECT_TRUE(msgbox::RecordedForTesting().empty());
 }
 
+// Typed numbers (full-width too) out of range are cut after a message, no numbers kept after one; the
+// default log folder (shown in full) stores "" to keep following it; a name the code page lacks is refused.
+TEST(SettingsPages, RipPageCutsOrKeepsWhatWasTyped) {
+  struct Case {
+    const char *offset, *retries, *folder, *storedFolder;
+    int storedOffset, storedRetries;
+    std::vector<std::string> boxes;
+  } cases[] = {
+      {" ＋６６７　", "２", "  D:\\ログ\t", "D:\\ログ", 667, 2, {}},
+      {"−５８８１", "65", "C:\\rip logs", "", -5880, 64, {kReadOffsetRangeMessage, kRetriesRangeMessage}},
+      {"99999999999999999999", "1", "", "", 5880, 2, {kReadOffsetRangeMessage, kRetriesRangeMessage}},
+      {"6.5", "-", "D:\\\xF0\x9F\x98\x80", "E:\\old", 6, 10,
+       {kReadOffsetNumberMessage, kRetriesNumberMessage, kLogFolderCharsMessage}},
+  };
+  for (const Case& c : cases) {
+    msgbox::RecordedForTesting().clear();
+    PluginSettings s;
+    s.ripReadOffset = 6;
+    s.ripRetries = 10;
+    s.ripLogFolder = "E:\\old";
+    ApplyRipPage(s, {c.offset, true, c.retries, c.folder, "C:\\rip logs"}, nullptr);
+    EXPECT_EQ(c.storedOffset, s.ripReadOffset) << c.offset;
+    EXPECT_EQ(c.storedRetries, s.ripRetries) << c.retries;
+    EXPECT_EQ(c.storedFolder, s.ripLogFolder) << c.folder;
+    std::vector<std::string> boxes;
+    for (const msgbox::Shown& box : msgbox::RecordedForTesting()) boxes.push_back(box.text);
+    EXPECT_EQ(c.boxes, boxes) << c.offset;
+  }
+}
+
 TEST(SettingsPages, TransportLabel) {
   EXPECT_EQ("使用ドライバ : SPTI", TransportLabel(kTransportSpti));
   EXPECT_EQ("使用ドライバ : ASPI", TransportLabel(kTransportAspi));

@@ -199,7 +199,8 @@ std::vector<CdTextBlock> DiscTexts(const DiscOptions& options) {
   std::vector<CdTextBlock> blocks;
   if (options.text == TextMode::None) return blocks;
   const bool demo = options.layout == Layout::Demo;
-  const int tracks = demo ? 3 : options.audioTracks + (options.layout == Layout::AudioOnly ? 0 : 1);
+  const int audio = options.trackLengths.empty() ? options.audioTracks : static_cast<int>(options.trackLengths.size());
+  const int tracks = demo ? 3 : audio + (options.layout == Layout::AudioOnly ? 0 : 1);
   const int firstAudio = options.layout == Layout::DataFirst ? 2 : 1;
   CdTextBlock en;
   en.language = vdrive::kLanguageEnglish;
@@ -255,10 +256,13 @@ int GenerateDisc(const DiscOptions& options, const std::string& dir, std::string
     return -1;
   };
   const bool demo = options.layout == Layout::Demo;
-  const int audioTracks = demo ? 3 : options.audioTracks;
-  const int trackFrames = demo ? 15 * 75 : options.trackFrames;
-  if (audioTracks < 1 || audioTracks > 98 || trackFrames < 1 || options.dataFrames < 1 || options.index0Frames < 0 ||
-      options.index0Frames >= trackFrames)
+  std::vector<int> lengths = options.trackLengths;
+  if (demo) lengths.assign(3, 15 * 75);
+  else if (lengths.empty()) lengths.assign(static_cast<std::size_t>(std::max(options.audioTracks, 0)), options.trackFrames);
+  const int audioTracks = static_cast<int>(lengths.size());
+  const int shortest = lengths.empty() ? 0 : *std::min_element(lengths.begin(), lengths.end());
+  if (audioTracks < 1 || audioTracks > 98 || shortest < 1 || options.dataFrames < 1 || options.index0Frames < 0 ||
+      options.index0Frames >= shortest)
     return fail("disc parameters out of range");
   if (options.name.empty() || options.name.find_first_of("/\\\"") != std::string::npos) return fail("bad disc name");
 
@@ -314,6 +318,7 @@ int GenerateDisc(const DiscOptions& options, const std::string& dir, std::string
     lba += kPregapFrames;  // the PREGAP below is not in the image
   }
   for (int t = 0; t < audioTracks; ++t, ++number) {
+    const int trackFrames = lengths[static_cast<std::size_t>(t)];
     cue << "  TRACK " << Two(number) << " AUDIO\r\n";
     entryText(static_cast<std::size_t>(number), "    ");
     if (options.layout == Layout::DataFirst && t == 0) cue << "    PREGAP " << Msf(kPregapFrames) << "\r\n";

@@ -25,6 +25,9 @@ struct DiscOptions {
   Layout layout = Layout::AudioOnly;
   int audioTracks = 3;
   int trackFrames = 300;   // per audio track (75 frames = 1 s)
+  // Frames of each audio track in turn when given (overrides audioTracks
+  // and trackFrames): odd and sub-second lengths.
+  std::vector<int> trackLengths;
   int dataFrames = 300;
   int index0Frames = 0;    // INDEX 00 run inside the image before tracks 2..N
   TextMode text = TextMode::None;

@@ -16,6 +16,7 @@ int Usage() {
                "  --layout audio|datafirst|cdextra|demo   (audio)\n"
                "  --tracks N        audio tracks (3)\n"
                "  --frames N        frames per audio track (300)\n"
+               "  --lengths A,B,... frames of each audio track (instead of --tracks/--frames)\n"
                "  --data-frames N   frames of the data track (300)\n"
                "  --index0 N        INDEX 00 frames before tracks 2..N (0)\n"
                "  --text none|en|enja|latin1   CD-TEXT (none)\n"
@@ -82,6 +83,13 @@ int main(int argc, char** argv) {
       options.audioTracks = std::atoi(argv[++i]);
     } else if (a == "--frames" && hasValue) {
       options.trackFrames = std::atoi(argv[++i]);
+    } else if (a == "--lengths" && hasValue) {
+      for (const char* p = argv[++i]; *p;) {
+        char* end = nullptr;
+        options.trackLengths.push_back(static_cast<int>(std::strtol(p, &end, 10)));
+        if (end == p || (*end && *end != ',')) return Usage();
+        p = *end ? end + 1 : end;
+      }
     } else if (a == "--data-frames" && hasValue) {
       options.dataFrames = std::atoi(argv[++i]);
     } else if (a == "--index0" && hasValue) {

@@ -62,6 +62,18 @@ int ApplyOne(VirtualDrive& drive, const std::vector<std::string>& w, std::string
     return -1;
   }
   long value = 0;
+  if (verb == "scatter") {
+    long seed = -1, wrong = 0, unreadable = 0, to = -1;
+    if (!Option(w, "seed", &seed) || !Option(w, "wrong", &wrong) || !Option(w, "unreadable", &unreadable) ||
+        !Option(w, "to", &to) || seed < 0 || wrong < 0 || unreadable < 0 || to < -1 ||
+        drive.ScatterSectors(static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(wrong),
+                             static_cast<std::uint32_t>(unreadable), static_cast<std::int32_t>(from),
+                             static_cast<std::int32_t>(to)) != 0) {
+      if (error) *error = "'scatter' needs seed=S, wrong=N and unreadable=M that fit in [from, to) of a disc";
+      return -1;
+    }
+    return 0;
+  }
   if (verb == "clear") {
     drive.ClearBehaviours();
     return 0;
@@ -119,6 +131,29 @@ int ApplyOne(VirtualDrive& drive, const std::vector<std::string>& w, std::string
                                         : VirtualDrive::TocForms::kBoth);
       return 0;
     }
+  }
+  if (verb == "offset" && ToInt(w[1], &value) && value >= -100000 && value <= 100000) {
+    drive.SetReadOffset(static_cast<int>(value));
+    return 0;
+  }
+  if (verb == "overread") {
+    const std::string mode = Lower(w[1]);
+    if (mode == "on" || mode == "off" || mode == "leadin" || mode == "leadout") {
+      drive.SetOverread(mode == "on" || mode == "leadin", mode == "on" || mode == "leadout");
+      return 0;
+    }
+  }
+  if (verb == "cache" && ToInt(w[1], &value) && value >= 0 && value <= 65535) {
+    drive.SetCache(static_cast<std::uint32_t>(value));
+    return 0;
+  }
+  if (verb == "flaky" && ToInt(w[1], &value) && value >= -150 && value <= 0x7FFFFFFF) {
+    drive.AddFlakySector(static_cast<std::int32_t>(value), static_cast<std::uint32_t>(times));
+    return 0;
+  }
+  if (verb == "c2" && (Lower(w[1]) == "on" || Lower(w[1]) == "off")) {
+    drive.SetC2(Lower(w[1]) == "on");
+    return 0;
   }
   if (verb == "unitattention") {
     drive.SetUnitAttentionOnInsert(Lower(w[1]) == "on");

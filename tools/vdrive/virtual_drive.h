@@ -1,14 +1,18 @@
 #pragma once
 // An MMC CD drive with a disc in it (or none), answering the command blocks
 // the plug-ins send, with behaviours a test can switch on: failing or hanging
-// commands, read errors, reads landing early or late, a latency model. It
-// counts every command it receives. All operations are thread-safe.
+// commands, read errors, reads landing early or late, a latency model, a read
+// offset, lead-in/lead-out over-reads, a read cache, sectors that read wrong,
+// C2 error pointers. It counts every command it receives. All operations are
+// thread-safe.
 #include <array>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "tools/vdrive/disc_image.h"
@@ -55,11 +59,28 @@ struct LatencyModel {
   int seekMs = 0;     // added when a read does not continue the last one
 };
 
+constexpr SenseCode kSenseSavingNotSupported{0x05, 0x39, 0x00};
+
 struct ReadRecord {
   std::int32_t requested;
   std::int32_t delivered;  // differs from requested when the read landed off
   std::uint32_t frames;
+  std::uint32_t cachedFrames;  // of them answered from the drive's cache
 };
+
+// Sectors chosen by VirtualDrive::ScatterSectors, ascending.
+struct ScatterList {
+  std::vector<std::int32_t> wrong;       // always read wrong
+  std::vector<std::int32_t> unreadable;  // always fail
+};
+
+// The choice ScatterSectors makes: wrong + unreadable distinct LBAs in
+// [from, to), drawn with MT19937 seeded with `seed`; the first `wrong` drawn
+// are the wrong ones. Empty when they do not fit.
+ScatterList ChooseScatteredSectors(std::uint32_t seed, std::uint32_t wrong, std::uint32_t unreadable,
+                                   std::int32_t from, std::int32_t to);
+
+constexpr std::uint32_t kC2Bytes = 294;  // one bit per byte of a 2352-byte frame
 
 class VirtualDrive {
  public:
@@ -104,11 +125,39 @@ class VirtualDrive {
   // know ends in ILLEGAL REQUEST / INVALID FIELD IN CDB (05/24/00).
   enum class TocForms { kBoth, kMmcOnly, kOldOnly };
   void SetTocForms(TocForms forms);
+  // Read offset in samples: with +N, READ CD of LBA L delivers the disc's
+  // audio bytes from L * 2352 - 4N on; samples outside the image are zero.
+  // Data sectors are not shifted.
+  void SetReadOffset(int samples);
+  // READ CD may reach up to 150 frames below LBA 0 (lead-in) and past each
+  // session's lead-out (lead-out), delivering silence (offset applied).
+  // Off: such an LBA fails with 05/21/00.
+  void SetOverread(bool leadIn, bool leadOut);
+  // A read cache of `kib` KiB: the frames last read from the disc, as
+  // delivered (wrong data and C2 bits included), answer any read of them
+  // without touching the disc. 0: none. Reported by MODE SENSE page 2Ah.
+  void SetCache(std::uint32_t kib);
+  // The first `times` reads of the sector from the disc deliver wrong audio,
+  // different on every read (0: every read).
+  void AddFlakySector(std::int32_t lba, std::uint32_t times = 0);
+  // `wrong` always-wrong and `unreadable` always-failing sectors in
+  // [from, to) (to -1: the first session's lead-out). 0 ok, -1 when they do
+  // not fit or to is -1 without a disc.
+  int ScatterSectors(std::uint32_t seed, std::uint32_t wrong, std::uint32_t unreadable, std::int32_t from = 0,
+                     std::int32_t to = -1);
+  ScatterList ScatteredSectors() const;
+  // C2 error pointers: reported by MODE SENSE page 2Ah; READ CD's error
+  // field (byte 9 bits 2..1) 01b appends 294 bytes per frame, 10b also the
+  // block error byte and a pad byte. Off (the default): such a READ CD fails
+  // with 05/24/00.
+  void SetC2(bool on);
   void ClearBehaviours();
 
   // Counters: commands received per opcode (-1: all), whatever the outcome.
   std::uint32_t CommandCount(int opcode) const;
   std::vector<ReadRecord> ReadLog() const;
+  // Frames READ CD delivered from the disc, not from the cache.
+  std::uint32_t DiscFramesRead() const;
   void ResetCounters();
   std::uint16_t RequestedReadSpeed() const;  // last SET CD SPEED, 0xFFFF initially
 
@@ -141,12 +190,30 @@ class VirtualDrive {
     std::uint32_t times;
     std::uint32_t fired;
   };
+  struct FlakyRule {
+    std::uint32_t times;
+    std::uint32_t reads;
+  };
+  // A frame as read: its audio and its C2 bits.
+  static constexpr std::uint32_t kCachedFrameBytes = static_cast<std::uint32_t>(kFrameBytes) + kC2Bytes;
+  enum class FrameKind { kNone, kAudio, kData, kSilence };  // kSilence: lead-in/lead-out
+  static constexpr std::int32_t kNoFrame = INT32_MIN;
 
   CommandResult Dispatch(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* data,
                          std::uint32_t dataLength, int* sleepMs);
   CommandResult Inquiry(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength);
   CommandResult ReadToc(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength);
   CommandResult ReadCd(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength, int* sleepMs);
+  CommandResult ModeSense10(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t dataLength);
+  FrameKind KindOf(std::int32_t lba) const;
+  // One frame from the disc into out (kCachedFrameBytes: audio, then C2).
+  // 0 ok, -1 the image could not be read.
+  int ReadFrameFromDisc(std::int32_t lba, FrameKind kind, std::uint8_t* out);
+  int ReadShiftedAudio(std::int32_t lba, std::uint8_t* out);
+  const std::uint8_t* RawSector(std::int32_t lba);  // null: unreadable
+  const std::uint8_t* CacheFind(std::int32_t lba) const;
+  void CacheStore(std::int32_t lba, const std::uint8_t* frame);
+  void CacheReset();
 
   mutable std::mutex lock_;
   DriveIdentity identity_;
@@ -166,6 +233,25 @@ class VirtualDrive {
   std::array<std::uint32_t, 256> counts_{};
   std::uint32_t total_ = 0;
   std::vector<ReadRecord> readLog_;
+  std::uint32_t discFramesRead_ = 0;
+
+  int readOffset_ = 0;
+  bool overreadLeadIn_ = false;
+  bool overreadLeadOut_ = false;
+  bool c2_ = false;
+  std::unordered_map<std::int32_t, FlakyRule> flaky_;
+  ScatterList scattered_;
+  // The cache: a ring of frames in the order they were read, and where each
+  // LBA sits in it.
+  std::uint32_t cacheKiB_ = 0;
+  std::vector<std::uint8_t> cacheFrames_;
+  std::vector<std::int32_t> cacheLbas_;
+  std::size_t cacheNext_ = 0;
+  std::unordered_map<std::int32_t, std::size_t> cacheIndex_;
+  // The last raw sector read: an offset read needs each sector twice.
+  std::int32_t rawLba_ = 0;
+  bool rawValid_ = false;
+  std::array<std::uint8_t, kFrameBytes> raw_{};
 };
 
 // The READ TOC answers in full, before the allocation length cuts them;

@@ -1,6 +1,6 @@
 #include "input/host_slots.h"
 
-#include "input/plugin_lifecycle.h"
+#include "plugin/plugin_lifecycle.h"
 #include "input/plugin_strings.h"
 #include "input/track_name.h"
 #include "resources/in_quorvo_res.h"

@@ -1,10 +1,8 @@
 #pragma once
-// Start-up and shut-down of the input plug-in: Init, Quit, the background
-// initialisation and the waiting rule that every other slot obeys.
-#include <string>
+// What every slot of the input plug-in shares with its start-up: the version,
+// the drive lock and the initialisation gate with its waiting rule.
+#include <cstdint>
 
-#include "host_api/win_types.h"
-#include "input/plugin_paths.h"
 #include "util/critical_section.h"
 
 namespace plugin {
@@ -18,15 +16,18 @@ constexpr const char kDriveLockName[] = "WINAMP_INQUORVODLL_DRIVER_CRITICALSECTI
 // returns at once. False when it gave up after a long bound (the
 // initialisation still runs): a slot that needs drives or tables then fails.
 bool WaitForInitialisation();
+// The initialisation wait's bound.
+constexpr std::uint32_t kInitWaitLimitMs = 60000;
 
 // Serialises drive access of every instance of the plug-in, across processes.
 CCriticalSection& DriveLock();
 
-void Init();
-void Quit();
-void About(HWND parent);
-void Config(HWND parent);
-int InfoBox(const char* fileName, HWND parent);
-void EQSet(int on, char data[10], int preamp);
+// The gate itself, for Init and the initialisation. Reopen closes the last
+// one and makes a new, unsignalled one: false when the system refused the
+// event (the initialisation then runs on Init's own thread).
+bool ReopenInitialisationGate();
+void SignalInitialisationDone();
+// Done, as far as can be told without waiting.
+bool InitialisationComplete();
 
 }  // namespace plugin

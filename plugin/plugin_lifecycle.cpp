@@ -2,7 +2,7 @@
 // Quit ends, in the order that loses least (what is worth keeping first, then
 // everything that may have to wait). The host frees the library right after
 // Quit and may call in from any message it dispatches meanwhile.
-#include "input/plugin_lifecycle.h"
+#include "plugin/plugin_lifecycle.h"
 
 #include <atomic>
 #include <mutex>
@@ -16,10 +16,12 @@
 #include "input/playback_engine.h"
 #include "input/plugin_cddb.h"
 #include "input/plugin_paths.h"
+#include "input/plugin_state.h"
 #include "input/plugin_settings.h"
 #include "input/plugin_strings.h"
 #include "input/readers.h"
 #include "input/title_queries.h"
+#include "plugin/rip_handles.h"
 #include "resources/in_quorvo_res.h"
 #include "ui/device_change_window.h"
 #include "ui/info_box.h"
@@ -28,7 +30,6 @@
 #include "util/fault_injection.h"
 #include "util/http_client.h"
 #include "util/message_box.h"
-#include "util/named_event.h"
 #include "util/no_throw.h"
 #include "util/own_frames.h"
 #include "util/plugin_thread.h"
@@ -43,32 +44,17 @@ namespace {
 // windows have been closed; a thread still stuck in a name lookup after that
 // ends by itself, holding the library until then.
 constexpr std::uint32_t kQuitLookupWaitMs = 1500;
-// The background initialisation only reads files and sends drive commands,
-// each bounded; a slot that has waited this long for it goes on without it
-// (answering sent messages all the while) rather than freeze the host.
-constexpr std::uint32_t kInitWaitLimitMs = 60000;
+// A rip's reads end at the next command (a batch at most); Quit waits this
+// long for one still inside, then leaves it the library (its frame pins it).
+constexpr std::uint32_t kQuitRipWaitMs = 1000;
 
 // The notice about a save that failed at the last Quit, kept in the user's
 // registry under this name until the next start shows it.
 constexpr char kSaveNoticeName[] = "SaveFailed";
 constexpr char kErrorCaption[] = "エラー - CDirectCDDA";
 
-CNamedEvent g_initComplete;
 plugin_thread::Handle g_noticeThread = nullptr;  // host's thread only
-std::atomic<bool> g_initSeen{false};
-// Set with the event, for a look that must not wait.
-std::atomic<bool> g_initDone{false};
-plugin_thread::Handle g_initThread = nullptr;  // host's thread only
-
-// Opened once when the library is loaded: every process shares the one lock.
-struct DriveLockHolder {
-  CCriticalSection lock;
-  DriveLockHolder() { lock.Create(kDriveLockName); }
-};
-
-bool InitialisationComplete() {
-  return g_initSeen.load(std::memory_order_acquire) || g_initDone.load(std::memory_order_acquire);
-}
+plugin_thread::Handle g_initThread = nullptr;    // host's thread only
 
 // Broadcasts arrive on the host's thread, possibly while the drive table is
 // still being built on the initialisation thread: those are answered without
@@ -116,10 +102,7 @@ void ChooseTransports(const PluginSettings& s) {
 // plug-in working as far as the other steps got, with no drives at worst.
 void BackgroundInitialisation(void*) {
   struct Complete {
-    ~Complete() {
-      g_initDone.store(true, std::memory_order_release);
-      g_initComplete.Set();
-    }
+    ~Complete() { SignalInitialisationDone(); }
   } complete;
   PluginSettings s;
   NoThrow([&s] { s = SettingsSnapshot(); });
@@ -143,22 +126,6 @@ std::string SaveProblem(unsigned textId, const std::string& path, unsigned long 
 
 }  // namespace
 
-CCriticalSection& DriveLock() {
-  static DriveLockHolder holder;
-  return holder.lock;
-}
-
-bool WaitForInitialisation() {
-  if (g_initSeen.load(std::memory_order_acquire)) return true;
-  // No event: no Init yet, or one that ran the initialisation on its own
-  // thread because the system refused the event.
-  if (g_initComplete.IsOpen() && g_initComplete.WaitAnsweringSentMessages(kInitWaitLimitMs) != kWaitSignalled) {
-    return false;
-  }
-  g_initSeen.store(true, std::memory_order_release);
-  return true;
-}
-
 void Init() {
   ChoosePluginFiles(Module().hMainWindow);
   {
@@ -169,6 +136,7 @@ void Init() {
   // Immediate lookups run on the host's thread; a background lookup thread
   // takes its own hold of the socket layer.
   StartSocketLayer();
+  rip_handles::Reopen();
   PluginCddbClient().Reopen();
 
   // An earlier initialisation that Quit left running still writes the
@@ -176,10 +144,7 @@ void Init() {
   if (g_initThread != nullptr && !plugin_thread::Wait(g_initThread, kInitWaitLimitMs)) return;
   plugin_thread::Release(g_initThread);
   g_initThread = nullptr;
-  g_initSeen.store(false, std::memory_order_release);
-  g_initDone.store(false, std::memory_order_release);
-  g_initComplete.Close();
-  const bool signalled = g_initComplete.Create(true, false, nullptr);
+  const bool signalled = ReopenInitialisationGate();
 
   if (signalled && SettingsSnapshot().multithreadInitialize) {
     g_initThread = plugin_thread::Start(BackgroundInitialisation, nullptr);
@@ -198,9 +163,6 @@ void Init() {
 }
 
 void Quit() {
-  // Called from a message that a frame of ours dispatched (a modal dialog,
-  // a wait that answers sent messages): the library must outlive that frame.
-  own_frames::PinIfOthersOpen(1);
   // The initialisation thread only talks to drives, each command bounded;
   // the wait answers sent messages all the same. One that is still at work
   // keeps the library (its own reference) and the objects it uses.
@@ -221,6 +183,13 @@ void Quit() {
 
   // Then everything that may wait. The host normally stops before it quits.
   if (Engine().HasThreads()) Engine().Stop();
+  // A rip the host left open ends here: its reads stop within a command.
+  rip_handles::EndAll(kQuitRipWaitMs);
+  // Called from a message that a frame of ours dispatched (a modal dialog,
+  // a wait that answers sent messages), or beside a rip that is still
+  // inside a command: the library must outlive that frame. Counted after
+  // the rips were ended, so that one that has returned pins nothing.
+  own_frames::PinIfOthersOpen(1);
   // The lookup thread's status window may be owned by the device-change
   // window: the thread ends (or is let go) before that window goes.
   PluginCddbClient().Close(kQuitLookupWaitMs);

@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Rips every audio track of a generated CD-Extra disc through the real
+in_quorvo.dll (the test host's --rip, the host's extended-read exports) and
+compares each WAV with what cd-paranoia extracts from the same cue/bin
+image, bit for bit; the copy CRC32 the rip log gives the track must be
+zlib's CRC32 of the ripped samples. The data track must be refused, and a
+Quit while getData is busy must not hold the player up.
+
+  rip_oracle.py RUNNER BIN_DIR DISCGEN WORK_DIR
+RUNNER runs one Windows program (scripts/wine-run.sh or i686-run.sh);
+BIN_DIR holds quorvo_host.exe, in_quorvo.dll and wnaspi32.dll of one
+flavour, DISCGEN is its discgen.exe. Exits 77 when the runner reports the tier cannot run here.
+"""
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import zlib
+
+# Odd lengths in frames, one under a second; session 2 holds a data track.
+LENGTHS = [301, 37, 449, 226]
+SKIP = 77
+
+
+def run(runner, prog, args, log):
+    with open(log, "wb") as out:
+        return subprocess.run(["bash", runner, prog] + args, stdin=subprocess.DEVNULL, stdout=out,
+                              stderr=subprocess.STDOUT, timeout=600).returncode
+
+
+def pcm_of(path):
+    """The samples of a WAV file: the data chunk, whatever precedes it."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
+        raise AssertionError("%s is no WAV file" % path)
+    at = 12
+    while at + 8 <= len(data):
+        size = int.from_bytes(data[at + 4:at + 8], "little")
+        if data[at:at + 4] == b"data":
+            return data[at + 8:at + 8 + size]
+        at += 8 + size + (size & 1)
+    raise AssertionError("%s has no data chunk" % path)
+
+
+def logged_crcs(work):
+    """The copy CRC per track of the disc's one rip log; the problem if none."""
+    logs = glob.glob(os.path.join(work, "rip logs", "*"))
+    if len(logs) != 1:
+        return None, "expected one rip log, found %s" % logs
+    raw = open(logs[0], "rb").read()
+    if not raw.startswith(b"\xef\xbb\xbf") or b"\n" in raw.replace(b"\r\n", b""):
+        return None, "the log is not UTF-8 with a byte-order mark and CRLF lines"
+    # Per track: its number, then its lines, one of them the copy CRC.
+    logged, track = {}, None
+    for line in raw.decode("utf-8-sig", "replace").split("\r\n"):
+        m = re.match(r"トラック (\d+)$", line)
+        if m:
+            track = int(m.group(1))
+        m = re.match(r"\s+コピーCRC ([0-9A-F]{8})$", line)
+        if m and track is not None:
+            logged[track] = m.group(1)
+    return logged, None
+
+
+def main():
+    runner, bindir, discgen, work = sys.argv[1:5]
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    for f in ("quorvo_host.exe", "in_quorvo.dll", "wnaspi32.dll"):
+        shutil.copy(os.path.join(bindir, f), work)
+    shutil.copy(discgen, work)
+    host = os.path.join(work, "quorvo_host.exe")
+    lengths = ",".join(str(n) for n in LENGTHS)
+    status = run(runner, os.path.join(work, "discgen.exe"),
+                 ["--layout", "cdextra", "--lengths", lengths, "--name", "disc", "."], os.path.join(work, "discgen.log"))
+    if status == SKIP:
+        print(open(os.path.join(work, "discgen.log"), errors="replace").read())
+        return SKIP
+    if status != 0 or not os.path.exists(os.path.join(work, "disc.cue")):
+        raise AssertionError("discgen failed (%d)" % status)
+    # The plug-in's defaults (pass-through, secure mode, no offset); the host
+    # answers that its settings live beside it.
+    with open(os.path.join(work, "vdrive.ini"), "w", newline="") as f:
+        f.write("[0:0:0]\r\nletter=D\r\ncue=disc.cue\r\nvendor=QUORVO\r\nproduct=ORACLE CD-ROM\r\n")
+    with open(os.path.join(work, "winamp.ini"), "w", newline="") as f:
+        f.write("[QZ_CDDAPLAYER]\r\n")
+
+    problems, crcs = [], {}
+    for n in range(1, len(LENGTHS) + 1):
+        ref = os.path.join(work, "paranoia%02d.wav" % n)
+        subprocess.run(["cd-paranoia", "-q", "-d", "disc.cue", "-w", str(n), os.path.basename(ref)], cwd=work,
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=120)
+        wav = "rip%02d.wav" % n
+        log = os.path.join(work, "rip%02d.log" % n)
+        status = run(runner, host, ["--rip", "cda://D,%d" % n, wav], log)
+        if status != 0:
+            problems.append("track %d: the host's rip exited %d:\n%s" % (n, status, open(log, errors="replace").read()))
+            continue
+        ours, theirs = pcm_of(os.path.join(work, wav)), pcm_of(ref)
+        if len(theirs) != LENGTHS[n - 1] * 2352:
+            problems.append("track %d: cd-paranoia gave %d bytes, the disc holds %d" %
+                            (n, len(theirs), LENGTHS[n - 1] * 2352))
+        if ours != theirs:
+            first = next((i for i in range(min(len(ours), len(theirs))) if ours[i] != theirs[i]),
+                         min(len(ours), len(theirs)))
+            problems.append("track %d: %d bytes ripped, %d from cd-paranoia, first difference at byte %d" %
+                            (n, len(ours), len(theirs), first))
+        crcs[n] = "%08X" % zlib.crc32(ours)
+        logged, problem = logged_crcs(work)
+        if problem or logged.get(n) != crcs[n]:
+            problems.append("track %d: zlib's CRC32 %s, the log: %s" % (n, crcs[n], problem or logged))
+
+    data = len(LENGTHS) + 1
+    status = run(runner, host, ["--rip", "cda://D,%d" % data, "data.wav"], os.path.join(work, "data.log"))
+    if status != 4:
+        problems.append("track %d (data): the host's rip exited %d, not 4 (open refused)" % (data, status))
+
+    # The player quits while getData is busy on a slow drive: both return
+    # within 2 s (the host program checks and exits 0).
+    with open(os.path.join(work, "vdrive.ini"), "a", newline="") as f:
+        f.write("behaviour=latency 2\r\n")
+    log = os.path.join(work, "quit.log")
+    status = run(runner, host, ["--rip", "cda://D,3", "quit.wav", "--quit-after-bytes", "0"], log)
+    if status != 0 or "getData returned -1" not in open(log, errors="replace").read():
+        problems.append("Quit during getData: exit %d:\n%s" % (status, open(log, errors="replace").read()))
+
+    for p in problems:
+        print("FAIL: " + p)
+    print("%d tracks ripped and compared with cd-paranoia; CRCs %s" % (len(crcs), " ".join(crcs.values())))
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
