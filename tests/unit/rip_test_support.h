@@ -15,10 +15,11 @@
 
 namespace riptest {
 
-inline discgen::DiscOptions ThreeTracks(int frames = 450) {
+inline discgen::DiscOptions ThreeTracks(int frames = 450, discgen::Layout layout = discgen::Layout::AudioOnly) {
   discgen::DiscOptions o;
   o.audioTracks = 3;
   o.trackFrames = frames;
+  o.layout = layout;
   return o;
 }
 

@@ -81,22 +81,17 @@ TEST(VdriveRipBehaviours, FlakySectorsC2PointersAndTheCache) {
   EXPECT_EQ(0x24, rig.Read(50, 1, 0x12).sense.asc);
   rig.Apply("c2 on");
   const std::vector<std::uint8_t> right = Oracle(50);
-  std::vector<std::vector<std::uint8_t>> reads;
+  std::vector<std::uint8_t> before;
   for (int i = 0; i < 4; ++i) {
     rig.drive.SetCache(64);  // empties it: every read reaches the disc
     ASSERT_TRUE(rig.Read(50, 1, 0x12).ok());
-    reads.push_back(rig.Frames());
-    std::size_t flagged = 0;
     for (std::uint32_t b = 0; b < kFrame; ++b) {
-      const bool bit = (rig.buf[kFrame + b / 8] >> (7 - b % 8)) & 1;
-      ASSERT_EQ(reads.back()[b] != right[b], bit) << "read " << i << " byte " << b;
-      flagged += bit;
+      ASSERT_EQ(rig.buf[b] != right[b], (rig.buf[kFrame + b / 8] >> (7 - b % 8)) & 1) << "read " << i << " byte " << b;
     }
-    EXPECT_EQ(i < 3, flagged > 0) << i;
+    EXPECT_EQ(i == 3, right == rig.Frames()) << i;
+    EXPECT_NE(before, rig.Frames()) << i;  // wrong differently each time
+    before = rig.Frames();
   }
-  EXPECT_NE(reads[0], reads[1]);
-  EXPECT_NE(reads[1], reads[2]);
-  EXPECT_EQ(right, reads[3]);
 
   // The cache: the wrong first read of 120 comes back from memory.
   rig.drive.ResetCounters();
@@ -105,8 +100,6 @@ TEST(VdriveRipBehaviours, FlakySectorsC2PointersAndTheCache) {
   ASSERT_TRUE(rig.Read(120, 1, 0x12).ok());
   EXPECT_EQ(wrong, rig.buf);
   EXPECT_EQ(1u, rig.drive.DiscFramesRead());
-  ASSERT_EQ(2u, rig.drive.ReadLog().size());
-  EXPECT_EQ(1u, rig.drive.ReadLog()[1].cachedFrames);
   ASSERT_TRUE(rig.Read(130, 27).ok());  // pushes 120 out
   ASSERT_TRUE(rig.Read(120, 1, 0x12).ok());
   EXPECT_EQ(29u, rig.drive.DiscFramesRead());
@@ -119,11 +112,8 @@ TEST(VdriveRipBehaviours, ScatteredSectorsAreAlwaysWrongOrUnreadable) {
   const vdrive::ScatterList s = rig.drive.ScatteredSectors();
   ASSERT_EQ(3u, s.wrong.size());
   ASSERT_EQ(2u, s.unreadable.size());
-  for (std::int32_t lba : s.wrong) {
-    for (int i = 0; i < 2; ++i) {
-      ASSERT_TRUE(rig.Read(lba, 1).ok());
-      EXPECT_FALSE(Oracle(lba) == rig.Frames()) << lba;
-    }
+  for (int i = 0; i < 2; ++i) {
+    for (std::int32_t lba : s.wrong) EXPECT_TRUE(rig.Read(lba, 1).ok() && Oracle(lba) != rig.Frames()) << lba;
   }
   for (std::int32_t lba : s.unreadable) EXPECT_EQ(0x11, rig.Read(lba - 1, 3).sense.asc) << lba;
   std::string error;
@@ -142,10 +132,8 @@ TEST(VdriveRipBehaviours, ModeSenseCapabilitiesPage) {
   for (const bool on : {true, false}) {
     rig.Apply(on ? "cache 2048; c2 on" : "clear");
     ASSERT_EQ(28u, sense(36).transferred);
-    EXPECT_EQ(26, (a[0] << 8) | a[1]);        // mode data length
-    EXPECT_EQ(0, (a[6] << 8) | a[7]);         // no block descriptors
-    EXPECT_EQ(0x2A, a[8]);
-    EXPECT_EQ(0x12, a[9]);
+    // Mode data length, no block descriptors, page 2Ah of 20 bytes.
+    EXPECT_EQ((std::vector<int>{0, 26, 0, 0, 0x2A, 0x12}), (std::vector<int>{a[0], a[1], a[6], a[7], a[8], a[9]}));
     EXPECT_EQ(0x03 | (on ? 0x10 : 0), a[8 + 5] & 0x13);  // CD-DA, accurate, C2
     EXPECT_EQ(on ? 2048 : 0, (a[8 + 12] << 8) | a[8 + 13]);
     EXPECT_GT((a[8 + 14] << 8) | a[8 + 15], 0);
