@@ -3,10 +3,10 @@
 // disc's tracks, read without correction, are checked at every shift in
 // -2940..+2940 samples against the responses' offset-frame checksums.
 //
-// Sign: a drive with read offset +N delivers each sample N samples early,
-// so the disc's sample i arrives at position i + N; the correction +N (the
-// read offset setting) takes each sample N samples later. The search gives
-// that correction.
+// Sign: a drive with read offset +N delivers each sample N samples early
+// (the disc's sample i arrives at position i + N); the correction +N, as the
+// read offset setting applies it, takes sample i from the delivered
+// position i + N. The search gives that correction.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -18,12 +18,16 @@ namespace accuraterip {
 
 constexpr int kMaxOffset = 2940;  // 5 frames either way
 // The samples a window holds, and the track-relative sample it starts at:
-// the offset frame with kMaxOffset samples on either side.
+// the offset frame with kMaxOffset samples on either side, which is exactly
+// the track's frames 445 to 455 as the drive delivers them uncorrected.
 constexpr std::size_t kOffsetWindowSamples = kSamplesPerFrame + 2 * kMaxOffset;
 constexpr std::uint32_t kOffsetWindowStart = kOffsetFrame * kSamplesPerFrame - kMaxOffset;
-// A track shorter than this has no offset frame with room around it (the
-// window may reach into the next track, not past the disc's audio).
-constexpr std::uint32_t kOffsetWindowMinFrames = kOffsetFrame + 1 + 5;
+constexpr std::uint32_t kOffsetWindowFirstFrame = kOffsetWindowStart / kSamplesPerFrame;
+constexpr std::uint32_t kOffsetWindowFrames = kOffsetWindowSamples / kSamplesPerFrame;
+static_assert(kOffsetWindowStart % kSamplesPerFrame == 0 && kOffsetWindowSamples % kSamplesPerFrame == 0,
+              "the window is whole frames");
+// The frames a track needs for its window to lie inside it.
+constexpr std::uint32_t kOffsetWindowMinFrames = kOffsetWindowFirstFrame + kOffsetWindowFrames;
 
 struct OffsetWindow {
   int slot = -1;                        // the track's entry in the responses (PlaceTrack)

@@ -35,11 +35,12 @@ def main():
     for name, options in CASES:
         folder = os.path.join(work, name)
         os.makedirs(folder)
-        subprocess.run([discgen] + options + ["--name", "disc", folder], check=True, timeout=120)
+        subprocess.run([discgen] + options + ["--name", "disc", folder], check=True, stdout=subprocess.DEVNULL, timeout=120)
         cue = os.path.join(folder, "disc.cue")
         ours = lines([archeck, cue])
-        tracks = {int(w[1]): w for w in lines([discgen, "--describe", cue]) if w[0] == "track"}
-        leadout = max(int(w[3]) for w in lines([discgen, "--describe", cue]) if w[0] == "session")
+        described = lines([discgen, "--describe", cue])
+        tracks = {int(w[1]): w for w in described if w[0] == "track"}
+        leadout = max(int(w[3]) for w in described if w[0] == "session")
 
         disc = table.Table()
         for n in sorted(tracks):
