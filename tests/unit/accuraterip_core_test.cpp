@@ -1,7 +1,7 @@
 // AccurateRip's core: ids of discs with data tracks (the worked examples of
 // ARver's notes on data tracks), the answer's faults, verdicts, and the
-// read offset found from offset frames. Ids of audio discs and the track
-// checksums are compared with whipper's by tools/archeck.
+// read offset found from offset frames. Ids, slots and track checksums of
+// generated discs are compared with whipper's by tools/archeck.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -42,14 +42,6 @@ TEST(AccurateRip, IdsOfMixedModeAndEnhancedDiscs) {
     DiscIds ids;
     ASSERT_TRUE(ComputeDiscIds(toc, &ids));
     EXPECT_EQ(RequestPath("http://ar/", ids), c.path);
-    // Slots follow the table: on the mixed-mode disc the last audio track has none.
-    TrackPlace place;
-    EXPECT_FALSE(PlaceTrack(toc, c.dataTrack, &place));
-    const int firstAudio = c.dataTrack == 1 ? 2 : 1, lastAudio = c.dataTrack == 1 ? toc.lastTrack : c.dataTrack - 1;
-    ASSERT_TRUE(PlaceTrack(toc, firstAudio, &place));
-    EXPECT_TRUE(place.first && !place.last && place.slot == firstAudio - 1);
-    ASSERT_TRUE(PlaceTrack(toc, lastAudio, &place));
-    EXPECT_TRUE(!place.first && place.last && place.slot == lastAudio - 1);
   }
 }
 
@@ -111,15 +103,12 @@ TEST(AccurateRip, VerdictsTakeTheHighestMatchingConfidence) {
     int slot;
     std::uint32_t v1, v2;
     int state, confidence;
-  } cases[] = {
-      {0, 0xA1, 7, kTrackMatch, 5},  {0, 7, 0xB1, kTrackMatch, 2},  {1, 0xA2, 0, kTrackMatch, 9},
-      {2, 0, 0, kTrackMismatch, 0},  // a placeholder's 0 is no checksum
-      {3, 0xA1, 0, kTrackNotInDatabase, 0},
-  };
+  } cases[] = {{0, 0xA1, 7, kTrackMatch, 5},  {0, 7, 0xB1, kTrackMatch, 2}, {1, 0xA2, 0, kTrackMatch, 9},
+               {2, 0, 0, kTrackMismatch, 0},  // a placeholder's 0 is no checksum
+               {3, 0xA1, 0, kTrackNotInDatabase, 0}};
   for (const Case& c : cases) {
     const TrackVerdict verdict = VerifyTrack(responses, c.slot, c.v1, c.v2);
-    EXPECT_EQ(verdict.state, c.state) << c.slot;
-    EXPECT_EQ(verdict.confidence, c.confidence) << c.slot;
+    EXPECT_TRUE(verdict.state == c.state && verdict.confidence == c.confidence) << c.slot;
   }
 }
 
@@ -127,6 +116,7 @@ TEST(AccurateRip, VerdictsTakeTheHighestMatchingConfidence) {
 // delivered, and a pressing (confidence 4) holding the disc's offset frames.
 TEST(AccurateRip, OffsetFramesTellTheDrivesOffset) {
   for (int drive : {667, -2940, 2940}) {
+    const int shift = drive > 0 ? -30 : 30;
     std::mt19937 random(static_cast<std::uint32_t>(drive));
     std::vector<Bytes> windows;
     windows.reserve(3);
@@ -141,7 +131,6 @@ TEST(AccurateRip, OffsetFramesTellTheDrivesOffset) {
       offered.push_back({t, windows.back().data()});
       responses[0].tracks.push_back({4, 0, OffsetFrameCrc(disc.data() + 2 * kMaxOffset * 4)});
       // Another pressing, 30 samples apart, knows track 0 only.
-      const int shift = drive > 0 ? -30 : 30;
       responses[1].tracks.push_back({t == 0 ? std::uint8_t(9) : std::uint8_t(0), 0,
                                      OffsetFrameCrc(disc.data() + (2 * kMaxOffset + shift) * 4)});
     }
@@ -149,7 +138,7 @@ TEST(AccurateRip, OffsetFramesTellTheDrivesOffset) {
     const auto candidates = FindOffsets(offered, responses);
     ASSERT_EQ(candidates.size(), 2u);
     EXPECT_TRUE(candidates[0].offset == drive && candidates[0].tracks == 2 && candidates[0].confidence == 8);
-    EXPECT_TRUE(candidates[1].offset == drive + (drive > 0 ? -30 : 30) && candidates[1].confidence == 9);
+    EXPECT_TRUE(candidates[1].offset == drive + shift && candidates[1].confidence == 9);
     int offset = 0;
     EXPECT_TRUE(DetectOffset(candidates, &offset));
     EXPECT_EQ(offset, drive);

@@ -56,8 +56,9 @@ def main():
 
         image = open(os.path.join(folder, "disc.bin"), "rb").read()
         audio = [n for n in sorted(tracks) if tracks[n][4] == "audio"]
+        # Slots follow the table (a data track first keeps slot 0).
         checked = [w for w in ours if w[0] == "track"]
-        if [int(w[1]) for w in checked] != audio:
+        if [(int(w[1]), int(w[2]) + 1) for w in checked] != [(n, n) for n in audio]:
             problems.append("%s: archeck's tracks %s, the disc's audio tracks %s" % (name, checked, audio))
         for rip, (_, number, _, v1, v2) in enumerate(checked, 1):
             start, length = int(tracks[int(number)][10]) * 2352, int(tracks[int(number)][8]) * 2352
@@ -71,9 +72,7 @@ def main():
                 out = lines(["accuraterip-checksum", flag, path, str(rip), str(len(checked))])[0][0]
                 if out.lower() != value:
                     problems.append("%s: track %s %s %s, whipper %s" % (name, number, flag, value, out))
-    for p in problems:
-        print("FAIL: " + p)
-    print("%d discs compared with whipper" % len(CASES))
+    print("\n".join(["FAIL: " + p for p in problems] + ["%d discs compared with whipper" % len(CASES)]))
     return 1 if problems else 0
 
 
