@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""Compares the AccurateRip ids, request path and v1/v2 track checksums the
-core computes (archeck) with whipper's on generated discs: its
-accuraterip-checksum program on WAVs cut from the image, its disc table's
-ids and path when handed the disc's lead-out. Whipper numbers the audio
-tracks of a disc whose data track comes first by their table number, which
-the database does not: there only the checksums are compared.
+"""AccurateRip ids, request path and v1/v2 track checksums as the core gives
+them (archeck) against whipper's on generated discs: accuraterip-checksum
+on WAVs cut from the image, its disc table handed the disc's lead-out (not
+on a data-first disc, whose audio tracks whipper numbers from 2).
 
   whipper_crosscheck.py DISCGEN ARCHECK WORK_DIR
 """
