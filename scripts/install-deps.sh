@@ -7,7 +7,7 @@ packages=(
   cmake make g++ python3 locales
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb x11-utils libboost1.81-dev googletest
-  tinyproxy fonts-ipafont-gothic imagemagick libcdio-utils libdiscid-dev cd-paranoia
+  tinyproxy fonts-ipafont-gothic imagemagick libcdio-utils libdiscid-dev cd-paranoia whipper
   clang-14 libclang-rt-14-dev
   debootstrap nsis ccache
 )

@@ -2,7 +2,7 @@
 # Folders include only folders below them (or their own): a lower layer that
 # reached up would tie the portable core to the plug-in's composition.
 cd "${1:-$(dirname "$0")/..}" || exit 2
-declare -A rank=([host_api]=0 [resources]=0 [util]=1 [device]=2 [cddb]=3 [rip]=4 [input]=5 [ui]=6
+declare -A rank=([host_api]=0 [resources]=0 [util]=1 [device]=2 [cddb]=3 [rip]=4 [accuraterip]=4 [input]=5 [ui]=6
                  [plugin]=7 [companion]=7)
 status=0
 for dir in "${!rank[@]}"; do

@@ -5,6 +5,8 @@ toc/*: LBA and MSF reply lengths (2 bytes each), the LBA-form reply, the
 MSF-form reply, 12 bytes of session information, the full TOC
 (see toc_fuzzer.cpp).
 cdtext/*: READ TOC format 5 replies.
+accuraterip_dbar/*: the database's answers for a disc (one response per
+pressing), well-formed and cut.
 """
 import os
 import struct
@@ -62,6 +64,13 @@ def cdtext_reply(packs):
     return struct.pack(">HBB", len(packs) + 2, 0, 0) + packs
 
 
+def dbar_response(ids, tracks):
+    out = struct.pack("<BIII", len(tracks), *ids)
+    for confidence, crc, offset_crc in tracks:
+        out += struct.pack("<BII", confidence, crc, offset_crc)
+    return out
+
+
 def write(folder, name, data):
     os.makedirs(os.path.join(HERE, folder), exist_ok=True)
     with open(os.path.join(HERE, folder, name), "wb") as f:
@@ -87,6 +96,14 @@ def main():
         cdtext_block(ja, 3, [0x09, 0x69], index=1, double_byte=True)
     write("cdtext", "english_japanese", cdtext_reply(both))
     write("cdtext", "empty_strings", cdtext_reply(cdtext_block({0x80: [b"A", b"", b"\tB"]}, 2, [0x09])))
+
+    ids = (0x0002189A, 0x00087F33, 0x1F02E004)
+    pressing = dbar_response(ids, [(12, 0x9D3C46B4, 0xF2E5814E), (11, 0x92D4E44B, 0x3DAF9413),
+                                   (9, 0x0E41C3A0, 0x52B90F11), (7, 0xB662BA2B, 0x8B7BDA10)])
+    write("accuraterip_dbar", "one_pressing", pressing)
+    other = dbar_response(ids, [(2, 0x11111111, 0x22222222), (0, 0, 0), (1, 0x33333333, 0), (3, 0x44444444, 0x55)])
+    write("accuraterip_dbar", "three_pressings", pressing + other + dbar_response(ids, [(1, 1, 2)] * 4))
+    write("accuraterip_dbar", "cut", (pressing + other)[:-5])
 
 
 if __name__ == "__main__":
