@@ -179,7 +179,9 @@ struct FailingOps : CacheFileOps {
 };
 
 struct CacheFile : ::testing::Test {
-  const std::string path = ::testing::TempDir() + "cddb_cache_safety.dat";
+  // One file per test: ctest runs the tests of this fixture side by side.
+  const std::string path = ::testing::TempDir() + "cddb_cache_safety_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".dat";
   void SetUp() override {
     CddbCache seed;
     for (const char* k : {"K1", "K2", "K3"}) seed.Store(k, Disc(1, {{k, "Band"}}));
