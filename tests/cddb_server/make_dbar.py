@@ -1,9 +1,8 @@
 #!/usr/bin/python3
 """Writes the AccurateRip database's file (dBAR) for an audio-only cue/bin
-image, from whipper's ids and checksums rather than ours: its disc table
-gives the ids, its accuraterip module the v1/v2 sums of WAVs cut from the
-image; the offset-frame sum (frame 450, the v1 sum with positions 1..588)
-is computed here.
+image from whipper's ids (its disc table) and v1/v2 sums (its accuraterip
+module, over WAVs cut from the image), not ours; the offset-frame sum (the
+v1 sum of frame 450 alone, positions 1..588) is computed here.
 
   make_dbar.py CUE DIR PRESSING...
 PRESSING is CONF:SUM[:SHIFT[:WRONG]]: its confidence, the sum it holds (v1
