@@ -84,7 +84,7 @@ def make_dbar(cue, folder, pressings):
 def main():
     pressings = []
     for spec in sys.argv[3:]:
-        conf, kind, shift, wrong = (spec.split(":") + ["0", ""])[:4]
+        conf, kind, shift, wrong = (spec.split(":") + ["", ""])[:4]
         pressings.append((int(conf), kind, int(shift or 0), {int(n) for n in wrong.split("+") if n}))
     path, sums = make_dbar(sys.argv[1], sys.argv[2], pressings)
     print(path)
