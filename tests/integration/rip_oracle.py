@@ -73,7 +73,7 @@ def main():
     with open(os.path.join(work, "vdrive.ini"), "w", newline="") as f:
         f.write("[0:0:0]\r\nletter=D\r\ncue=disc.cue\r\nvendor=QUORVO\r\nproduct=ORACLE CD-ROM\r\n")
     with open(os.path.join(work, "winamp.ini"), "w", newline="") as f:
-        f.write("[QZ_CDDAPLAYER]\r\n")
+        f.write("[QZ_CDDAPLAYER]\r\nAccurateRip_Use=false\r\n")
 
     problems, crcs = [], {}
     for n in range(1, len(LENGTHS) + 1):
