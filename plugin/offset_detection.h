@@ -5,7 +5,12 @@
 // thread) and by the first rip of a disc while no offset is stored.
 #include <string>
 
+#include "accuraterip/dbar_fetch.h"
 #include "host_api/win_types.h"
+#include "rip/stop_signal.h"
+
+class CdDevice;
+class CCriticalSection;
 
 namespace offset_detection {
 
@@ -26,6 +31,12 @@ struct Detection {
   int confidence = 0;          // their total confidence
   std::string text;            // what the page and the log show, Japanese, UTF-8
 };
+
+// Reads the offset frames of the disc in the device's current drive (its
+// table read) and checks them against the disc's fetched answer. Blocks
+// for a few reads; the drive lock is taken per command.
+Detection DetectOnDevice(CdDevice& device, CCriticalSection& lock, const rip::StopSignal& stop,
+                         const accuraterip::FetchOutcome& outcome);
 
 // The page's button: starts a detection on its own thread (the first drive
 // holding an audio disc; the server as the page shows it, the proxy as the

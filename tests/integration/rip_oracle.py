@@ -81,7 +81,7 @@ def prepare(runner, bindir, discgen, work, disc, drive=""):
     with open(os.path.join(work, "vdrive.ini"), "w", newline="") as f:
         f.write("[0:0:0]\r\nletter=D\r\ncue=disc.cue\r\nvendor=QUORVO\r\nproduct=ORACLE CD-ROM\r\n" + drive)
     with open(os.path.join(work, "winamp.ini"), "w", newline="") as f:
-        f.write("[QZ_CDDAPLAYER]\r\n")
+        f.write("[QZ_CDDAPLAYER]\r\nAccurateRip_Use=false\r\n")
     return 0
 
 

@@ -70,7 +70,7 @@ class RipFixture : public ::testing::TestWithParam<Param> {
     std::filesystem::create_directory(LogFolder());
     ini_file::Write(Dir() + "\\winamp.ini", "[QZ_CDDAPLAYER]\r\n" +
                                                  transports::DriveSettings(transport, {{'D', "0:0:0"}}) + settings +
-                                                 "Rip_LogFolder=" + LogFolder() + "\r\n");
+                                                 "Rip_LogFolder=" + LogFolder() + "\r\nAccurateRip_Use=false\r\n");
     ASSERT_TRUE(host_.CreateMainWindow());
     in_ = host_.LoadInputPlugin();
     ASSERT_NE(nullptr, in_);
