@@ -29,7 +29,7 @@ NO_ANSWER = AR + "照合できません（"
 def main():
     runner, bindir, discgen, work = sys.argv[1:5]
     status = prepare(runner, bindir, discgen, work, ["--layout", "audio", "--lengths", ",".join(map(str, LENGTHS))],
-                     "behaviour=offset 667\r\n")
+                     "behaviour=offset 667;overread leadout\r\n")  # the last track needs the lead-out
     if status != 0:
         return status
     ar_dir, port = os.environ["QUORVO_AR_DIR"], os.environ["QUORVO_CDDB_PORT"]
