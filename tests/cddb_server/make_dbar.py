@@ -8,7 +8,7 @@ v1 sum of frame 450 alone, positions 1..588) is computed here.
 PRESSING is CONF:SUM[:SHIFT[:WRONG]]: its confidence, the sum it holds (v1
 or v2), the samples its audio lies shifted by against the image (a pressing
 at another offset), and the tracks (1+3) whose sum it holds wrong. Prints
-the file's path, then "track N V1 V2" of the image as it is.
+the file's path.
 """
 import os
 import re
@@ -86,10 +86,7 @@ def main():
     for spec in sys.argv[3:]:
         conf, kind, shift, wrong = (spec.split(":") + ["", ""])[:4]
         pressings.append((int(conf), kind, int(shift or 0), {int(n) for n in wrong.split("+") if n}))
-    path, sums = make_dbar(sys.argv[1], sys.argv[2], pressings)
-    print(path)
-    for n, (v1, v2, _) in enumerate(sums, 1):
-        print("track %d %08X %08X" % (n, v1, v2))
+    print(make_dbar(sys.argv[1], sys.argv[2], pressings)[0])
 
 
 if __name__ == "__main__":

@@ -1,14 +1,10 @@
 #!/usr/bin/python3
-"""Rips a generated disc through the real in_quorvo.dll (the test host's
---rip) on a virtual drive with read offset +667, none set, against the
-fixture server's AccurateRip file made by make_dbar.py from whipper's sums:
-the first rip finds the offset, the logged v1/v2 are whipper's, a wrong sum
-mismatches; an unknown disc, verification off and the network's faults end
-in their own log lines, without a made-up match or a stalled rip.
-
-  accuraterip_oracle.py RUNNER BIN_DIR DISCGEN WORK_DIR
-as rip_oracle.py, run under tests/cddb_server/with_servers.sh.
-"""
+"""Rips a disc through in_quorvo.dll (the host's --rip) on a virtual drive
+with read offset +667, against the fixture server's AccurateRip file that
+make_dbar.py made from whipper's sums: the offset is found, the sums are
+whipper's, a wrong sum mismatches; an unknown disc, verification off and
+network faults give their own lines, no made-up match, no stalled rip.
+Arguments as rip_oracle.py's; run under tests/cddb_server/with_servers.sh."""
 import os
 import re
 import shutil
