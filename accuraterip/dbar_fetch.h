@@ -51,8 +51,9 @@ class DbarFetch {
 
   // Blocking; never throws. `ids` from ComputeDiscIds.
   FetchOutcome Fetch(const FetchSettings& settings, const DiscIds& ids);
-  // From any thread: the fetch in progress (and every later one) ends with
-  // kFetchCancelled as soon as it can.
+  // From any thread: the fetch in progress (and every later one on this
+  // object: make one DbarFetch per fetch) ends with kFetchCancelled as soon
+  // as it can.
   void Abort();
 
  private:
