@@ -66,10 +66,11 @@ TEST(PluginSettings, SaveWritesEveryStoredKeyInOrder) {
       "PreReadSize=176400",
       "ReadSpeed=65535",
       "MultithreadInitialize=false",
-      "Rip_ReadOffset=0",
-      "Rip_Secure=true",
+      "Rip_Secure=true",  // an offset never set is not written: the first rip finds it
       "Rip_Retries=16",
       "Rip_LogFolder=",
+      "AccurateRip_Use=true",
+      "AccurateRip_Server=http://www.accuraterip.com",
   };
   EXPECT_EQ(expected, ini.Lines());
 }
@@ -96,6 +97,9 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   s.readSpeed = 1411;
   s.multithreadInitialize = true;
   s.ripReadOffset = -30;
+  s.ripReadOffsetSet = true;
+  s.accurateRipUse = false;
+  s.accurateRipServer = "http://127.0.0.1:8080/delay/5000";
   s.ripSecure = false;
   s.ripRetries = 64;
   s.ripLogFolder = codepage::AnsiCodePage() == 1252 ? "D:\\Café" : "D:\\ログ";
@@ -128,6 +132,9 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   EXPECT_EQ(1411u, r.readSpeed);
   EXPECT_TRUE(r.multithreadInitialize);
   EXPECT_EQ(-30, r.ripReadOffset);
+  EXPECT_TRUE(r.ripReadOffsetSet);
+  EXPECT_FALSE(r.accurateRipUse);
+  EXPECT_EQ(s.accurateRipServer, r.accurateRipServer);
   EXPECT_FALSE(r.ripSecure);
   EXPECT_EQ(64, r.ripRetries);
   EXPECT_EQ(s.ripLogFolder, r.ripLogFolder);
@@ -261,20 +268,26 @@ TEST(PluginSettings, OutOfRangeNumbersFallBackToTheirDefaults) {
 }
 
 // An edited file's ripping numbers: cut to their range, and a text that is
-// no whole number keeps the default instead of reading as 0.
+// no whole number keeps the default instead of reading as 0. An offset in
+// the file counts as set, and is written back; none stays unset.
 TEST(PluginSettings, RipNumbersAreCutToTheirRangeAndNonNumbersKeepTheDefault) {
-  const struct { const char* lines; int offset, retries; } cases[] = {
-      {"Rip_ReadOffset=+667\r\nRip_Retries=2\r\n", 667, 2},
-      {"Rip_ReadOffset=-5881\r\nRip_Retries=65\r\n", -5880, 64},
-      {"Rip_ReadOffset=99999999999999999999\r\nRip_Retries=-4000000000\r\n", 5880, 2},
-      {"Rip_ReadOffset=12abc\r\nRip_Retries=0x20\r\n", 0, 16}};
-  for (const auto& [lines, offset, retries] : cases) {
+  const struct { const char* lines; int offset, retries; bool set; } cases[] = {
+      {"Rip_ReadOffset=+667\r\nRip_Retries=2\r\n", 667, 2, true},
+      {"Rip_ReadOffset=-5881\r\nRip_Retries=65\r\n", -5880, 64, true},
+      {"Rip_ReadOffset=99999999999999999999\r\nRip_Retries=-4000000000\r\n", 5880, 2, true},
+      {"Rip_ReadOffset=12abc\r\nRip_Retries=0x20\r\n", 0, 16, true},
+      {"Rip_ReadOffset=\r\nRip_Retries=3\r\n", 0, 3, false}};
+  for (const auto& [lines, offset, retries, set] : cases) {
     TempIni ini;
     ini.Write(std::string("[QZ_CDDAPLAYER]\r\n") + lines);
     PluginSettings s;
     s.Load(SystemProfile(), ini.path());
     EXPECT_EQ(offset, s.ripReadOffset) << lines;
     EXPECT_EQ(retries, s.ripRetries) << lines;
+    EXPECT_EQ(set, s.ripReadOffsetSet) << lines;
+    TempIni saved;
+    s.Save(SystemProfile(), saved.path(), kPluginVersion);
+    EXPECT_EQ(set ? 1 : 0, CountLinesStartingWith(saved.Lines(), "Rip_ReadOffset=")) << lines;
   }
 }
 
