@@ -273,7 +273,7 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ("false", IniValue("CDDB_UseProxy"));
   EXPECT_EQ("old.example:8080", IniValue("CDDB_Proxy"));
   EXPECT_EQ("old@example.jp", IniValue("CDDB_Email"));  // the refused text changed nothing
-  EXPECT_EQ("", IniValue("Rip_ReadOffset"));  // shown, not typed: still found from the first disc
+  EXPECT_EQ("<missing>", IniValue("Rip_ReadOffset"));  // shown, not typed: still found from the first disc
 }
 
 // The ripping page shows its settings (the default log folder in full), cuts an offset
