@@ -273,8 +273,9 @@ std::intptr_t Open(const char* fileName, int* size, int* bps, int* nch, int* sra
   if (s.accurateRipUse && accuraterip::ComputeDiscIds(rip->toc, &rip->ids) &&
       accuraterip::PlaceTrack(rip->toc, track, &rip->place)) {
     rip->verify = true;
-    rip_verification::Begin(rip->ids, s);
-    if (!s.ripReadOffsetSet) {
+    if (s.ripReadOffsetSet) {
+      rip_verification::Begin(rip->ids, s);
+    } else {
       FindOffset(*rip, s, &options);
       if (options.readOffset != s.ripReadOffset && rip->session.Open(letter, track, options) != rip::kRipOpened) {
         return 0;

@@ -27,6 +27,7 @@ std::mutex g_lock;
 std::condition_variable g_changed;
 // By request URL: the server and the disc's ids.
 std::map<std::string, std::shared_ptr<Fetch>> g_fetches;
+std::vector<std::shared_ptr<Fetch>> g_retired;  // ended, their threads released at Quit
 bool g_closed = false;
 std::function<void()> g_onEnded;
 
@@ -55,7 +56,16 @@ std::shared_ptr<Fetch> Find(const accuraterip::DiscIds& ids, const PluginSetting
   if (g_closed) return nullptr;
   const std::string key = Key(ids, s.accurateRipServer);
   auto found = g_fetches.find(key);
-  if (found != g_fetches.end()) return found->second;
+  if (found != g_fetches.end()) {
+    // An answer is kept for the session; a failure is asked again at the
+    // disc's next rip (the network may be back).
+    const Fetch& f = *found->second;
+    const bool failed = f.ended && f.outcome.result != accuraterip::kFetchFound &&
+                        f.outcome.result != accuraterip::kFetchNotInDatabase;
+    if (!start || !failed) return found->second;
+    g_retired.push_back(found->second);
+    g_fetches.erase(found);
+  }
   if (!start) return nullptr;
   auto f = std::make_shared<Fetch>();
   f->settings.server = s.accurateRipServer;
@@ -109,7 +119,9 @@ void EndAll(unsigned waitMs) {
     std::lock_guard<std::mutex> lock(g_lock);
     g_closed = true;
     for (auto& entry : g_fetches) fetches.push_back(entry.second);
+    fetches.insert(fetches.end(), g_retired.begin(), g_retired.end());
     g_fetches.clear();
+    g_retired.clear();
   }
   g_changed.notify_all();
   for (auto& f : fetches) f->fetch.Abort();

@@ -13,8 +13,8 @@ struct PluginSettings;
 
 namespace rip_verification {
 
-// Starts the disc's fetch unless this session has one for it (ended or
-// running). Never waits.
+// Starts the disc's fetch unless this session has an answer for it or a
+// fetch running (a fetch that failed is started again). Never waits.
 void Begin(const accuraterip::DiscIds& ids, const PluginSettings& settings);
 // true, with the outcome, once the disc's fetch has ended.
 bool Outcome(const accuraterip::DiscIds& ids, const std::string& server, accuraterip::FetchOutcome* outcome);
