@@ -318,7 +318,7 @@ TEST_F(SettingsSheetTest, RipPageAppliesAndReachesTheFileAtQuit) {
                                       "checked"}),
             shown);
   EXPECT_TRUE(detectEnabled);
-  EXPECT_EQ("オフセットの検出はすでに実行中です", detected);
+  EXPECT_EQ("オーディオ CD の入ったドライブがありません", detected);
   EXPECT_TRUE(made);
   // The shell's own window shows it, in a process of its own that the test closes.
   HWND browser = window_driver::WaitForWindow("新規", "", 10000);
