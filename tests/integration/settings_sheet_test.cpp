@@ -277,9 +277,8 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
 }
 
 // The ripping page shows its settings (the default log folder in full), cuts an offset
-// out of range after its box, opens the typed folder on its button, and shows what the
-// offset detection answered (no disc in the drive) with its button enabled again; the
-// rest reaches Quit.
+// out of range after its box, opens the typed folder on its button, shows the offset detection's
+// answer (no disc in the drive) with its button enabled again; the rest reaches Quit.
 TEST_F(SettingsSheetTest, RipPageAppliesAndReachesTheFileAtQuit) {
   const std::string program = codepage::AnsiToUtf8(TestHost::ProgramDirectory());
   const std::wstring folder = codepage::Utf8ToWide(program + "\\リッピング ログ\\新規");
@@ -295,9 +294,9 @@ TEST_F(SettingsSheetTest, RipPageAppliesAndReachesTheFileAtQuit) {
     HWND page = ShowPage(sheet, 6);
     for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) shown.push_back(window_driver::Text(c));
     shown.push_back(window_driver::IsChecked(GetDlgItem(page, IDC_RIP_SECURE)) ? "checked" : "unchecked");
-    HWND detect = GetDlgItem(page, IDC_RIP_DETECT_OFFSET);
     Click(page, IDC_RIP_DETECT_OFFSET);
-    for (int i = 0; i < 1500 && !(detectEnabled = IsWindowEnabled(detect) != FALSE); ++i) Sleep(20);
+    for (int i = 0; i < 1500 && !(detectEnabled = IsWindowEnabled(GetDlgItem(page, IDC_RIP_DETECT_OFFSET))); ++i)
+      Sleep(20);
     detected = ItemText(page, IDC_RIP_DETECT_STATUS);
     SetDlgItemTextW(page, IDC_RIP_OFFSET, L"+9000");
     window_driver::SetChecked(GetDlgItem(page, IDC_RIP_SECURE), false);
@@ -318,7 +317,7 @@ TEST_F(SettingsSheetTest, RipPageAppliesAndReachesTheFileAtQuit) {
                                       "checked"}),
             shown);
   EXPECT_TRUE(detectEnabled);
-  EXPECT_EQ("オフセットの検出はすでに実行中です", detected);
+  EXPECT_EQ("オーディオ CD の入ったドライブがありません", detected);
   EXPECT_TRUE(made);
   // The shell's own window shows it, in a process of its own that the test closes.
   HWND browser = window_driver::WaitForWindow("新規", "", 10000);
