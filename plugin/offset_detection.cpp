@@ -43,12 +43,6 @@ Detection Ended(int state, const std::string& text) {
   return d;
 }
 
-void StoreOffset(int offset) {
-  std::lock_guard<std::mutex> lock(SettingsMutex());
-  Settings().ripReadOffset = offset;
-  Settings().ripReadOffsetSet = true;
-}
-
 // The first drive that holds a disc with audio tracks.
 Detection DetectOnAnyDrive(const PluginSettings& s, const rip::StopSignal& stop) {
   CdDevice device;
@@ -95,6 +89,12 @@ void Run(void* argument) {
 }
 
 }  // namespace
+
+void StoreOffset(int offset) {
+  std::lock_guard<std::mutex> lock(SettingsMutex());
+  Settings().ripReadOffset = offset;
+  Settings().ripReadOffsetSet = true;
+}
 
 Detection DetectOnDevice(CdDevice& device, CCriticalSection& lock, const rip::StopSignal& stop,
                          const accuraterip::FetchOutcome& outcome) {

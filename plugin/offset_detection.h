@@ -38,6 +38,9 @@ struct Detection {
 Detection DetectOnDevice(CdDevice& device, CCriticalSection& lock, const rip::StopSignal& stop,
                          const accuraterip::FetchOutcome& outcome);
 
+// Stores an offset found in the settings (written at Quit).
+void StoreOffset(int offset);
+
 // The page's button: starts a detection on its own thread (the first drive
 // holding an audio disc; the server as the page shows it, the proxy as the
 // settings hold it) and posts `message` to `page` when it has ended. An

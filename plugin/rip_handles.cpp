@@ -229,11 +229,7 @@ void FindOffset(OpenRip& rip, const PluginSettings& s, rip::RipOptions* options)
   const offset_detection::Detection d =
       offset_detection::DetectOnDevice(rip.device, plugin::DriveLock(), stop, rip_verification::Await(rip.ids, s));
   if (d.state == offset_detection::kOffsetFound) {
-    {
-      std::lock_guard<std::mutex> lock(SettingsMutex());
-      Settings().ripReadOffset = d.offset;
-      Settings().ripReadOffsetSet = true;
-    }
+    offset_detection::StoreOffset(d.offset);
     options->readOffset = d.offset;
     rip.disc.offsetNote = "AccurateRip で検出";
   } else if (d.state != offset_detection::kOffsetStopped) {
