@@ -114,9 +114,12 @@ PluginSettings::PluginSettings()
       aspi(false),
       multithreadInitialize(false),
       ripReadOffset(0),
+      ripReadOffsetSet(false),
       ripSecure(true),
       ripRetries(16),
-      ripLogFolder() {}
+      ripLogFolder(),
+      accurateRipUse(true),
+      accurateRipServer(kDefaultAccurateRipServer) {}
 
 std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
   Reader in(profile, iniPath);
@@ -160,10 +163,14 @@ std::string PluginSettings::Load(Profile& profile, const std::string& iniPath) {
   in.Bool("MultithreadInitialize", &multithreadInitialize);
   in.Bool("Aspi", &aspi);
 
+  // An offset never stored is found from the first disc ripped.
+  if (!in.Text("Rip_ReadOffset", "").empty()) ripReadOffsetSet = true;
   in.Bounded("Rip_ReadOffset", kRipReadOffsetMin, kRipReadOffsetMax, &ripReadOffset);
   in.Bool("Rip_Secure", &ripSecure);
   in.Bounded("Rip_Retries", kRipRetriesMin, kRipRetriesMax, &ripRetries);
   ripLogFolder = in.Text("Rip_LogFolder", ripLogFolder.c_str());
+  in.Bool("AccurateRip_Use", &accurateRipUse);
+  accurateRipServer = in.Text("AccurateRip_Server", accurateRipServer.c_str());
   return version;
 }
 
@@ -191,10 +198,12 @@ bool PluginSettings::Save(Profile& profile, const std::string& iniPath, const ch
   out.Number("PreReadSize", preReadSize);
   out.Number("ReadSpeed", readSpeed);
   out.Bool("MultithreadInitialize", multithreadInitialize);
-  out.Signed("Rip_ReadOffset", ripReadOffset);
+  if (ripReadOffsetSet) out.Signed("Rip_ReadOffset", ripReadOffset);
   out.Bool("Rip_Secure", ripSecure);
   out.Signed("Rip_Retries", ripRetries);
   out.Text("Rip_LogFolder", ripLogFolder);
+  out.Bool("AccurateRip_Use", accurateRipUse);
+  out.Text("AccurateRip_Server", accurateRipServer);
   // Aspi is only read; JitterCorrection is never stored.
   return out.AllWritten();
 }

@@ -13,6 +13,7 @@
 constexpr char kSettingsSection[] = "QZ_CDDAPLAYER";
 constexpr char kPluginVersion[] = "0.26";
 constexpr char kDefaultCddbUrl[] = "http://gnudb.gnudb.org/~cddb/cddb.cgi";
+constexpr char kDefaultAccurateRipServer[] = "http://www.accuraterip.com";
 constexpr char kTestCddbUrl[] = "http://gnudb.gnudb.org:80/~cddb/cddb.cgi";
 
 struct PluginSettings {
@@ -41,9 +42,12 @@ struct PluginSettings {
   bool aspi;                       // read, never written
   bool multithreadInitialize;
   int ripReadOffset;         // samples the drive's reads are corrected by
+  bool ripReadOffsetSet;     // the offset was stored (by the user or found from a disc)
   bool ripSecure;            // every frame read twice and compared
   int ripRetries;            // attempts at a frame whose reads differ
   std::string ripLogFolder;  // empty: the default folder
+  bool accurateRipUse;            // verify rips against the AccurateRip database
+  std::string accurateRipServer;  // its address, without a trailing path
 
   // Reads every key (a missing one keeps the current value) and returns the
   // file's Version text ("0.00" when missing).

@@ -21,6 +21,7 @@
 #include "input/plugin_strings.h"
 #include "input/readers.h"
 #include "input/title_queries.h"
+#include "plugin/offset_detection.h"
 #include "plugin/rip_handles.h"
 #include "resources/in_quorvo_res.h"
 #include "ui/device_change_window.h"
@@ -137,6 +138,7 @@ void Init() {
   // takes its own hold of the socket layer.
   StartSocketLayer();
   rip_handles::Reopen();
+  offset_detection::Reopen();
   PluginCddbClient().Reopen();
 
   // An earlier initialisation that Quit left running still writes the
@@ -185,6 +187,7 @@ void Quit() {
   if (Engine().HasThreads()) Engine().Stop();
   // A rip the host left open ends here: its reads stop within a command.
   rip_handles::EndAll(kQuitRipWaitMs);
+  offset_detection::EndAll();
   // Called from a message that a frame of ours dispatched (a modal dialog,
   // a wait that answers sent messages), or beside a rip that is still
   // inside a command: the library must outlive that frame. Counted after
@@ -243,6 +246,7 @@ int InfoBox(const char* fileName, HWND parent) {
   request.resolve = [](const std::string& file, const char* source, TrackDescription& record) {
     titles::PluginResolver().Resolve(kQueryInfoDialog, file.c_str(), source, nullptr, record);
   };
+  request.verification = rip_handles::LatestVerification;
   ui::ShowInfoBox(request, parent);
   return 0;
 }

@@ -5,6 +5,9 @@
 // queries; all of them share the drive lock per command batch.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+#include "device/disc_toc.h"
 
 namespace rip_handles {
 
@@ -22,6 +25,10 @@ void Close(std::intptr_t handle);
 // their transports are released once no call is inside any more, waiting at
 // most waitMs for that. Rips opened afterwards are refused until Reopen.
 void EndAll(std::uint32_t waitMs);
+// The latest AccurateRip verdict of this session for the track `fileName`
+// names, whose table entry is `entry` (so a disc changed since does not
+// answer): the rip log's text, empty when the track was not verified.
+std::string LatestVerification(const std::string& fileName, const TrackEntry& entry);
 void Reopen();
 
 }  // namespace rip_handles

@@ -8,6 +8,7 @@
 #include "input/plugin_cddb.h"
 #include "input/plugin_strings.h"
 #include "input/readers.h"
+#include "plugin/offset_detection.h"
 
 namespace settings_links {
 
@@ -35,5 +36,18 @@ void OpenCacheManager(HWND owner) { cddb_windows::ShowCacheManager(owner, Plugin
 int TransportKind() { return PlaybackReader().TransportKind(); }
 
 HINSTANCE Instance() { return PluginInstance(); }
+
+bool StartOffsetDetection(HWND page, unsigned message, const std::string& server) {
+  return offset_detection::Start(page, message, server);
+}
+
+OffsetDetectionAnswer LastOffsetDetection() {
+  const offset_detection::Detection d = offset_detection::Last();
+  OffsetDetectionAnswer answer;
+  answer.found = d.state == offset_detection::kOffsetFound;
+  answer.offset = d.offset;
+  answer.text = d.text;
+  return answer;
+}
 
 }  // namespace settings_links

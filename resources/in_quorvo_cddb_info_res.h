@@ -18,6 +18,7 @@
 #define IDC_INFO_ARRANGER 1011
 #define IDC_INFO_DRIVE 1014
 #define IDC_INFO_TRACK 1017
+#define IDC_INFO_VERIFICATION 1060
 
 // Device-change window (never filled).
 #define IDC_MONITOR_STATE 1016

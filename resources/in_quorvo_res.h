@@ -38,6 +38,9 @@
 #define IDS_TIP_RIP_RETRIES 42
 #define IDS_TIP_RIP_LOG_FOLDER 43
 #define IDS_TIP_RIP_OPEN_LOG 44
+#define IDS_TIP_RIP_DETECT_OFFSET 45
+#define IDS_TIP_AR_USE 46
+#define IDS_TIP_AR_SERVER 47
 
 // Settings pages.
 #define IDD_PAGE_TITLE 104
@@ -75,6 +78,10 @@
 #define IDC_RIP_RETRIES 1048
 #define IDC_RIP_LOG_FOLDER 1049
 #define IDC_RIP_OPEN_LOG 1050
+#define IDC_RIP_DETECT_OFFSET 1051
+#define IDC_RIP_DETECT_STATUS 1052
+#define IDC_AR_USE 1053
+#define IDC_AR_SERVER 1054
 // The notice about a save that failed at the last quit; the reasons are
 // IDS_SAVE_REASON_FIRST + save_notice::Reason.
 #define IDS_SAVE_SETTINGS_FAILED 60

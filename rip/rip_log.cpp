@@ -62,6 +62,8 @@ const char* VerdictText(Verdict v) {
 
 std::string Line(const std::string& text) { return text + kEol; }
 
+const char kArLabel[] = "    AccurateRip ";
+
 // A disc's text on one line of the log: no line breaks or other controls
 // from CD-TEXT or a CDDB reply, and valid UTF-8.
 std::string OneLine(const std::string& text) {
@@ -93,6 +95,13 @@ bool ParseTrackTime(const std::string& text, std::uint32_t* frame) {
 bool After(const std::string& line, const std::string& label, std::string* rest) {
   if (line.compare(0, label.size(), label) != 0) return false;
   *rest = line.substr(label.size());
+  return true;
+}
+
+// Eight upper-case hex digits, as the log writes them, and nothing else.
+bool ParseHex8(const std::string& text, std::uint32_t* value) {
+  if (text.size() != 8 || std::strspn(text.c_str(), "0123456789ABCDEF") != 8) return false;
+  *value = static_cast<std::uint32_t>(std::strtoul(text.c_str(), nullptr, 16));
   return true;
 }
 
@@ -133,10 +142,13 @@ std::vector<TrackReport> ParseLogTracks(const std::string& text) {
     TrackReport& t = tracks.back();
     if (After(line, "    長さ ", &rest) && ParseTrackTime(rest, &frame)) {
       t.frames = frame;
-    } else if (After(line, "    コピーCRC ", &rest) && rest.size() == 8 &&
-               std::strspn(rest.c_str(), "0123456789ABCDEF") == 8) {
-      t.crc32 = static_cast<std::uint32_t>(std::strtoul(rest.c_str(), nullptr, 16));
+    } else if (After(line, "    コピーCRC ", &rest) && ParseHex8(rest, &t.crc32)) {
       t.whole = true;
+    } else if (After(line, std::string(kArLabel) + "v1 ", &rest) && ParseHex8(rest, &t.arV1)) {
+      t.arSums = true;
+    } else if (After(line, std::string(kArLabel) + "v2 ", &rest) && ParseHex8(rest, &t.arV2)) {
+    } else if (After(line, kArLabel, &rest) && rest.compare(0, 1, "v") != 0) {
+      t.arVerdict = rest.substr(0, 200);
     } else if (After(line, "    再読み込みフレーム数 ", &rest)) {
       t.rereadFrames = static_cast<std::uint32_t>(std::strtoul(rest.c_str(), nullptr, 10));
     } else if (After(line, "    リードイン ", &rest)) {
@@ -206,7 +218,8 @@ std::string ComposeLog(const RipLogDisc& disc, const std::vector<TrackReport>& t
   log += Line("転送方式: " + OneLine(disc.transport));
   char offset[32];
   std::snprintf(offset, sizeof offset, "%+d", disc.readOffset);
-  log += Line(std::string("読み取りオフセット: ") + offset);
+  log += Line(std::string("読み取りオフセット: ") + offset +
+              (disc.offsetNote.empty() ? std::string() : "（" + OneLine(disc.offsetNote) + "）"));
   log += Line(std::string("リードイン/リードアウト: ") + EdgeText(DiscEdge(tracks, true)) + " / " +
               EdgeText(DiscEdge(tracks, false)));
   log += Line(std::string("モード: ") + (disc.secure ? "セキュア" : "バースト"));
@@ -222,6 +235,11 @@ std::string ComposeLog(const RipLogDisc& disc, const std::vector<TrackReport>& t
     log += Line("トラック " + std::to_string(t.track));
     log += Line("    長さ " + TrackTime(t.frames));
     log += Line(t.whole ? "    コピーCRC " + Hex8(t.crc32) : std::string("    コピーCRC なし（全体を読んでいません）"));
+    if (t.arSums) {
+      log += Line(std::string(kArLabel) + "v1 " + Hex8(t.arV1));
+      log += Line(std::string(kArLabel) + "v2 " + Hex8(t.arV2));
+    }
+    if (!t.arVerdict.empty()) log += Line(kArLabel + OneLine(t.arVerdict));
     log += Line("    再読み込みフレーム数 " + std::to_string(t.rereadFrames));
     if (t.leadIn != kEdgeNotNeeded) log += Line(std::string("    リードイン ") + EdgeText(t.leadIn));
     if (t.leadOut != kEdgeNotNeeded) log += Line(std::string("    リードアウト ") + EdgeText(t.leadOut));
@@ -236,6 +254,7 @@ std::string ComposeLog(const RipLogDisc& disc, const std::vector<TrackReport>& t
   log += Line("    疑わしい位置あり " + std::to_string(counts[kSuspicious]));
   log += Line("    読み取りエラーあり " + std::to_string(counts[kErrors]));
   const Verdict overall = counts[kErrors] ? kErrors : counts[kSuspicious] ? kSuspicious : kClean;
+  if (!disc.arSummary.empty()) log += Line(kArLabel + OneLine(disc.arSummary));
   log += Line(std::string("    判定: ") + VerdictText(overall));
   return log;
 }

@@ -18,6 +18,8 @@ struct RipLogDisc {
   bool secure = true;
   std::string album, performer;  // UTF-8; empty when unknown
   std::uint32_t discId = 0;      // freedb
+  std::string offsetNote;        // how the offset was come by (「AccurateRip で検出」); empty: set by hand
+  std::string arSummary;         // the summary's AccurateRip line, without its label; empty: none
 };
 
 // "<performer> - <album>.log" when both are known, else "<8 hex digits of

@@ -1,6 +1,7 @@
 #pragma once
 // What a rip is asked to do and what it reports of one track.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace rip {
@@ -27,6 +28,11 @@ struct TrackReport {
   std::uint32_t rereadFrames = 0;
   std::vector<std::uint32_t> suspicious, unreadable;  // track-relative frames, ascending
   int leadIn = 0, leadOut = 0;                        // EdgeState
+  // AccurateRip, filled in by the caller: the track's checksums (when
+  // arSums) and what the database says of them (empty: no verdict line).
+  bool arSums = false;
+  std::uint32_t arV1 = 0, arV2 = 0;
+  std::string arVerdict;
 };
 
 }  // namespace rip

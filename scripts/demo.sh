@@ -72,7 +72,15 @@ sed -i 's/^\[QZ_CDDAPLAYER\]\r$/&\nRip_Secure=true\r/' "$demo/winamp.ini"
 rm -rf "$demo/rip logs"
 rip_out="$out/rip-host.log"
 status=0
-(cd "$demo" && exec "$WINE64" quorvo_host.exe --rip "cda://D,$track" rip.wav) </dev/null >"$rip_out" 2>&1 9>&- || status=$?
+# The rip is verified against the fixture AccurateRip server holding the demo
+# disc's file, made from whipper's sums of the image (the drive's offset, 0,
+# is found from it too).
+bash tests/cddb_server/with_servers.sh bash -c '
+  /usr/bin/python3 tests/cddb_server/make_dbar.py "$1/demo.cue" "$QUORVO_AR_DIR" 12:v2 5:v1 >/dev/null || exit
+  sed -i -e "/^AccurateRip_Server=/d" \
+    -e "s|^\[QZ_CDDAPLAYER\]\r\$|&\nAccurateRip_Server=http://127.0.0.1:$QUORVO_CDDB_PORT\r|" "$1/winamp.ini"
+  cd "$1" && exec "$2" quorvo_host.exe --rip "cda://D,$3" rip.wav' _ "$demo" "$WINE64" "$track" \
+  </dev/null >"$rip_out" 2>&1 9>&- || status=$?
 tr -d '\r' <"$rip_out" | grep -a '^rip:' || true
 if ((status != 0)); then
   echo "the rip failed (exit $status); the host's output is in $rip_out" >&2
@@ -80,6 +88,7 @@ if ((status != 0)); then
 fi
 mv "$demo/rip.wav" "$out/rip.wav"
 rip_log=$(ls -t "$demo/rip logs"/* 2>/dev/null | head -1 || true)
+[[ -n $rip_log ]] && tr -d '\r' <"$rip_log" | grep -a '読み取りオフセット\|AccurateRip' || true
 echo
 echo "WAV:        $out/demo.wav"
 [[ -n $shot ]] && echo "Screenshot: $shot"

@@ -1,5 +1,6 @@
 #pragma once
 // The track information box the host opens for one playlist entry.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct InfoBoxRequest {
   std::string file;
   std::vector<InfoBoxSource> sources;
   InfoBoxModel::Resolve resolve;
+  // The latest AccurateRip verification of the track in this session, as
+  // its rip log's line says it (「一致（信頼度 5）」); empty when none.
+  std::function<std::string(const std::string& file, const TrackEntry& entry)> verification;
 };
 
 // Runs the box modally over `parent`. Returns the dialog's end code (1 OK,

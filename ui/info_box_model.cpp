@@ -6,6 +6,8 @@
 #include "input/title_sources.h"
 #include "input/track_name.h"
 
+const char kNotVerifiedText[] = "このセッションでは照合していません";
+
 std::string FormatTrackLength(std::uint32_t frames) {
   char text[32];
   std::snprintf(text, sizeof text, "%u:%.2u.%.2u", static_cast<unsigned>(frames / 4500),
@@ -22,8 +24,8 @@ std::vector<InfoBoxSource> InfoBoxSources(const PluginSettings& settings) {
   return sources;
 }
 
-InfoBoxModel::InfoBoxModel(std::vector<InfoBoxSource> sources, Resolve resolve)
-    : sources_(std::move(sources)), resolve_(std::move(resolve)) {}
+InfoBoxModel::InfoBoxModel(std::vector<InfoBoxSource> sources, Resolve resolve, Verification verification)
+    : sources_(std::move(sources)), resolve_(std::move(resolve)), verification_(std::move(verification)) {}
 
 TrackDescription InfoBoxModel::ResolveShown() {
   TrackDescription record;
@@ -41,6 +43,8 @@ void InfoBoxModel::Open(const std::string& file) {
   fields_ = InfoBoxFields{};
   const TrackDescription record = ResolveShown();
   fields_.length = FormatTrackLength(record.entry.length);
+  if (verification_) fields_.verification = verification_(file, record.entry);
+  if (fields_.verification.empty()) fields_.verification = kNotVerifiedText;
   char letter = 0;
   int track = 0;
   if (ParseTrackName(file.c_str(), &letter, &track)) {

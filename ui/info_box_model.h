@@ -28,16 +28,24 @@ struct InfoBoxFields {
   std::string drive;   // "X:\" when the name is a track address
   std::string track;
   TitleInfo texts;     // the shown source's texts for the track
+  std::string verification;  // the track's latest AccurateRip verdict, or that there was none
 };
+
+// What the box shows when the track was not verified in this session.
+extern const char kNotVerifiedText[];
 
 class InfoBoxModel {
  public:
   // Asks the title resolution for `file` naming one source.
   using Resolve = std::function<void(const std::string& file, const char* sourceName, TrackDescription& record)>;
+  // The latest verification of the track `entry` (as resolved for `file`),
+  // as its log line says it; "" when none.
+  using Verification = std::function<std::string(const std::string& file, const TrackEntry& entry)>;
 
-  InfoBoxModel(std::vector<InfoBoxSource> sources, Resolve resolve);
+  InfoBoxModel(std::vector<InfoBoxSource> sources, Resolve resolve, Verification verification = nullptr);
 
-  // Starts at the first source, whatever the previous box showed.
+  // Starts at the first source, whatever the previous box showed; the
+  // verification is taken once, here.
   void Open(const std::string& file);
   // false when `index` is the source shown or no source: nothing to refresh.
   // Otherwise resolves again; length, drive and track stay as opened.
@@ -52,6 +60,7 @@ class InfoBoxModel {
 
   std::vector<InfoBoxSource> sources_;
   Resolve resolve_;
+  Verification verification_;
   std::string file_;
   int shown_ = 0;
   InfoBoxFields fields_;

@@ -42,7 +42,8 @@ void ShowSourceTexts(HWND dialog, const InfoBoxFields& fields) {
 
 void OnInit(HWND dialog, BoxState& state) {
   SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
-  state.model = std::make_unique<InfoBoxModel>(state.request->sources, state.request->resolve);
+  state.model = std::make_unique<InfoBoxModel>(state.request->sources, state.request->resolve,
+                                               state.request->verification);
   InfoBoxModel& model = *state.model;
   const HWND combo = GetDlgItem(dialog, IDC_INFO_SOURCE);
   for (const InfoBoxSource& source : model.Sources()) {
@@ -58,6 +59,7 @@ void OnInit(HWND dialog, BoxState& state) {
   SetText(dialog, IDC_INFO_LENGTH, fields.length);
   SetText(dialog, IDC_INFO_DRIVE, fields.drive);
   SetText(dialog, IDC_INFO_TRACK, fields.track);
+  SetText(dialog, IDC_INFO_VERIFICATION, fields.verification);
 }
 
 INT_PTR CALLBACK InfoBoxProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {

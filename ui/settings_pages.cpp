@@ -24,6 +24,9 @@ const char kRetriesNumberMessage[] = "\"再試行回数\"には整数を入力�
 const char kLogFolderCharsMessage[] =
     "ログフォルダの名前に、このシステムでは使えない文字が含まれています。\nログフォルダの設定は変更されません。";
 const char kLogFolderOpenMessage[] = "ログフォルダを作成できないか、開けませんでした。\n";
+const char kAccurateRipServerMessage[] =
+    "\"サーバー\"には http:// で始まるアドレスを、半角英数字と記号だけで入力してください(https:// は使えません)。\n"
+    "AccurateRip サーバーの設定は変更されません。";
 
 namespace {
 
@@ -56,22 +59,36 @@ std::string NarrowDigits(const std::string& text) {
   return codepage::Utf16ToUtf8(wide);
 }
 
-// One number field of the ripping page into `setting`.
-void ApplyNumber(const std::string& typed, int low, int high, const char* rangeMessage, const char* numberMessage,
+// One number field of the ripping page into `setting`; false when the
+// text was no number and the setting was kept.
+bool ApplyNumber(const std::string& typed, int low, int high, const char* rangeMessage, const char* numberMessage,
                  int* setting, HWND owner) {
   long value = 0;
   if (!ParseSettingNumber(NarrowDigits(typed), &value)) {
     msgbox::Show(owner, numberMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
-    return;
+    return false;
   }
   if (value < low || value > high) {
     msgbox::Show(owner, rangeMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
     value = value < low ? low : high;
   }
   *setting = static_cast<int>(value);
+  return true;
 }
 
 }  // namespace
+
+std::string AccurateRipServerFor(const std::string& typed) {
+  std::string server = TrimBlanks(typed);
+  if (server.empty()) return kDefaultAccurateRipServer;
+  while (!server.empty() && server.back() == '/') server.pop_back();
+  const std::string scheme = "http://";
+  if (server.size() <= scheme.size() || server.compare(0, scheme.size(), scheme) != 0) return std::string();
+  for (const unsigned char c : server) {
+    if (c <= ' ' || c > '~') return std::string();
+  }
+  return server;
+}
 
 int PriorityNeighbour(int count, int selected, int direction) {
   if (selected < 0 || selected >= count) return -1;
@@ -127,8 +144,14 @@ void ApplyReadPage(PluginSettings& settings, const ReadPageInput& input, HWND ow
 }
 
 void ApplyRipPage(PluginSettings& settings, const RipPageInput& input, HWND owner) {
-  ApplyNumber(input.readOffset, kRipReadOffsetMin, kRipReadOffsetMax, kReadOffsetRangeMessage,
-              kReadOffsetNumberMessage, &settings.ripReadOffset, owner);
+  const bool offsetApplied = ApplyNumber(input.readOffset, kRipReadOffsetMin, kRipReadOffsetMax,
+                                         kReadOffsetRangeMessage, kReadOffsetNumberMessage, &settings.ripReadOffset,
+                                         owner);
+  // An offset left as shown stays "never set", so that the first rip still
+  // finds it from the disc.
+  if ((offsetApplied && input.readOffset != input.shownOffset) || input.offsetDetected) {
+    settings.ripReadOffsetSet = true;
+  }
   settings.ripSecure = input.secure;
   ApplyNumber(input.retries, kRipRetriesMin, kRipRetriesMax, kRetriesRangeMessage, kRetriesNumberMessage,
               &settings.ripRetries, owner);
@@ -140,6 +163,13 @@ void ApplyRipPage(PluginSettings& settings, const RipPageInput& input, HWND owne
     msgbox::Show(owner, kLogFolderCharsMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
   } else {
     settings.ripLogFolder = folder;
+  }
+  settings.accurateRipUse = input.accurateRipUse;
+  const std::string server = AccurateRipServerFor(input.accurateRipServer);
+  if (server.empty()) {
+    msgbox::Show(owner, kAccurateRipServerMessage, kMessageCaption, msgbox::kOk | msgbox::kIconError);
+  } else {
+    settings.accurateRipServer = server;
   }
 }
 

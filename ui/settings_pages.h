@@ -45,15 +45,26 @@ void ApplyReadPage(PluginSettings& settings, const ReadPageInput& input, HWND ow
 // minus signs count as digits and signs) keeps its setting after a message.
 // A log folder equal to the default one, or empty, stores "" (follow the
 // default); one the system's code page cannot hold keeps its setting after
-// a message.
+// a message. The offset counts as stored (ripReadOffsetSet) once it was
+// typed or found from a disc. An empty AccurateRip server follows the
+// default one; one that is no http:// address keeps its setting after a
+// message.
 struct RipPageInput {
   std::string readOffset;
   bool secure;
   std::string retries;
   std::string logFolder;
   std::string defaultLogFolder;  // as the page shows it (UTF-8)
+  std::string shownOffset;       // the offset as the page showed it when it opened
+  bool offsetDetected;           // a detection found an offset while the page was open
+  bool accurateRipUse;
+  std::string accurateRipServer;
 };
 void ApplyRipPage(PluginSettings& settings, const RipPageInput& input, HWND owner);
+// The AccurateRip server a typed text stands for: blanks around it and
+// trailing '/' dropped, empty for the default one; "" when it is no http://
+// address of printable ASCII (the ini holds it in the system's code page).
+std::string AccurateRipServerFor(const std::string& typed);
 
 // The CDDB client as the CDDB page needs it.
 class CddbClientSettings {
@@ -88,5 +99,6 @@ extern const char kRetriesRangeMessage[];
 extern const char kRetriesNumberMessage[];
 extern const char kLogFolderCharsMessage[];
 extern const char kLogFolderOpenMessage[];  // followed by the folder
+extern const char kAccurateRipServerMessage[];
 
 }  // namespace settings_pages

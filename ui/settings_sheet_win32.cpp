@@ -216,21 +216,36 @@ class ReadPage : public Page {
   Control speed_, buffer_, preRead_, jitter_, transport_;
 };
 
+// The detection posts it to the page that started it; a page destroyed
+// meanwhile is no window any more, and the message goes nowhere.
+constexpr UINT kOffsetDetectionEnded = WM_APP + 0x41;
+
 class RipPage : public Page {
  public:
   RipPage(HWND window, LPARAM sheet) : Page(window, sheet) {
     const PluginSettings& s = Shown();
-    Bind(offset_, IDC_RIP_OFFSET, IDS_TIP_RIP_OFFSET).SetText(std::to_string(s.ripReadOffset).c_str());
+    shownOffset_ = std::to_string(s.ripReadOffset);
+    Bind(offset_, IDC_RIP_OFFSET, IDS_TIP_RIP_OFFSET).SetText(shownOffset_.c_str());
+    Bind(detect_, IDC_RIP_DETECT_OFFSET, IDS_TIP_RIP_DETECT_OFFSET);
+    Bind(status_, IDC_RIP_DETECT_STATUS);
     Bind(secure_, IDC_RIP_SECURE, IDS_TIP_RIP_SECURE).SetChecked(s.ripSecure);
     Bind(retries_, IDC_RIP_RETRIES, IDS_TIP_RIP_RETRIES).SetText(std::to_string(s.ripRetries).c_str());
     Bind(folder_, IDC_RIP_LOG_FOLDER, IDS_TIP_RIP_LOG_FOLDER).SetText(FolderShown(s.ripLogFolder).c_str());
     Bind(open_, IDC_RIP_OPEN_LOG, IDS_TIP_RIP_OPEN_LOG);
+    Bind(use_, IDC_AR_USE, IDS_TIP_AR_USE).SetChecked(s.accurateRipUse);
+    Bind(server_, IDC_AR_SERVER, IDS_TIP_AR_SERVER).SetText(s.accurateRipServer.c_str());
     SendMessageW(offset_.Window(), EM_LIMITTEXT, 16, 0);
     SendMessageW(retries_.Window(), EM_LIMITTEXT, 8, 0);
     SendMessageW(folder_.Window(), EM_LIMITTEXT, kTextLimit, 0);
+    SendMessageW(server_.Window(), EM_LIMITTEXT, kTextLimit, 0);
   }
   bool OnCommand(int id, int code) {
-    if (id != IDC_RIP_OPEN_LOG || code != BN_CLICKED) return false;
+    if (code != BN_CLICKED) return false;
+    if (id == IDC_RIP_DETECT_OFFSET) {
+      StartDetection();
+      return true;
+    }
+    if (id != IDC_RIP_OPEN_LOG) return false;
     // The folder as typed, before it is applied.
     const std::string folder = plugin::RipLogFolderFor(TextOf(folder_));
     if (!folders::OpenFolder(window_, folder)) {
@@ -239,9 +254,19 @@ class RipPage : public Page {
     }
     return true;
   }
+  void OnDetectionEnded() {
+    const settings_links::OffsetDetectionAnswer answer = settings_links::LastOffsetDetection();
+    if (answer.found) {
+      offset_.SetText(std::to_string(answer.offset).c_str());
+      detected_ = true;  // stored already; the sheet's copy must not undo it at OK
+    }
+    status_.SetText(answer.text.c_str());
+    EnableWindow(detect_.Window(), TRUE);
+  }
   void Apply() {
-    const RipPageInput input{TextOf(offset_), secure_.Checked(), TextOf(retries_), TextOf(folder_),
-                             FolderShown(std::string())};
+    const RipPageInput input{TextOf(offset_), secure_.Checked(), TextOf(retries_),
+                             TextOf(folder_), FolderShown(std::string()), shownOffset_,
+                             detected_,       use_.Checked(),    TextOf(server_)};
     ApplyRipPage(Applying(), input, window_);
   }
 
@@ -250,8 +275,36 @@ class RipPage : public Page {
   static std::string FolderShown(const std::string& setting) {
     return codepage::AnsiToUtf8(plugin::RipLogFolderFor(setting));
   }
-  Control offset_, secure_, retries_, folder_, open_;
+  void StartDetection() {
+    // Keyboard focus on a disabled button would be lost.
+    if (GetFocus() == detect_.Window()) {
+      SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(offset_.Window()), TRUE);
+    }
+    EnableWindow(detect_.Window(), FALSE);
+    status_.SetText("検出中…");
+    // The server as typed, not yet applied; one that is no address is the
+    // detection's to report.
+    const std::string typed = TextOf(server_);
+    const std::string server = AccurateRipServerFor(typed);
+    if (!settings_links::StartOffsetDetection(window_, kOffsetDetectionEnded, server.empty() ? typed : server)) {
+      status_.SetText("オフセットの検出はすでに実行中です");
+      EnableWindow(detect_.Window(), TRUE);
+    }
+  }
+  Control offset_, detect_, status_, secure_, retries_, folder_, open_, use_, server_;
+  std::string shownOffset_;
+  bool detected_ = false;
 };
+
+// The ripping page also takes the detection's message.
+INT_PTR CALLBACK RipPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  if (message != kOffsetDetectionEnded) return PageProc<RipPage>(window, message, wParam, lParam);
+  try {
+    if (RipPage* page = reinterpret_cast<RipPage*>(GetWindowLongPtrW(window, DWLP_USER))) page->OnDetectionEnded();
+  } catch (...) {
+  }
+  return TRUE;
+}
 
 class OtherPage : public Page {
  public:
@@ -278,7 +331,7 @@ const std::array<PageEntry, 8> kPages = {{
     {IDD_PAGE_CDDB1, IDS_PAGE_CDDB1, PageProc<CddbFormatPage>},
     {IDD_PAGE_CDDB2, IDS_PAGE_CDDB2, PageProc<CddbServerPage>},
     {IDD_PAGE_READ, IDS_PAGE_READ, PageProc<ReadPage>},
-    {IDD_PAGE_RIP, IDS_PAGE_RIP, PageProc<RipPage>},
+    {IDD_PAGE_RIP, IDS_PAGE_RIP, RipPageProc},
     {IDD_PAGE_OTHER, IDS_PAGE_OTHER, PageProc<OtherPage>},
 }};
 

@@ -17,6 +17,7 @@ LOG_LOCK = threading.Lock()
 REQUEST_LOG = []
 LOG_FILE = None
 RECORDS = {}  # discid (lower-case hex) -> list of (category, Record)
+AR_DIR = None  # dBAR files, flat, by name
 
 
 class Record:
@@ -187,7 +188,7 @@ class Handler(socketserver.BaseRequestHandler):
     chunked = False  # set per request by /chunked/
     motd_status = 0  # set per request by /motd/<NNN>/
 
-    def reply(self, status, body, length=True, extra=''):
+    def reply(self, status, body, length=True, extra='', ctype='text/plain'):
         if self.cut is not None:
             body, length = body[:self.cut], False
         if self.chunked:
@@ -195,7 +196,7 @@ class Handler(socketserver.BaseRequestHandler):
                       b'Content-Type: text/plain\r\n\r\n' % status.encode('latin-1') + chunk_coded(body))
             return
         head = 'HTTP/1.0 %s\r\n' % status
-        head += 'Server: quorvo-cddb-fixture\r\nContent-Type: text/plain\r\n'
+        head += 'Server: quorvo-cddb-fixture\r\nContent-Type: %s\r\n' % ctype
         if length:
             head += 'Content-Length: %d\r\n' % len(body)
         head += extra
@@ -281,6 +282,9 @@ class Handler(socketserver.BaseRequestHandler):
             self.send(b'HTTP/1.1 504 Gateway Time-out\r\nServer: nginx\r\nContent-Type: text/html\r\n'
                       b'Content-Length: %d\r\nConnection: close\r\n\r\n' % len(NGINX_504) + NGINX_504)
             return
+        if path.startswith('/accuraterip/'):
+            self.serve_accuraterip(path)
+            return
         if path.startswith('/found/'):
             # 302 to the rest of the path, named relative to this server.
             self.reply('302 Found', b'', extra='Location: %s\r\n' % (path[len('/found'):] + ('?' + query if query else '')))
@@ -313,6 +317,15 @@ class Handler(socketserver.BaseRequestHandler):
             text = '%d %s\r\n' % (self.motd_status, text)
         body = encode(text, proto)
         self.reply('200 OK', body, length='/nolen/' not in path)
+
+    def serve_accuraterip(self, path):
+        """A dBAR file from --accuraterip-dir, read now: tests write them at any time."""
+        m = re.fullmatch(r'/accuraterip/[^/]+/[^/]+/[^/]+/([A-Za-z0-9._-]+)\.bin', path)
+        try:
+            with open(os.path.join(AR_DIR, m.group(1) + '.bin'), 'rb') as f:
+                self.reply('200 OK', f.read(), ctype='application/octet-stream')
+        except (AttributeError, TypeError, OSError):  # no match, no folder, no file
+            self.reply('404 Not Found', b'<html><body><h1>404 Not Found</h1></body></html>\r\n', ctype='text/html')
 
     def serve_like_the_service(self, params):
         """The live service as clients meet it: the hello checked on every
@@ -452,18 +465,20 @@ def write_port(path, port):
 
 
 def main():
-    global LOG_FILE
+    global LOG_FILE, AR_DIR
     ap = argparse.ArgumentParser()
     ap.add_argument('--records', required=True)
     ap.add_argument('--port-file', required=True)
     ap.add_argument('--blackhole-port-file')
     ap.add_argument('--log')
+    ap.add_argument('--accuraterip-dir')
     ap.add_argument('--port', type=int, default=0)
     args = ap.parse_args()
     if args.blackhole_port_file:
         blackhole = open_blackhole()
         write_port(args.blackhole_port_file, blackhole[0].getsockname()[1])
     LOG_FILE = args.log
+    AR_DIR = args.accuraterip_dir
     load_records(args.records)
     server = Server(('127.0.0.1', args.port), Handler)
     signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())

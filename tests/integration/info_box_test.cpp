@@ -101,10 +101,12 @@ std::string InfoBoxTest::cue_;
 TEST_F(InfoBoxTest, ShowsTheFirstSourceAndRefreshesOnlyOnAnotherSource) {
   Shown opened, same, english, defaults, back;
   std::vector<std::string> sources;
+  std::string verification;
   bool pictured = false;
   const int result = RunBox("cda://D,1", [&](HWND box) {
     sources = window_driver::ComboItems(GetDlgItem(box, IDC_INFO_SOURCE));
     opened = Read(box);
+    verification = ItemText(box, IDC_INFO_VERIFICATION);
     pictured = SaveScreenshot(box, "102_info_box");
     SelectComboItem(box, IDC_INFO_SOURCE, 0);
     same = Read(box);
@@ -124,6 +126,7 @@ TEST_F(InfoBoxTest, ShowsTheFirstSourceAndRefreshesOnlyOnAnotherSource) {
   EXPECT_EQ(opened.track, "1");
   EXPECT_EQ(opened.sourceTitle, "トラック１");
   EXPECT_EQ(opened.performer, "演奏者１");
+  EXPECT_EQ(verification, "このセッションでは照合していません");  // nothing ripped in this process
   EXPECT_TRUE(same == opened);
 
   EXPECT_EQ(english.title, "Track 01 Title - Performer 1");

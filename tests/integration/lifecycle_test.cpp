@@ -68,7 +68,8 @@ TEST_F(LifecycleTest, InitAndQuitWriteEveryKeyInOrderBesideTheHost) {
       "CDDB_Email",        "CDDB_DialogAutoClose",  "CDDB_URLHistory",       "CDDB_URLHistory0",
       "CDDB_URLHistory1",  "CDDB_ProxyHistory",     "BufferSize",
       "PreReadSize",       "ReadSpeed",             "MultithreadInitialize",
-      "Rip_ReadOffset",    "Rip_Secure",            "Rip_Retries",           "Rip_LogFolder"};
+      "Rip_Secure",        "Rip_Retries",           "Rip_LogFolder",         "AccurateRip_Use",
+      "AccurateRip_Server"};
   EXPECT_EQ(expected, KeysWritten());
   const std::string text = ini_file::Read(IniPath());
   EXPECT_EQ("0.26", ini_file::Value(text, kSection, "Version"));

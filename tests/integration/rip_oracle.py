@@ -39,30 +39,38 @@ def pcm_of(path):
         return w.readframes(w.getnframes())
 
 
-def logged_crcs(work):
-    """The copy CRC per track of the disc's one rip log; the problem if none."""
+def rip_log(work):
+    """The text of the disc's one rip log; the problem if none."""
     logs = glob.glob(os.path.join(work, "rip logs", "*"))
     if len(logs) != 1:
         return None, "expected one rip log, found %s" % logs
     raw = open(logs[0], "rb").read()
     if not raw.startswith(b"\xef\xbb\xbf") or b"\n" in raw.replace(b"\r\n", b""):
         return None, "the log is not UTF-8 with a byte-order mark and CRLF lines"
+    return raw.decode("utf-8"), None
+
+
+def logged_crcs(work):
+    """The copy CRC per track of the disc's one rip log; the problem if none."""
+    text, problem = rip_log(work)
+    if problem:
+        return None, problem
     # A track's number, its length, then its copy CRC.
-    found = re.findall(r"\r\nトラック (\d+)\r\n\s+長さ \S+\r\n\s+コピーCRC ([0-9A-F]{8})\r\n", raw.decode("utf-8"))
+    found = re.findall(r"\r\nトラック (\d+)\r\n\s+長さ \S+\r\n\s+コピーCRC ([0-9A-F]{8})\r\n", text)
     return {int(n): crc for n, crc in found}, None
 
 
-def main():
-    runner, bindir, discgen, work = sys.argv[1:5]
+def prepare(runner, bindir, discgen, work, disc, drive=""):
+    """A fresh folder holding the host, the plug-in and the virtual drive
+    (`drive`: more vdrive.ini lines) with a disc made by discgen's `disc`
+    options; the runner's status, SKIP when the tier cannot run here."""
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     for f in ("quorvo_host.exe", "in_quorvo.dll", "wnaspi32.dll"):
         shutil.copy(os.path.join(bindir, f), work)
     shutil.copy(discgen, work)
-    host = os.path.join(work, "quorvo_host.exe")
-    lengths = ",".join(str(n) for n in LENGTHS)
     status = run(runner, os.path.join(work, "discgen.exe"),
-                 ["--layout", "cdextra", "--lengths", lengths, "--name", "disc", "."], os.path.join(work, "discgen.log"))
+                 disc + ["--name", "disc", "."], os.path.join(work, "discgen.log"))
     if status == SKIP:
         print(open(os.path.join(work, "discgen.log"), errors="replace").read())
         return SKIP
@@ -71,9 +79,19 @@ def main():
     # The plug-in's defaults (pass-through, secure mode, no offset); the host
     # answers that its settings live beside it.
     with open(os.path.join(work, "vdrive.ini"), "w", newline="") as f:
-        f.write("[0:0:0]\r\nletter=D\r\ncue=disc.cue\r\nvendor=QUORVO\r\nproduct=ORACLE CD-ROM\r\n")
+        f.write("[0:0:0]\r\nletter=D\r\ncue=disc.cue\r\nvendor=QUORVO\r\nproduct=ORACLE CD-ROM\r\n" + drive)
     with open(os.path.join(work, "winamp.ini"), "w", newline="") as f:
-        f.write("[QZ_CDDAPLAYER]\r\n")
+        f.write("[QZ_CDDAPLAYER]\r\nAccurateRip_Use=false\r\n")
+    return 0
+
+
+def main():
+    runner, bindir, discgen, work = sys.argv[1:5]
+    host = os.path.join(work, "quorvo_host.exe")
+    lengths = ",".join(str(n) for n in LENGTHS)
+    status = prepare(runner, bindir, discgen, work, ["--layout", "cdextra", "--lengths", lengths])
+    if status != 0:
+        return status
 
     problems, crcs = [], {}
     for n in range(1, len(LENGTHS) + 1):

@@ -192,7 +192,10 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
         {IDC_RIP_SECURE, STR_TIP_RIP_SECURE},
         {IDC_RIP_RETRIES, STR_TIP_RIP_RETRIES},
         {IDC_RIP_LOG_FOLDER, STR_TIP_RIP_LOG_FOLDER},
-        {IDC_RIP_OPEN_LOG, STR_TIP_RIP_OPEN_LOG}}},
+        {IDC_RIP_OPEN_LOG, STR_TIP_RIP_OPEN_LOG},
+        {IDC_RIP_DETECT_OFFSET, STR_TIP_RIP_DETECT_OFFSET},
+        {IDC_AR_USE, STR_TIP_AR_USE},
+        {IDC_AR_SERVER, STR_TIP_AR_SERVER}}},
       {"113_settings_other", {{IDC_MULTITHREAD_INIT, STR_TIP_MULTITHREAD_INIT}}},
   };
   std::vector<std::string> opened, afterDown, afterUp, transport, pictured, tipFaults;
@@ -242,7 +245,7 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ(8, pageCount);
   EXPECT_FALSE(hasApply);
   EXPECT_TRUE(pictured.empty());
-  EXPECT_EQ(22, tipCount);
+  EXPECT_EQ(25, tipCount);
   EXPECT_EQ("old@example.jp", email);
   EXPECT_EQ(std::vector<std::string>{}, tipFaults);
   EXPECT_EQ(kSourceRows, opened);
@@ -270,37 +273,51 @@ TEST_F(SettingsSheetTest, EveryPageAppliesOnOkAndReachesTheFileAtQuit) {
   EXPECT_EQ("false", IniValue("CDDB_UseProxy"));
   EXPECT_EQ("old.example:8080", IniValue("CDDB_Proxy"));
   EXPECT_EQ("old@example.jp", IniValue("CDDB_Email"));  // the refused text changed nothing
+  EXPECT_EQ("<missing>", IniValue("Rip_ReadOffset"));  // shown, not typed: still found from the first disc
 }
 
 // The ripping page shows its settings (the default log folder in full), cuts an offset
-// out of range after its box, opens the typed folder on its button; the rest reaches Quit.
+// out of range after its box, opens the typed folder on its button, shows the offset detection's
+// answer (no disc in the drive) with its button enabled again; the rest reaches Quit.
 TEST_F(SettingsSheetTest, RipPageAppliesAndReachesTheFileAtQuit) {
   const std::string program = codepage::AnsiToUtf8(TestHost::ProgramDirectory());
   const std::wstring folder = codepage::Utf8ToWide(program + "\\リッピング ログ\\新規");
   RemoveDirectoryW(folder.c_str());
   wchar_t title[64] = {};
   std::vector<std::string> shown;
-  bool made = false;
+  std::string detected;
+  bool made = false, detectEnabled = false;
+  ASSERT_EQ(0, virtual_aspi::Eject(0, 0, 0));
   RunSheet([&](HWND sheet) {
     TCITEMW tab = {TCIF_TEXT, 0, 0, title, 64, 0, 0};
     SendMessageW(PropSheet_GetTabControl(sheet), TCM_GETITEMW, 6, reinterpret_cast<LPARAM>(&tab));
     HWND page = ShowPage(sheet, 6);
     for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) shown.push_back(window_driver::Text(c));
     shown.push_back(window_driver::IsChecked(GetDlgItem(page, IDC_RIP_SECURE)) ? "checked" : "unchecked");
+    Click(page, IDC_RIP_DETECT_OFFSET);
+    for (int i = 0; i < 1500 && !(detectEnabled = IsWindowEnabled(GetDlgItem(page, IDC_RIP_DETECT_OFFSET))); ++i)
+      Sleep(20);
+    detected = ItemText(page, IDC_RIP_DETECT_STATUS);
     SetDlgItemTextW(page, IDC_RIP_OFFSET, L"+9000");
     window_driver::SetChecked(GetDlgItem(page, IDC_RIP_SECURE), false);
     SetDlgItemTextW(page, IDC_RIP_RETRIES, L"32");
     SetDlgItemTextW(page, IDC_RIP_LOG_FOLDER, folder.c_str());
+    window_driver::SetChecked(GetDlgItem(page, IDC_AR_USE), false);
+    SetDlgItemTextW(page, IDC_AR_SERVER, L" http://127.0.0.1:9/ ");
     window_driver::Click(GetDlgItem(page, IDC_RIP_OPEN_LOG));  // posted: a failure would show a box
     for (int i = 0; i < 250 && !made; ++i, Sleep(20))
       made = GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
     PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
   });
   EXPECT_EQ("リッピング", codepage::WideToUtf8(title));
-  EXPECT_EQ((std::vector<std::string>{"リッピングオプション", "読み取りオフセット(&O)", "0", "サンプル (-5880～5880)",
+  EXPECT_EQ((std::vector<std::string>{"リッピングオプション", "読み取りオフセット(&O)", "0", "オフセットを検出(&D)", "",
                                       "セキュアモードで読み取る(&S)", "再試行回数(&R)", "16", "回", "ログフォルダ(&L)",
-                                      program + "\\rip logs", "ログフォルダを開く(&F)", "checked"}),
+                                      program + "\\rip logs", "ログフォルダを開く(&F)", "AccurateRip",
+                                      "AccurateRip で照合する(&A)", "サーバー(&V)", "http://www.accuraterip.com",
+                                      "checked"}),
             shown);
+  EXPECT_TRUE(detectEnabled);
+  EXPECT_EQ("オーディオ CD の入ったドライブがありません", detected);
   EXPECT_TRUE(made);
   // The shell's own window shows it, in a process of its own that the test closes.
   HWND browser = window_driver::WaitForWindow("新規", "", 10000);
@@ -313,6 +330,8 @@ TEST_F(SettingsSheetTest, RipPageAppliesAndReachesTheFileAtQuit) {
   EXPECT_EQ("false", IniValue("Rip_Secure"));
   EXPECT_EQ("32", IniValue("Rip_Retries"));
   EXPECT_EQ(codepage::Utf8ToAnsi(codepage::WideToUtf8(folder)), IniValue("Rip_LogFolder"));
+  EXPECT_EQ("false", IniValue("AccurateRip_Use"));
+  EXPECT_EQ("http://127.0.0.1:9", IniValue("AccurateRip_Server"));
 }
 
 // Without the Aspi setting, Windows 10 reaches the drives over the

@@ -31,6 +31,18 @@ TEST(InfoBoxModel, SourcesFollowThePriorityAndSkipUnknownNames) {
   EXPECT_EQ(sources[2].displayName, "CD-TEXT(英語)");
 }
 
+// Asked once, when the box opens, for the entry the resolve gave; no verdict shows the default text.
+TEST(InfoBoxModel, VerificationIsAskedAtOpeningForTheResolvedEntry) {
+  std::vector<std::uint32_t> asked;
+  InfoBoxModel model({{"CDDB", "CDDB"}, {"default", "デフォルト"}},
+                     [](const std::string&, const char*, TrackDescription& r) { r.entry.start = 1234; },
+                     [&](const std::string&, const TrackEntry& e) { return asked.push_back(e.start), std::string(); });
+  model.Open("cda://D,2");
+  EXPECT_TRUE(model.Choose(1));
+  EXPECT_EQ(kNotVerifiedText, model.Fields().verification);
+  EXPECT_EQ(std::vector<std::uint32_t>{1234}, asked);
+}
+
 std::vector<CacheRow> Rows() {
   return {{0x0A000001u, "k1", "beta", "Zed"},
           {0xF0000000u, "k2", "alpha", "amy"},

@@ -30,6 +30,7 @@ TEST(PluginSettings, MissingFileKeepsDefaultsAndGivesVersion000) {
   EXPECT_EQ(defaults.urlHistory, s.urlHistory);
   EXPECT_EQ(1764000u, s.doubleBufferSize);
   EXPECT_TRUE(s.cddbCache);
+  EXPECT_FALSE(s.ripReadOffsetSet);
   EXPECT_FALSE(ini.Exists());
 }
 
@@ -66,10 +67,11 @@ TEST(PluginSettings, SaveWritesEveryStoredKeyInOrder) {
       "PreReadSize=176400",
       "ReadSpeed=65535",
       "MultithreadInitialize=false",
-      "Rip_ReadOffset=0",
-      "Rip_Secure=true",
+      "Rip_Secure=true",  // an offset never set is not written: the first rip finds it
       "Rip_Retries=16",
       "Rip_LogFolder=",
+      "AccurateRip_Use=true",
+      "AccurateRip_Server=http://www.accuraterip.com",
   };
   EXPECT_EQ(expected, ini.Lines());
 }
@@ -96,6 +98,9 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   s.readSpeed = 1411;
   s.multithreadInitialize = true;
   s.ripReadOffset = -30;
+  s.ripReadOffsetSet = true;
+  s.accurateRipUse = false;
+  s.accurateRipServer = "http://127.0.0.1:8080/delay/5000";
   s.ripSecure = false;
   s.ripRetries = 64;
   s.ripLogFolder = codepage::AnsiCodePage() == 1252 ? "D:\\Café" : "D:\\ログ";
@@ -128,6 +133,9 @@ TEST(PluginSettings, SavedValuesLoadBack) {
   EXPECT_EQ(1411u, r.readSpeed);
   EXPECT_TRUE(r.multithreadInitialize);
   EXPECT_EQ(-30, r.ripReadOffset);
+  EXPECT_TRUE(r.ripReadOffsetSet);
+  EXPECT_FALSE(r.accurateRipUse);
+  EXPECT_EQ(s.accurateRipServer, r.accurateRipServer);
   EXPECT_FALSE(r.ripSecure);
   EXPECT_EQ(64, r.ripRetries);
   EXPECT_EQ(s.ripLogFolder, r.ripLogFolder);
@@ -261,7 +269,8 @@ TEST(PluginSettings, OutOfRangeNumbersFallBackToTheirDefaults) {
 }
 
 // An edited file's ripping numbers: cut to their range, and a text that is
-// no whole number keeps the default instead of reading as 0.
+// no whole number keeps the default instead of reading as 0. Either way the
+// offset counts as set.
 TEST(PluginSettings, RipNumbersAreCutToTheirRangeAndNonNumbersKeepTheDefault) {
   const struct { const char* lines; int offset, retries; } cases[] = {
       {"Rip_ReadOffset=+667\r\nRip_Retries=2\r\n", 667, 2},
@@ -275,6 +284,7 @@ TEST(PluginSettings, RipNumbersAreCutToTheirRangeAndNonNumbersKeepTheDefault) {
     s.Load(SystemProfile(), ini.path());
     EXPECT_EQ(offset, s.ripReadOffset) << lines;
     EXPECT_EQ(retries, s.ripRetries) << lines;
+    EXPECT_TRUE(s.ripReadOffsetSet) << lines;
   }
 }
 

@@ -219,17 +219,27 @@ TEST_F(CddbPageApply, EmailIsCheckedAndABadOneKeepsTheOldValue) {
 
 // Typed numbers (full-width too) out of range are cut after a message, no numbers kept after one; the
 // default log folder (shown in full) stores "" to keep following it; a name the code page lacks is refused.
+// The offset counts as set once typed (not merely shown) or found; the server is an http:// address or the default.
 TEST(SettingsPages, RipPageCutsOrKeepsWhatWasTyped) {
   struct Case {
     const char *offset, *retries, *folder, *storedFolder;
     int storedOffset, storedRetries;
     std::vector<std::string> boxes;
+    const char *server, *storedServer;
+    bool detected, offsetSet;
   } cases[] = {
-      {" ＋６６７　", "２", "  D:\\ログ\t", "D:\\ログ", 667, 2, {}},
-      {"−５８８１", "65", "C:\\rip logs", "", -5880, 64, {kReadOffsetRangeMessage, kRetriesRangeMessage}},
-      {"99999999999999999999", "1", "", "", 5880, 2, {kReadOffsetRangeMessage, kRetriesRangeMessage}},
+      {" ＋６６７　", "２", "  D:\\ログ\t", "D:\\ログ", 667, 2, {}, " http://127.0.0.1:81/delay/9/ ",
+       "http://127.0.0.1:81/delay/9", false, true},
+      {"−５８８１", "65", "C:\\rip logs", "", -5880, 64, {kReadOffsetRangeMessage, kRetriesRangeMessage}, "",
+       kDefaultAccurateRipServer, false, true},
+      {"99999999999999999999", "1", "", "", 5880, 2,
+       {kReadOffsetRangeMessage, kRetriesRangeMessage, kAccurateRipServerMessage}, "https://a.example", "http://old",
+       false, true},
       {"6.5", "-", "D:\\\xF0\x9F\x98\x80", "E:\\old", 6, 10,
-       {kReadOffsetNumberMessage, kRetriesNumberMessage, kLogFolderCharsMessage}},
+       {kReadOffsetNumberMessage, kRetriesNumberMessage, kLogFolderCharsMessage, kAccurateRipServerMessage},
+       "http://サーバー", "http://old", false, false},
+      {"6", "10", "", "", 6, 10, {kAccurateRipServerMessage}, "http:///", "http://old", false, false},
+      {"6", "10", "", "", 6, 10, {}, "http://old", "http://old", true, true},
   };
   for (const Case& c : cases) {
     msgbox::RecordedForTesting().clear();
@@ -237,10 +247,15 @@ TEST(SettingsPages, RipPageCutsOrKeepsWhatWasTyped) {
     s.ripReadOffset = 6;
     s.ripRetries = 10;
     s.ripLogFolder = "E:\\old";
-    ApplyRipPage(s, {c.offset, true, c.retries, c.folder, "C:\\rip logs"}, nullptr);
+    s.accurateRipServer = "http://old";
+    ApplyRipPage(s, {c.offset, true, c.retries, c.folder, "C:\\rip logs", "6", c.detected, false, c.server},
+                 nullptr);
     EXPECT_EQ(c.storedOffset, s.ripReadOffset) << c.offset;
+    EXPECT_EQ(c.offsetSet, s.ripReadOffsetSet) << c.offset;
     EXPECT_EQ(c.storedRetries, s.ripRetries) << c.retries;
     EXPECT_EQ(c.storedFolder, s.ripLogFolder) << c.folder;
+    EXPECT_EQ(c.storedServer, s.accurateRipServer) << c.server;
+    EXPECT_FALSE(s.accurateRipUse);
     std::vector<std::string> boxes;
     for (const msgbox::Shown& box : msgbox::RecordedForTesting()) boxes.push_back(box.text);
     EXPECT_EQ(c.boxes, boxes) << c.offset;

@@ -10,6 +10,10 @@ namespace test_servers {
 
 int CddbPort();
 int ProxyPort();
+// The fixture's folder of AccurateRip files ("" when none), and a port that
+// never completes a connect (0 when none).
+std::string AccurateRipDir();
+int BlackholePort();
 
 // "http://127.0.0.1:<port>" + path (path begins with "/").
 std::string CddbUrl(const std::string& path);

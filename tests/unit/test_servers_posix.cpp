@@ -39,7 +39,7 @@ class Child {
     fs::create_directories(dir_);
     const std::string portFile = dir_ + "/port";
     for (auto& a : argv)
-      if (a == "@DIR") a = dir_;
+      if (a.compare(0, 4, "@DIR") == 0) a = dir_ + a.substr(4);
       else if (a == "@PORTFILE") a = portFile;
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -75,6 +75,7 @@ class Child {
     fs::remove_all(dir_, ec);
   }
   int port() const { return port_; }
+  const std::string& dir() const { return dir_; }
 
  private:
   pid_t pid_ = -1;
@@ -84,12 +85,22 @@ class Child {
 
 std::string ServerDir() { return std::string(QUORVO_SOURCE_DIR) + "/tests/cddb_server"; }
 
+// Its own folder doubles as the folder of AccurateRip files.
+const Child& CddbServer() {
+  static Child server("cddb", {"python3", ServerDir() + "/cddb_fixture_server.py", "--records",
+                               ServerDir() + "/records", "--port-file", "@PORTFILE", "--accuraterip-dir",
+                               "@DIR", "--blackhole-port-file", "@DIR/blackhole.port"});
+  return server;
+}
+
 }  // namespace
 
-int CddbPort() {
-  static Child server("cddb", {"python3", ServerDir() + "/cddb_fixture_server.py", "--records",
-                               ServerDir() + "/records", "--port-file", "@PORTFILE"});
-  return server.port();
+int CddbPort() { return CddbServer().port(); }
+std::string AccurateRipDir() { return CddbPort() != 0 ? CddbServer().dir() : ""; }
+int BlackholePort() {
+  std::ifstream in(AccurateRipDir() + "/blackhole.port");
+  int port = 0;
+  return in >> port ? port : 0;
 }
 
 int ProxyPort() {
